@@ -1,0 +1,11 @@
+// TESSERA_SIFT: extracts the points of a rectangular zone from an XYZ file.
+// No arguments: every run is one dialogue on the console.
+#include "run/opening.h"
+#include "run/run_state.h"
+#include "treatment.h"
+
+int main() {
+  opening();
+  treatment();
+  end_run(run_status);
+}

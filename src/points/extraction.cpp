@@ -1,0 +1,39 @@
+#include "points/extraction.h"
+
+#include <cstring>
+
+#include "run/dialogue.h"
+
+void extraction_pass(const zone& z, const survey_values& s) {
+  show("\n\n");
+  point_reader r;
+  reader_start(r, f1);
+  point_writer w;
+  writer_start(w, f2);
+  int64_t ico = 0;
+  point_record p;
+  read_status status;
+  bool written = true;
+  while ((status = read_record(r, p)) == read_status::record) {
+    if (++ico % 100000 == 0) progress(ico);
+    if (z.X_min_extract <= p.X && p.X <= z.X_max_extract && z.Y_min_extract <= p.Y && p.Y <= z.Y_max_extract) {
+      if (!write_record(w, p)) {
+        written = false;
+        break;
+      }
+    }
+  }
+  if (written) written = writer_flush(w);
+  if (!written) write_failed(f2, nom_out, w.write_errno);
+  if (status == read_status::read_error) {
+    show("\n\tCould not read %s : %s\n", nom_in, std::strerror(r.read_errno));
+    end_run(status_read_failed);
+  }
+  if (ico != s.ico || status != s.end || reader_offset(r) != s.end_offset) {
+    show("\n\tThe second reading of %s did not see the same data as the first: %s is incomplete.\n", nom_in,
+         nom_out);
+    end_run(status_read_failed);
+  }
+  std::fclose(f1);
+  f1 = nullptr;
+}

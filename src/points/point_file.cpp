@@ -1,0 +1,177 @@
+#include "points/point_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// One block for the input and one for the output: the passes run one at a
+// time, and neither ever needs more.
+char input_block[input_block_size + 1];
+char output_block[output_block_size + record_text_max];
+
+// Cleans freshly read bytes in place: the data ends at a 0x1A byte, and
+// carriage returns are removed. Returns the number of bytes kept.
+size_t clean_block(point_reader& r, size_t n) {
+  if (char* stop = static_cast<char*>(std::memchr(r.buf, 0x1A, n))) {
+    n = size_t(stop - r.buf);
+    r.eof = true;
+  }
+  char* cr = static_cast<char*>(std::memchr(r.buf, '\r', n));
+  if (cr == nullptr) return n;
+  char* out = cr;
+  for (const char* in = cr; in != r.buf + n; ++in) {
+    if (*in != '\r') *out++ = *in;
+  }
+  return size_t(out - r.buf);
+}
+
+// Moves past the consumed buffer and reads the next block. False at the end
+// of the data (or on a read error, which read_errno then holds).
+bool refill(point_reader& r) {
+  r.lines += std::count(r.buf, r.end, '\n');
+  r.consumed += r.end - r.buf;
+  r.pos = r.end = r.buf;
+  *r.end = 0;
+  while (!r.eof) {
+    size_t n = std::fread(r.buf, 1, input_block_size, r.file);
+    if (n < size_t(input_block_size)) {
+      if (std::ferror(r.file)) r.read_errno = errno != 0 ? errno : EIO;
+      r.eof = true;
+    }
+    n = clean_block(r, n);
+    if (n > 0) {
+      r.end = r.buf + n;
+      *r.end = 0;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A character source that refills the buffer as it goes: used where a record
+// may cross the end of the buffer.
+struct stream_source {
+  point_reader& r;
+  int peek() {
+    if (r.pos == r.end && !refill(r)) return -1;
+    return static_cast<unsigned char>(*r.pos);
+  }
+  void bump() { ++r.pos; }
+};
+
+// Copies the text of the whitespace-delimited token around `at` (a position
+// in the buffer) into `out`, shortened, with non-printable bytes as '?'.
+void token_text(const point_reader& r, const char* at, char (&out)[48]) {
+  const char* start = at;
+  while (start > r.buf && !is_space(static_cast<unsigned char>(start[-1]))) --start;
+  const char* stop = at;
+  while (stop < r.end && !is_space(static_cast<unsigned char>(*stop))) ++stop;
+  constexpr size_t shown = 32;
+  size_t len = std::min(size_t(stop - start), shown);
+  for (size_t i = 0; i < len; ++i) {
+    unsigned char c = static_cast<unsigned char>(start[i]);
+    out[i] = c >= 0x20 && c < 0x7F ? char(c) : '?';
+  }
+  if (size_t(stop - start) > shown) {
+    std::memcpy(out + len, "...", 3);
+    len += 3;
+  }
+  out[len] = 0;
+}
+
+// Line number of a position in the buffer.
+int64_t line_at(const point_reader& r, const char* at) {
+  return r.lines + std::count(static_cast<const char*>(r.buf), at, '\n') + 1;
+}
+
+// Records where the reading stopped. `token` is the cleaned offset where the
+// offending text began; it may lie before the buffer if a refill came since.
+void note_stop(point_reader& r, int64_t token) {
+  const char* at = token >= r.consumed ? r.buf + (token - r.consumed) : r.buf;
+  if (at > r.end) at = r.end;
+  r.stop.line = line_at(r, at);
+  r.stop.record = r.records + 1;
+  token_text(r, at, r.stop.text);
+}
+
+// Skips the first non-blank line if it does not begin with a number.
+void skip_header(point_reader& r) {
+  stream_source s{r};
+  skip_space(s);
+  if (s.peek() < 0) return;
+  struct {
+    const char* p;
+    int peek() const { return static_cast<unsigned char>(*p); }
+    void bump() { ++p; }
+  } first{r.pos};
+  decimal_number d;
+  double v;
+  bool number = scan_decimal(first, d) && decimal_to_double(d, v);
+  // A first number cut by the end of the buffer is over a megabyte long:
+  // not a header, and the pass will judge it.
+  if (number || (first.p == r.end && !r.eof)) return;
+  r.header_line = line_at(r, r.pos);
+  token_text(r, r.pos, r.header_text);
+  while (s.peek() >= 0 && *r.pos != '\n') {
+    const char* nl = static_cast<const char*>(std::memchr(r.pos, '\n', size_t(r.end - r.pos)));
+    r.pos = nl != nullptr ? const_cast<char*>(nl) : r.end;
+  }
+  if (s.peek() == '\n') s.bump();
+}
+
+}  // namespace
+
+void reader_start(point_reader& r, FILE* file) {
+  r = point_reader{};
+  r.file = file;
+  r.buf = r.pos = r.end = input_block;
+  *r.end = 0;
+  std::rewind(file);
+  skip_header(r);
+}
+
+read_status read_record_slow(point_reader& r, point_record& p) {
+  stream_source s{r};
+  double v[3];
+  for (int i = 0; i < 3; ++i) {
+    skip_space(s);
+    if (s.peek() < 0) {
+      if (r.read_errno != 0) return read_status::read_error;
+      if (i == 0) return read_status::end_of_data;
+      r.stop.line = line_at(r, r.end);
+      r.stop.record = r.records + 1;
+      r.stop.text[0] = 0;
+      return read_status::cut_short;
+    }
+    int64_t token = reader_offset(r);
+    decimal_number d;
+    if (!scan_decimal(s, d) || !decimal_to_double(d, v[i])) {
+      if (r.read_errno != 0) return read_status::read_error;
+      note_stop(r, token);
+      return read_status::not_a_number;
+    }
+  }
+  ++r.records;
+  p = {v[0], v[1], v[2]};
+  return read_status::record;
+}
+
+void writer_start(point_writer& w, FILE* file) {
+  w.file = file;
+  w.buf = w.pos = output_block;
+  w.limit = output_block + output_block_size;
+  w.write_errno = 0;
+}
+
+bool writer_flush(point_writer& w) {
+  size_t n = size_t(w.pos - w.buf);
+  w.pos = w.buf;
+  if (w.write_errno != 0) return false;
+  if (n != 0 && std::fwrite(w.buf, 1, n, w.file) != n) {
+    w.write_errno = errno != 0 ? errno : EIO;
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,33 @@
+// The console dialogue: shown texts, answers read from standard input, the
+// progress line of a long pass and the key wait.
+//
+// Every prompt is flushed before its answer is read, so a program driving
+// the tool through pipes sees each prompt before it must answer.
+#pragma once
+
+#include <cstdint>
+
+#include "run/run_state.h"
+
+// Shows a formatted text on standard output, exactly as given.
+void show(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Shows the prompt, then reads one token ("%s": blanks skipped, the token runs
+// to the next blank) into `answer`. A token longer than the buffer is refused
+// and the prompt asked again. Ends the run if standard input ends.
+void ask_token(const char* prompt, char (&answer)[name_size]);
+
+// Shows the prompt, then reads one number. An answer that is not a number (or
+// too large for a double) is refused, the rest of its line discarded and the
+// prompt asked again. Ends the run if standard input ends.
+double ask_number(const char* prompt);
+
+// Says the answer just read cannot be used, then discards the rest of the
+// answer's input line, so the prompt asked again starts afresh.
+void refuse_answer(const char* why);
+
+// Shows the progress line of a pass.
+void progress(int64_t ico);
+
+// Waits for one key at the terminal (not standard input); see platform.h.
+void key_wait();

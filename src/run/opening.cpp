@@ -1,0 +1,115 @@
+#include "run/opening.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "run/dialogue.h"
+#include "run/platform.h"
+#include "run/report.h"
+#include "run/run_state.h"
+
+namespace {
+
+constexpr const char* root = "c:\\images\\";
+constexpr const char* separator = "\\";
+constexpr const char* extension = ".xyz";
+constexpr const char* report_suffix = "_xyz_info.txt";
+constexpr const char* too_long_path = "That name makes a path longer than 127 characters: please type a shorter one.";
+
+void show_banner() {
+  show("\n\t***********************************************************");
+  show("\n\t*                                                         *");
+  show("\n\t*                                                         *");
+  show("\n\t*                     TESSERA_SIFT                        *");
+  for (int i = 0; i < 5; ++i) show("\n\t*                                                         *");
+  show("\n\t*                                     The TESSERA_SIFT    *");
+  show("\n\t*                                         contributors    *");
+  show("\n\t*                                      (December 2026)    *");
+  show("\n\t*                                                         *");
+  show("\n\t***********************************************************");
+  show("\n\n\tThis program extracts from a xyz_file a selected area");
+  show("\n\n\tThe resulting file has xyz format");
+}
+
+// Asks for a name until the path it completes, with `room` more characters
+// after it, fits a path buffer.
+void ask_name(const char* prompt, const char* path_so_far, size_t room) {
+  for (;;) {
+    ask_token(prompt, nomfic);
+    if (std::strlen(path_so_far) + std::strlen(nomfic) + room < size_t(path_size)) return;
+    refuse_answer(too_long_path);
+  }
+}
+
+// Asks for the output name until it names neither the input file nor a file
+// that is the input under another name.
+void ask_output_name() {
+  for (;;) {
+    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", nom_out, std::strlen(report_suffix));
+    char out[path_size];
+    char info[path_size];
+    std::strcpy(out, nom_out);
+    std::strcat(out, nomfic);
+    std::strcpy(info, out);
+    std::strcat(out, extension);
+    std::strcat(info, report_suffix);
+    if (std::strcmp(out, nom_in) != 0 && !same_file(out, nom_in) && !same_file(info, nom_in)) return;
+    refuse_answer("That name would overwrite the input file: please type another one.");
+  }
+}
+
+// Creates (or empties) a file for writing; ends the run if it cannot.
+FILE* create(const char* built) {
+  char path[path_size];
+  host_path(built, path, sizeof path);
+  FILE* f = std::fopen(path, "wb");
+  if (f == nullptr) {
+    show("\n\tCould not create %s : %s\n", built, std::strerror(errno));
+    end_run(status_cannot_create);
+  }
+  return f;
+}
+
+}  // namespace
+
+void opening() {
+  show_banner();
+  std::strcpy(nom_in, root);
+  for (;;) {
+    ask_token("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir);
+    // Room for the separator, a one-letter name and the report suffix.
+    if (std::strlen(nom_in) + std::strlen(nomdir) + 2 + std::strlen(report_suffix) < size_t(path_size)) break;
+    refuse_answer(too_long_path);
+  }
+  std::strcat(nom_in, nomdir);
+  std::strcat(nom_in, separator);
+  std::strcpy(nom_out, nom_in);
+  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", nom_in, std::strlen(extension));
+  std::strcat(nom_in, nomfic);
+  std::strcat(nom_in, extension);
+  ask_output_name();
+  std::strcat(nom_out, nomfic);
+  std::strcpy(nom_info, nom_out);
+  std::strcat(nom_out, extension);
+  std::strcat(nom_info, report_suffix);
+
+  // Only a regular file is a point file: a folder, a device or a FIFO is
+  // treated as a file that cannot be opened.
+  char path[path_size];
+  host_path(nom_in, path, sizeof path);
+  if (is_regular_file(nom_in)) f1 = std::fopen(path, "rb");
+  if (f1 == nullptr) {
+    show("\n\tNo File %s \n", nom_in);
+    key_wait();
+    end_run(status_ok);
+  }
+  // The passes read and write whole blocks of their own.
+  std::setvbuf(f1, nullptr, _IONBF, 0);
+  f2 = create(nom_out);
+  std::setvbuf(f2, nullptr, _IONBF, 0);
+  f6 = create(nom_info);
+
+  report("\n\tTESSERA_SIFT ");
+  report("\n\n\tFile_in : %s ", nom_in);
+  report("\n\n\tFile_out : %s ", nom_out);
+}

@@ -1,0 +1,22 @@
+// What differs from one host to another: where the built paths point, and
+// how one key is read straight from the terminal.
+#pragma once
+
+#include <cstddef>
+
+// The file a built path (root "c:\images\", backslash separators) names on
+// this host. On POSIX hosts the working directory plays drive C: and every
+// backslash becomes a slash, so c:\images\site1\dem.xyz is
+// images/site1/dem.xyz. `out` has room for `size` bytes.
+void host_path(const char* built, char* out, size_t size);
+
+// Waits for one new key press at the controlling terminal, without echo and
+// without Enter, and discards it. Does not wait when there is no terminal.
+void wait_for_key();
+
+// True if the built path names an existing regular file.
+bool is_regular_file(const char* built);
+
+// True if both built paths name the same existing file, by whatever
+// spelling, hard link or symbolic link.
+bool same_file(const char* built_a, const char* built_b);

@@ -1,0 +1,4 @@
+// The three processing phases, in order: survey, zone, extraction.
+#pragma once
+
+void treatment();
