@@ -29,23 +29,25 @@ size_t clean_block(point_reader& r, size_t n) {
 
 // Moves past the consumed buffer and reads the next block. False at the end
 // of the data (or on a read error, which read_errno then holds).
+// The consumed block stays in place when nothing more comes, so that a stop
+// at the very end can still be placed on its line.
 bool refill(point_reader& r) {
-  r.lines += std::count(r.buf, r.end, '\n');
-  r.consumed += r.end - r.buf;
-  r.pos = r.end = r.buf;
-  *r.end = 0;
   while (!r.eof) {
+    int64_t lines = std::count(r.buf, r.end, '\n');
+    int64_t bytes = r.end - r.buf;
     size_t n = std::fread(r.buf, 1, input_block_size, r.file);
     if (n < size_t(input_block_size)) {
       if (std::ferror(r.file)) r.read_errno = errno != 0 ? errno : EIO;
       r.eof = true;
     }
+    if (n == 0) return false;
+    r.lines += lines;
+    r.consumed += bytes;
     n = clean_block(r, n);
-    if (n > 0) {
-      r.end = r.buf + n;
-      *r.end = 0;
-      return true;
-    }
+    r.pos = r.buf;
+    r.end = r.buf + n;
+    *r.end = 0;
+    if (n > 0) return true;
   }
   return false;
 }
@@ -135,17 +137,18 @@ void reader_start(point_reader& r, FILE* file) {
 read_status read_record_slow(point_reader& r, point_record& p) {
   stream_source s{r};
   double v[3];
+  int64_t token = 0;
   for (int i = 0; i < 3; ++i) {
     skip_space(s);
     if (s.peek() < 0) {
       if (r.read_errno != 0) return read_status::read_error;
       if (i == 0) return read_status::end_of_data;
-      r.stop.line = line_at(r, r.end);
-      r.stop.record = r.records + 1;
+      // The record's last number tells the line; the text is left empty.
+      note_stop(r, token);
       r.stop.text[0] = 0;
       return read_status::cut_short;
     }
-    int64_t token = reader_offset(r);
+    token = reader_offset(r);
     decimal_number d;
     if (!scan_decimal(s, d) || !decimal_to_double(d, v[i])) {
       if (r.read_errno != 0) return read_status::read_error;

@@ -1,0 +1,185 @@
+#include "points/number_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+namespace {
+
+struct text_source {
+  const char* p;
+  int peek() const { return *p != 0 ? static_cast<unsigned char>(*p) : -1; }
+  void bump() { ++p; }
+};
+
+struct scanned {
+  bool ok;
+  double value;
+  size_t used;  // characters consumed
+};
+
+scanned scan(const std::string& text) {
+  text_source s{text.c_str()};
+  skip_space(s);
+  decimal_number d;
+  double v = 0;
+  bool ok = scan_decimal(s, d) && decimal_to_double(d, v);
+  return {ok, v, size_t(s.p - text.c_str())};
+}
+
+// The slow reference: keeps the first 19 significant digits of a well-formed
+// number by plain string work, then lets strtod round.
+double reference(const std::string& text) {
+  std::string mantissa;
+  std::string exponent = "0";
+  size_t e = text.find_first_of("eE");
+  std::string m = text.substr(0, e);
+  if (e != std::string::npos) exponent = text.substr(e + 1);
+  bool negative = !m.empty() && m[0] == '-';
+  if (!m.empty() && (m[0] == '-' || m[0] == '+')) m.erase(0, 1);
+  size_t point = m.find('.');
+  std::string whole = m.substr(0, point);
+  std::string frac = point == std::string::npos ? "" : m.substr(point + 1);
+  std::string digits = whole + frac;
+  long long scale = std::atoll(exponent.c_str()) - static_cast<long long>(frac.size());
+  size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return negative ? -0.0 : 0.0;
+  digits.erase(0, first);
+  if (digits.size() > 19) {
+    scale += static_cast<long long>(digits.size() - 19);
+    digits.resize(19);
+  }
+  std::string normal = (negative ? "-" : "") + digits + "e" + std::to_string(scale);
+  return std::strtod(normal.c_str(), nullptr);
+}
+
+TEST(NumberScan, SyntaxAndGreedyConsumption) {
+  struct row {
+    const char* text;
+    bool ok;
+    double value;
+    size_t used;
+  };
+  const row rows[] = {
+      {"12", true, 12, 2},
+      {"  \t\n-3.5 ", true, -3.5, 8},
+      {"+.25", true, 0.25, 4},
+      {"7.", true, 7, 2},
+      {"1e3", true, 1000, 3},
+      {"1E+3x", true, 1000, 4},
+      {"2.5e-1,", true, 0.25, 6},
+      {"-0", true, -0.0, 2},
+      {"1-2", true, 1, 1},         // a sign ends the number: "%lf" reads 1
+      {"0x1A", true, 0, 1},        // no hexadecimal: 0, then x is not a number
+      {".", false, 0, 1},
+      {"-", false, 0, 1},
+      {"+.e5", false, 0, 2},
+      {"1e", false, 0, 2},         // greedy: the e is taken, then no digits
+      {"1e+", false, 0, 3},
+      {"e5", false, 0, 0},
+      {"inf", false, 0, 0},
+      {"nan", false, 0, 0},
+      {"-inf", false, 0, 1},
+      {"abc", false, 0, 0},
+      {"1e309", false, 0, 5},      // too large for a double
+      {"1e-400", true, 0, 6},      // too small: zero, as strtod gives
+      {"4.9406564584124654e-324", true, 4.9406564584124654e-324, 23},
+      {"1.7976931348623157e308", true, 1.7976931348623157e308, 22},
+      {"00000000000000000000000012.5", true, 12.5, 28},
+      {"1e99999999999999999999", false, 0, 22},
+      {"1e-99999999999999999999", true, 0, 23},
+  };
+  for (const row& r : rows) {
+    scanned s = scan(r.text);
+    EXPECT_EQ(s.ok, r.ok) << r.text;
+    EXPECT_EQ(s.used, r.used) << r.text;
+    if (r.ok && s.ok) {
+      EXPECT_EQ(s.value, r.value) << r.text;
+      EXPECT_EQ(std::signbit(s.value), std::signbit(r.value)) << r.text;
+    }
+  }
+}
+
+TEST(NumberScan, DigitsPastTheNineteenthCountAsZeros) {
+  // 20 significant digits: the last is dropped, whatever it is.
+  EXPECT_EQ(scan("12345678901234567899").value, 12345678901234567890.0);
+  EXPECT_EQ(scan("0.000123456789012345678999").value, 0.000123456789012345678);
+  // A 5 MB run of digits is read to its end and does not overflow.
+  std::string huge(5 << 20, '9');
+  scanned s = scan("0." + huge + " ");
+  EXPECT_TRUE(s.ok);
+  EXPECT_EQ(s.used, huge.size() + 2);
+  EXPECT_EQ(s.value, 0.9999999999999999999);
+  s = scan(huge);
+  EXPECT_FALSE(s.ok);  // 10^5242880: too large
+}
+
+std::string random_spelling(std::mt19937_64& rng) {
+  auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+  std::string t;
+  int sign = pick(3);
+  if (sign == 1) t += '-';
+  if (sign == 2) t += '+';
+  int lead_zeros = pick(4) == 0 ? pick(6) : 0;
+  t.append(size_t(lead_zeros), '0');
+  static const int lengths[] = {1, 2, 3, 6, 9, 15, 16, 17, 18, 19, 20, 21, 25, 40};
+  int n = lengths[pick(14)];
+  std::string digits;
+  for (int i = 0; i < n; ++i) digits += char('0' + pick(10));
+  int point = pick(n + 2) - 1;  // -1: no point
+  if (point < 0) {
+    t += digits;
+  } else {
+    t += digits.substr(0, size_t(point));
+    t += '.';
+    t += digits.substr(size_t(point));
+    if (point == 0 && t.back() == '.') t += '0';
+  }
+  if (pick(2) == 0) {
+    t += "eE"[pick(2)];
+    int es = pick(3);
+    if (es == 1) t += '-';
+    if (es == 2) t += '+';
+    t += std::to_string(pick(330));
+  }
+  return t;
+}
+
+TEST(NumberScan, MatchesTheReferenceOnGeneratedSpellings) {
+  std::mt19937_64 rng(20261208);
+  for (int i = 0; i < 400000; ++i) {
+    std::string t = random_spelling(rng);
+    scanned s = scan(t);
+    double want = reference(t);
+    if (std::isinf(want)) {
+      EXPECT_FALSE(s.ok) << t;
+      continue;
+    }
+    ASSERT_TRUE(s.ok) << t;
+    ASSERT_EQ(s.used, t.size()) << t;
+    ASSERT_EQ(std::memcmp(&s.value, &want, sizeof want), 0) << t << " read " << s.value << " want " << want;
+  }
+}
+
+TEST(NumberScan, HalfwayValuesRoundToEven) {
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 100000; ++i) {
+    // An odd integer in [2^53, 2^54) lies halfway between two doubles; so
+    // does it times 2^j or over 2^j, all spelled in at most 19 digits.
+    uint64_t odd = (uint64_t(1) << 53) | rng() % (uint64_t(1) << 53) | 1;
+    int j = int(rng() % 10);
+    long double exact = std::ldexp(static_cast<long double>(odd), i % 2 == 0 ? j : -(j % 4));
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*Lf", i % 2 == 0 ? 0 : j % 4, exact);
+    scanned s = scan(text);
+    double want = std::strtod(text, nullptr);
+    ASSERT_TRUE(s.ok) << text;
+    ASSERT_EQ(s.value, want) << text;
+  }
+}
+
+}  // namespace
