@@ -183,3 +183,34 @@ TEST(NumberScan, HalfwayValuesRoundToEven) {
 }
 
 }  // namespace
+
+#include "points/fast_number.h"
+
+namespace {
+
+// Wherever the eight-digits-at-once path accepts a spelling, it must end at
+// the same place with the same bits as the general scanner.
+TEST(FastNumber, AgreesWithTheGeneralScannerWhereverItAccepts) {
+  std::mt19937_64 rng(99);
+  int accepted = 0;
+  for (int i = 0; i < 400000; ++i) {
+    std::string t = random_spelling(rng);
+    if (i % 2 == 0) {  // the common shape: digits, a point, a few decimals
+      t = std::to_string(rng() % 100000000) + "." + std::to_string(rng() % 1000);
+      if (i % 4 == 0) t = "-" + t;
+    }
+    t += " 1 2";
+    std::string padded = t + std::string(32, '\0');
+    const char* p = padded.c_str();
+    double fast;
+    if (!fast_number(p, fast)) continue;
+    ++accepted;
+    scanned s = scan(t);
+    ASSERT_TRUE(s.ok) << t;
+    ASSERT_EQ(size_t(p - padded.c_str()), s.used) << t;
+    ASSERT_EQ(std::memcmp(&fast, &s.value, sizeof fast), 0) << t;
+  }
+  EXPECT_GT(accepted, 200000);
+}
+
+}  // namespace

@@ -8,7 +8,7 @@ namespace {
 
 // One block for the input and one for the output: the passes run one at a
 // time, and neither ever needs more.
-char input_block[input_block_size + 1];
+char input_block[input_block_size + input_block_padding];
 char output_block[output_block_size + record_text_max];
 
 // Cleans freshly read bytes in place: the data ends at a 0x1A byte, and
@@ -33,7 +33,6 @@ size_t clean_block(point_reader& r, size_t n) {
 // at the very end can still be placed on its line.
 bool refill(point_reader& r) {
   while (!r.eof) {
-    int64_t lines = std::count(r.buf, r.end, '\n');
     int64_t bytes = r.end - r.buf;
     size_t n = std::fread(r.buf, 1, input_block_size, r.file);
     if (n < size_t(input_block_size)) {
@@ -41,7 +40,6 @@ bool refill(point_reader& r) {
       r.eof = true;
     }
     if (n == 0) return false;
-    r.lines += lines;
     r.consumed += bytes;
     n = clean_block(r, n);
     r.pos = r.buf;
@@ -83,19 +81,43 @@ void token_text(const point_reader& r, const char* at, char (&out)[48]) {
   out[len] = 0;
 }
 
-// Line number of a position in the buffer.
-int64_t line_at(const point_reader& r, const char* at) {
-  return r.lines + std::count(static_cast<const char*>(r.buf), at, '\n') + 1;
+// The line of a cleaned offset in the data, counted by reading the file again
+// from its start: only a stop needs it, so the passes never count lines.
+// Uses the reader's buffer, so it is called only when the pass is over.
+int64_t line_of(point_reader& r, int64_t offset) {
+  std::fseek(r.file, 0, SEEK_SET);
+  r.eof = false;
+  int64_t line = 1;
+  while (offset > 0 && !r.eof) {
+    size_t n = std::fread(r.buf, 1, input_block_size, r.file);
+    if (n < size_t(input_block_size)) r.eof = true;
+    n = clean_block(r, n);
+    int64_t take = offset < int64_t(n) ? offset : int64_t(n);
+    line += std::count(r.buf, r.buf + take, '\n');
+    offset -= take;
+  }
+  return line;
 }
 
-// Records where the reading stopped. `token` is the cleaned offset where the
-// offending text began; it may lie before the buffer if a refill came since.
-void note_stop(point_reader& r, int64_t token) {
+// Records where the reading stopped and ends the pass there. `token` is the
+// cleaned offset of the offending text; it may lie before the buffer if a
+// refill came since.
+void note_stop(point_reader& r, int64_t token, bool with_text) {
   const char* at = token >= r.consumed ? r.buf + (token - r.consumed) : r.buf;
   if (at > r.end) at = r.end;
-  r.stop.line = line_at(r, at);
   r.stop.record = r.records + 1;
-  token_text(r, at, r.stop.text);
+  if (with_text) {
+    token_text(r, at, r.stop.text);
+  } else {
+    r.stop.text[0] = 0;
+  }
+  int64_t end = reader_offset(r);
+  r.stop.line = line_of(r, token);
+  // The pass ends where it stopped; the buffer now holds other bytes.
+  r.consumed = end;
+  r.pos = r.end = r.buf;
+  *r.end = 0;
+  r.eof = true;
 }
 
 // Skips the first non-blank line if it does not begin with a number.
@@ -114,7 +136,7 @@ void skip_header(point_reader& r) {
   // A first number cut by the end of the buffer is over a megabyte long:
   // not a header, and the pass will judge it.
   if (number || (first.p == r.end && !r.eof)) return;
-  r.header_line = line_at(r, r.pos);
+  r.header_line = 1 + std::count(static_cast<const char*>(r.buf), static_cast<const char*>(r.pos), '\n');
   token_text(r, r.pos, r.header_text);
   while (s.peek() >= 0 && *r.pos != '\n') {
     const char* nl = static_cast<const char*>(std::memchr(r.pos, '\n', size_t(r.end - r.pos)));
@@ -143,16 +165,15 @@ read_status read_record_slow(point_reader& r, point_record& p) {
     if (s.peek() < 0) {
       if (r.read_errno != 0) return read_status::read_error;
       if (i == 0) return read_status::end_of_data;
-      // The record's last number tells the line; the text is left empty.
-      note_stop(r, token);
-      r.stop.text[0] = 0;
+      // The record's last number tells the line.
+      note_stop(r, token, false);
       return read_status::cut_short;
     }
     token = reader_offset(r);
     decimal_number d;
     if (!scan_decimal(s, d) || !decimal_to_double(d, v[i])) {
       if (r.read_errno != 0) return read_status::read_error;
-      note_stop(r, token);
+      note_stop(r, token, true);
       return read_status::not_a_number;
     }
   }

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "points/delimiters.h"
+#include "points/fast_number.h"
 #include "points/number_format.h"
 #include "points/number_scan.h"
 
@@ -38,20 +40,34 @@ struct data_stop {
 };
 
 constexpr int input_block_size = 1 << 20;
+constexpr int input_block_padding = 128;
+
+// The layout of the last record read through the fast path: where its
+// delimiters, digits and points lie in the 64 bytes from its start. Survey
+// files repeat one layout line after line; a record whose masks match it
+// needs no more checking.
+struct record_layout {
+  bool known;
+  uint64_t range;  // bits up to and including the record's last delimiter
+  uint64_t space, digit, point;
+  token_layout token[3];
+  int end;         // offset of the delimiter after the third number
+};
 
 struct point_reader {
   FILE* file;
-  char* buf;          // the fixed block buffer; *end is always a 0 sentinel
+  char* buf;          // the fixed block buffer; *end is always a 0 sentinel,
+                      // and padding after it lets 8 bytes be read at once
   char* pos;          // next byte to read
   char* end;          // end of the data in buf
   bool eof;           // nothing more will be read from the file
   int read_errno;     // errno of a failed read, or 0
   int64_t consumed;   // cleaned bytes before buf
-  int64_t lines;      // line feeds before buf
   int64_t records;    // complete records read so far
   int64_t header_line;  // the skipped header's line, or 0
   char header_text[48];
   data_stop stop;     // filled when a read ends with not_a_number or cut_short
+  record_layout layout;
 };
 
 // Starts a pass over `file` from its beginning, using the reader's single
@@ -64,26 +80,72 @@ inline int64_t reader_offset(const point_reader& r) { return r.consumed + (r.pos
 // Reads a record the careful way, refilling the buffer as it goes.
 read_status read_record_slow(point_reader& r, point_record& p);
 
-// Reads the next record. The common case, a record that lies wholly inside
-// the buffer, is scanned straight from memory; the buffer's 0 sentinel stops
-// every scan at its end, and anything unusual is handed to the slow path.
-inline read_status read_record(point_reader& r, point_record& p) {
-  struct {
-    const char* p;
-    int peek() const { return static_cast<unsigned char>(*p); }
-    void bump() { ++p; }
-  } src{r.pos};
+// Reads a record one number after another with the fast number path, and
+// hands anything unusual to the slow path.
+inline read_status read_record_by_numbers(point_reader& r, point_record& p) {
+  const char* s = r.pos;
   double v[3];
   for (double& value : v) {
-    skip_space(src);
-    decimal_number d;
-    if (!scan_decimal(src, d) || src.p == r.end || !decimal_to_double(d, value)) {
-      return read_record_slow(r, p);
-    }
+    while (is_space(static_cast<unsigned char>(*s))) ++s;
+    if (!fast_number(s, value) || s >= r.end) return read_record_slow(r, p);
   }
-  r.pos = const_cast<char*>(src.p);
+  r.pos = const_cast<char*>(s);
   ++r.records;
   p = {v[0], v[1], v[2]};
+  return read_status::record;
+}
+
+// Reads the next record. The common case, a record of common numbers within
+// 64 bytes of the buffer, is cut into its three numbers from a bit mask of
+// the delimiters, and the numbers are read independently of each other. A
+// record that does not fit that is read number by number, and anything
+// unusual goes to the slow path, which reads it with the general scanner.
+// The buffer's 0 sentinel and padding keep every read inside the buffer.
+inline read_status read_record(point_reader& r, point_record& p) {
+  const char* s = r.pos;
+  delimiter_masks m = delimiters64(s);
+  record_layout& l = r.layout;
+  if (l.known && (m.space_or_nul & l.range) == l.space && (m.digit & l.range) == l.digit &&
+      (m.point & l.range) == l.point && (m.nul & l.range) == 0 &&
+      (l.token[0].sign == 0 || s[l.token[0].b - 1] == l.token[0].sign) &&
+      (l.token[1].sign == 0 || s[l.token[1].b - 1] == l.token[1].sign) &&
+      (l.token[2].sign == 0 || s[l.token[2].b - 1] == l.token[2].sign)) {
+    // Same layout as the last record: only the signs needed a look, since
+    // any other character there would not be a digit, a point or a space.
+    p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
+    r.pos = const_cast<char*>(s + l.end);
+    ++r.records;
+    return read_status::record;
+  }
+  uint64_t starts = ~m.space_or_nul;
+  int a0 = starts != 0 ? __builtin_ctzll(starts) : 64;
+  uint64_t ends = a0 < 64 ? m.space_or_nul & (~uint64_t(0) << a0) : 0;
+  int e0 = ends != 0 ? __builtin_ctzll(ends) : 64;
+  starts = e0 < 64 ? starts & (~uint64_t(0) << e0) : 0;
+  int a1 = starts != 0 ? __builtin_ctzll(starts) : 64;
+  ends = a1 < 64 ? m.space_or_nul & (~uint64_t(0) << a1) : 0;
+  int e1 = ends != 0 ? __builtin_ctzll(ends) : 64;
+  starts = e1 < 64 ? starts & (~uint64_t(0) << e1) : 0;
+  int a2 = starts != 0 ? __builtin_ctzll(starts) : 64;
+  ends = a2 < 64 ? m.space_or_nul & (~uint64_t(0) << a2) : 0;
+  int e2 = ends != 0 ? __builtin_ctzll(ends) : 64;
+  // The record must end inside the window, with no 0 byte up to and
+  // including its delimiter (the sentinel may hide more data).
+  l.known = false;
+  if (e2 == 64 || (m.nul & ((uint64_t(2) << e2) - 1)) != 0 ||
+      !layout_token(s, a0, e0, m.digit, m.point, l.token[0]) || !layout_token(s, a1, e1, m.digit, m.point, l.token[1]) ||
+      !layout_token(s, a2, e2, m.digit, m.point, l.token[2])) {
+    return read_record_by_numbers(r, p);
+  }
+  l.known = true;
+  l.range = (uint64_t(2) << e2) - 1;
+  l.space = m.space_or_nul & l.range;
+  l.digit = m.digit & l.range;
+  l.point = m.point & l.range;
+  l.end = e2;
+  p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
+  r.pos = const_cast<char*>(s + e2);
+  ++r.records;
   return read_status::record;
 }
 

@@ -1,0 +1,31 @@
+/* Writes a deterministic elevation grid in XYZ text: rows x cols points at
+   1 m spacing from X 2600000.5, Y 1200000.5, two decimals, blank separated,
+   line feed endings. Usage: make_grid ROWS COLS FILE */
+#include <stdio.h>
+#include <stdlib.h>
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    fprintf(stderr, "usage: make_grid ROWS COLS FILE\n");
+    return 2;
+  }
+  long rows = atol(argv[1]);
+  long cols = atol(argv[2]);
+  FILE* f = fopen(argv[3], "wb");
+  if (f == NULL) {
+    perror(argv[3]);
+    return 1;
+  }
+  for (long r = 0; r < rows; ++r) {
+    for (long c = 0; c < cols; ++c) {
+      /* A smooth surface with a deterministic roughness, in hundredths. */
+      long z = 40000 + (r * 37 + c * 11) % 9000 + (r * 7919 + c * 104729) % 97;
+      fprintf(f, "%ld.50 %ld.50 %ld.%02ld\n", 2600000 + c, 1200000 + r, z / 100, z % 100);
+    }
+  }
+  if (fclose(f) != 0) {
+    perror(argv[3]);
+    return 1;
+  }
+  return 0;
+}
