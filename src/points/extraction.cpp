@@ -11,12 +11,17 @@ void extraction_pass(const zone& z, const survey_values& s) {
   point_writer w;
   writer_start(w, f2);
   int64_t ico = 0;
+  int64_t next_progress = 100000;
+  const zone zz = z;  // a copy the compiler can keep in registers
   point_record p;
   read_status status;
   bool written = true;
   while ((status = read_record(r, p)) == read_status::record) {
-    if (++ico % 100000 == 0) progress(ico);
-    if (z.X_min_extract <= p.X && p.X <= z.X_max_extract && z.Y_min_extract <= p.Y && p.Y <= z.Y_max_extract) {
+    if (++ico == next_progress) {
+      progress(ico);
+      next_progress += 100000;
+    }
+    if (zz.X_min_extract <= p.X && p.X <= zz.X_max_extract && zz.Y_min_extract <= p.Y && p.Y <= zz.Y_max_extract) {
       if (!write_record(w, p)) {
         written = false;
         break;

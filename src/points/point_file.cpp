@@ -182,6 +182,42 @@ read_status read_record_slow(point_reader& r, point_record& p) {
   return read_status::record;
 }
 
+read_status read_record_learning(point_reader& r, point_record& p) {
+  const char* s = r.pos;
+  delimiter_masks m = delimiters64(s);
+  record_layout& l = r.layout;
+  uint64_t starts = ~m.space_or_nul;
+  int a0 = starts != 0 ? __builtin_ctzll(starts) : 64;
+  uint64_t ends = a0 < 64 ? m.space_or_nul & (~uint64_t(0) << a0) : 0;
+  int e0 = ends != 0 ? __builtin_ctzll(ends) : 64;
+  starts = e0 < 64 ? starts & (~uint64_t(0) << e0) : 0;
+  int a1 = starts != 0 ? __builtin_ctzll(starts) : 64;
+  ends = a1 < 64 ? m.space_or_nul & (~uint64_t(0) << a1) : 0;
+  int e1 = ends != 0 ? __builtin_ctzll(ends) : 64;
+  starts = e1 < 64 ? starts & (~uint64_t(0) << e1) : 0;
+  int a2 = starts != 0 ? __builtin_ctzll(starts) : 64;
+  ends = a2 < 64 ? m.space_or_nul & (~uint64_t(0) << a2) : 0;
+  int e2 = ends != 0 ? __builtin_ctzll(ends) : 64;
+  // The record must end inside the window, with no 0 byte up to and
+  // including its delimiter (the sentinel may hide more data).
+  l.known = false;
+  if (e2 == 64 || (m.nul & ((uint64_t(2) << e2) - 1)) != 0 ||
+      !layout_token(s, a0, e0, m.digit, m.point, l.token[0]) || !layout_token(s, a1, e1, m.digit, m.point, l.token[1]) ||
+      !layout_token(s, a2, e2, m.digit, m.point, l.token[2])) {
+    return read_record_by_numbers(r, p);
+  }
+  l.known = true;
+  l.range = (uint64_t(2) << e2) - 1;
+  l.space = m.space_or_nul & l.range;
+  l.digit = m.digit & l.range;
+  l.point = m.point & l.range;
+  l.end = e2;
+  p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
+  r.pos = const_cast<char*>(s + e2);
+  ++r.records;
+  return read_status::record;
+}
+
 void writer_start(point_writer& w, FILE* file) {
   w.file = file;
   w.buf = w.pos = output_block;

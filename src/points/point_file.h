@@ -101,52 +101,35 @@ inline read_status read_record_by_numbers(point_reader& r, point_record& p) {
 // record that does not fit that is read number by number, and anything
 // unusual goes to the slow path, which reads it with the general scanner.
 // The buffer's 0 sentinel and padding keep every read inside the buffer.
+// Reads a record from the delimiter masks of its 64 bytes, and learns its
+// layout; hands anything unusual on to read_record_by_numbers.
+read_status read_record_learning(point_reader& r, point_record& p);
+
+// Reads the next record. The common case is a record laid out like the one
+// before it (survey files repeat one layout line after line): its masks are
+// compared with that layout, and its three numbers read straight from their
+// known places. Any other record is cut into its numbers from the masks of
+// its delimiters, read number by number, or, for anything unusual, read by
+// the slow path with the general scanner. The buffer's 0 sentinel and
+// padding keep every read inside the buffer.
 inline read_status read_record(point_reader& r, point_record& p) {
   const char* s = r.pos;
-  delimiter_masks m = delimiters64(s);
-  record_layout& l = r.layout;
-  if (l.known && (m.space_or_nul & l.range) == l.space && (m.digit & l.range) == l.digit &&
-      (m.point & l.range) == l.point && (m.nul & l.range) == 0 &&
-      (l.token[0].sign == 0 || s[l.token[0].b - 1] == l.token[0].sign) &&
-      (l.token[1].sign == 0 || s[l.token[1].b - 1] == l.token[1].sign) &&
-      (l.token[2].sign == 0 || s[l.token[2].b - 1] == l.token[2].sign)) {
-    // Same layout as the last record: only the signs needed a look, since
-    // any other character there would not be a digit, a point or a space.
-    p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
-    r.pos = const_cast<char*>(s + l.end);
-    ++r.records;
-    return read_status::record;
+  const record_layout& l = r.layout;
+  if (l.known) {
+    layout_masks m = l.end < 32 ? layout_masks_at<2>(s) : layout_masks_at<4>(s);
+    if ((m.space & l.range) == l.space && (m.digit & l.range) == l.digit && (m.point & l.range) == l.point &&
+        (l.token[0].sign == 0 || s[l.token[0].b - 1] == l.token[0].sign) &&
+        (l.token[1].sign == 0 || s[l.token[1].b - 1] == l.token[1].sign) &&
+        (l.token[2].sign == 0 || s[l.token[2].b - 1] == l.token[2].sign)) {
+      // A 0 byte, a sentinel included, is none of a space, a digit or a
+      // point, so a record that matches lies wholly in the data.
+      p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
+      r.pos = const_cast<char*>(s + l.end);
+      ++r.records;
+      return read_status::record;
+    }
   }
-  uint64_t starts = ~m.space_or_nul;
-  int a0 = starts != 0 ? __builtin_ctzll(starts) : 64;
-  uint64_t ends = a0 < 64 ? m.space_or_nul & (~uint64_t(0) << a0) : 0;
-  int e0 = ends != 0 ? __builtin_ctzll(ends) : 64;
-  starts = e0 < 64 ? starts & (~uint64_t(0) << e0) : 0;
-  int a1 = starts != 0 ? __builtin_ctzll(starts) : 64;
-  ends = a1 < 64 ? m.space_or_nul & (~uint64_t(0) << a1) : 0;
-  int e1 = ends != 0 ? __builtin_ctzll(ends) : 64;
-  starts = e1 < 64 ? starts & (~uint64_t(0) << e1) : 0;
-  int a2 = starts != 0 ? __builtin_ctzll(starts) : 64;
-  ends = a2 < 64 ? m.space_or_nul & (~uint64_t(0) << a2) : 0;
-  int e2 = ends != 0 ? __builtin_ctzll(ends) : 64;
-  // The record must end inside the window, with no 0 byte up to and
-  // including its delimiter (the sentinel may hide more data).
-  l.known = false;
-  if (e2 == 64 || (m.nul & ((uint64_t(2) << e2) - 1)) != 0 ||
-      !layout_token(s, a0, e0, m.digit, m.point, l.token[0]) || !layout_token(s, a1, e1, m.digit, m.point, l.token[1]) ||
-      !layout_token(s, a2, e2, m.digit, m.point, l.token[2])) {
-    return read_record_by_numbers(r, p);
-  }
-  l.known = true;
-  l.range = (uint64_t(2) << e2) - 1;
-  l.space = m.space_or_nul & l.range;
-  l.digit = m.digit & l.range;
-  l.point = m.point & l.range;
-  l.end = e2;
-  p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
-  r.pos = const_cast<char*>(s + e2);
-  ++r.records;
-  return read_status::record;
+  return read_record_learning(r, p);
 }
 
 constexpr int output_block_size = 1 << 20;

@@ -27,20 +27,27 @@ void survey_pass(survey_values& s) {
     show("\tLine %lld is not a point and is skipped as a header: %s\n", static_cast<long long>(r.header_line),
          r.header_text);
   }
-  s.ico = 0;
-  s.X_min = s.Y_min = s.Z_min = 10000000.0;
-  s.X_max = s.Y_max = s.Z_max = 0.0;
+  // The running values live in locals, not in `s`, so that they stay in
+  // registers for the whole pass.
+  int64_t ico = 0;
+  int64_t next_progress = 100000;
+  double X_min = 10000000.0, Y_min = 10000000.0, Z_min = 10000000.0;
+  double X_max = 0.0, Y_max = 0.0, Z_max = 0.0;
   point_record p;
   read_status status;
   while ((status = read_record(r, p)) == read_status::record) {
-    if (++s.ico % 100000 == 0) progress(s.ico);
-    if (p.X > s.X_max) s.X_max = p.X;
-    if (p.X < s.X_min) s.X_min = p.X;
-    if (p.Y > s.Y_max) s.Y_max = p.Y;
-    if (p.Y < s.Y_min) s.Y_min = p.Y;
-    if (p.Z > s.Z_max) s.Z_max = p.Z;
-    if (p.Z < s.Z_min) s.Z_min = p.Z;
+    if (++ico == next_progress) {
+      progress(ico);
+      next_progress += 100000;
+    }
+    if (p.X > X_max) X_max = p.X;
+    if (p.X < X_min) X_min = p.X;
+    if (p.Y > Y_max) Y_max = p.Y;
+    if (p.Y < Y_min) Y_min = p.Y;
+    if (p.Z > Z_max) Z_max = p.Z;
+    if (p.Z < Z_min) Z_min = p.Z;
   }
+  s = {ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, 0, {}};
   if (status == read_status::read_error) {
     show("\n\tCould not read %s : %s\n", nom_in, std::strerror(r.read_errno));
     end_run(status_read_failed);
