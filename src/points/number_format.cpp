@@ -15,10 +15,38 @@ constexpr char digit_pairs[201] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+constexpr uint64_t powers_of_ten[20] = {1u,
+                                        10u,
+                                        100u,
+                                        1000u,
+                                        10000u,
+                                        100000u,
+                                        1000000u,
+                                        10000000u,
+                                        100000000u,
+                                        1000000000u,
+                                        10000000000u,
+                                        100000000000u,
+                                        1000000000000u,
+                                        10000000000000u,
+                                        100000000000000u,
+                                        1000000000000000u,
+                                        10000000000000000u,
+                                        100000000000000000u,
+                                        1000000000000000000u,
+                                        10000000000000000000u};
+
+// Number of decimal digits of n (1 for zero).
+int decimal_digits(uint64_t n) {
+  int bits = 64 - std::countl_zero(n | 1);
+  int guess = (bits * 1233) >> 12;  // bits x log10(2), rounded down
+  return guess + ((n | 1) >= powers_of_ten[guess]);
+}
+
 // Writes n in decimal, without leading zeros ("0" for zero).
 char* put_uint(char* out, uint64_t n) {
-  char tmp[20];
-  char* t = tmp + sizeof tmp;
+  char* end = out + decimal_digits(n);
+  char* t = end;
   while (n >= 100) {
     unsigned r = unsigned(n % 100);
     n /= 100;
@@ -26,14 +54,11 @@ char* put_uint(char* out, uint64_t n) {
     std::memcpy(t, digit_pairs + 2 * r, 2);
   }
   if (n >= 10) {
-    t -= 2;
-    std::memcpy(t, digit_pairs + 2 * n, 2);
+    std::memcpy(t - 2, digit_pairs + 2 * n, 2);
   } else {
-    *--t = char('0' + n);
+    t[-1] = char('0' + n);
   }
-  size_t len = size_t(tmp + sizeof tmp - t);
-  std::memcpy(out, t, len);
-  return out + len;
+  return end;
 }
 
 // Writes the six decimals of f (0 <= f < 10^6).
@@ -77,6 +102,26 @@ char* format_lf(char* out, double v) {
     return std::to_chars(out, out + lf_text_max, v, std::chars_format::fixed, 6).ptr;
   }
   if (bits >> 63) *out++ = '-';
+  if (e < 0 && e >= -43) {
+    // The common case: |v| = whole + fraction / 2^s, and the fraction's bits
+    // times 10^6 fit 64 bits.
+    int s = -e;
+    uint64_t whole = m >> s;
+    uint64_t fraction = m & ((uint64_t(1) << s) - 1);
+    uint64_t scaled6 = fraction * 1000000u;
+    uint64_t q = scaled6 >> s;
+    uint64_t rest = scaled6 & ((uint64_t(1) << s) - 1);
+    uint64_t half = uint64_t(1) << (s - 1);
+    // whole x 10^6 is even, so the parity of the result is that of q.
+    if (rest > half || (rest == half && (q & 1) != 0)) ++q;
+    if (q == 1000000) {
+      ++whole;
+      q = 0;
+    }
+    out = put_uint(out, whole);
+    *out++ = '.';
+    return put_six(out, unsigned(q));
+  }
   // n = |v| x 10^6 rounded to an integer, ties to even.
   u128 scaled = static_cast<u128>(m) * 1000000u;
   u128 n;
