@@ -356,6 +356,28 @@ class EndToEnd(unittest.TestCase):
                 self.assertTrue(run.console.endswith(message), run.console[-300:])
 
 
+    def test_input_changed_between_the_two_readings(self):
+        data = b"".join(b"%d.5 %d.25 1\n" % (i, i) for i in range(200000))
+        path = self.put("dem.xyz", data)
+        del self.sums[path]  # this test changes the input itself
+        p = subprocess.Popen([PROGRAM], stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd=self.root,
+                             start_new_session=True)
+        p.stdin.write(b"site1\ndem\nnorth\n")
+        p.stdin.flush()
+        seen = b""
+        while b"X_min ? " not in seen:
+            chunk = p.stdout.read1(4096)
+            self.assertTrue(chunk, "the program ended before the zone prompts")
+            seen += chunk
+        with open(path, "r+b") as f:  # cut in place while the tool waits
+            f.truncate(len(data) // 2)
+        rest, _ = p.communicate(b"0 1e9 0 1e9 1\n", timeout=60)
+        self.assertEqual(p.returncode, 5)
+        self.assertTrue(rest.decode().endswith(
+            "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not see the same data as the first: "
+            "c:\\images\\site1\\north.xyz is incomplete.\n"), rest[-200:])
+
+
 class KeyWait(unittest.TestCase):
     """The key wait, under a pseudo-terminal: stdin is a pipe, the key comes
     from the terminal."""

@@ -1,5 +1,7 @@
 #include "points/number_scan.h"
 
+#include "reference_number.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -29,32 +31,6 @@ scanned scan(const std::string& text) {
   double v = 0;
   bool ok = scan_decimal(s, d) && decimal_to_double(d, v);
   return {ok, v, size_t(s.p - text.c_str())};
-}
-
-// The slow reference: keeps the first 19 significant digits of a well-formed
-// number by plain string work, then lets strtod round.
-double reference(const std::string& text) {
-  std::string mantissa;
-  std::string exponent = "0";
-  size_t e = text.find_first_of("eE");
-  std::string m = text.substr(0, e);
-  if (e != std::string::npos) exponent = text.substr(e + 1);
-  bool negative = !m.empty() && m[0] == '-';
-  if (!m.empty() && (m[0] == '-' || m[0] == '+')) m.erase(0, 1);
-  size_t point = m.find('.');
-  std::string whole = m.substr(0, point);
-  std::string frac = point == std::string::npos ? "" : m.substr(point + 1);
-  std::string digits = whole + frac;
-  long long scale = std::atoll(exponent.c_str()) - static_cast<long long>(frac.size());
-  size_t first = digits.find_first_not_of('0');
-  if (first == std::string::npos) return negative ? -0.0 : 0.0;
-  digits.erase(0, first);
-  if (digits.size() > 19) {
-    scale += static_cast<long long>(digits.size() - 19);
-    digits.resize(19);
-  }
-  std::string normal = (negative ? "-" : "") + digits + "e" + std::to_string(scale);
-  return std::strtod(normal.c_str(), nullptr);
 }
 
 TEST(NumberScan, SyntaxAndGreedyConsumption) {

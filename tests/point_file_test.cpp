@@ -1,5 +1,7 @@
 #include "points/point_file.h"
 
+#include "points/survey.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -44,6 +46,8 @@ TEST(PointReader, RecordsAndEnds) {
        read_status::end_of_data, 0, ""},
       {"four numbers a line shift", "1 2 3 4\n5 6 7 8\n", {{1, 2, 3}, {4, 5, 6}}, read_status::cut_short, 2, ""},
       {"any whitespace separates", "1\t2\n3 4\n5\n6", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
+      {"long decimals", "0.123456789012 1.5 2\n0.123456789012 1.5 2\n", {{0.123456789012, 1.5, 2}, {0.123456789012, 1.5, 2}},
+       read_status::end_of_data, 0, ""},
       {"negative", "-98449.688 -55970.553 -81458.594\n", {{-98449.688, -55970.553, -81458.594}},
        read_status::end_of_data, 0, ""},
       {"header skipped", "X Y Z\n1 2 3\n", {{1, 2, 3}}, read_status::end_of_data, 0, ""},
@@ -154,6 +158,25 @@ TEST(PointWriter, ReportsAFullDevice) {
   EXPECT_FALSE(writer_flush(w));
   EXPECT_NE(w.write_errno, 0);
   std::fclose(f);
+}
+
+}  // namespace
+
+namespace {
+
+// Counts are 64-bit: the sentence that tells where the data stopped prints
+// them whole around 2^31 and 2^32, where a 32-bit count would wrap.
+TEST(DataStop, CountsPast32Bits) {
+  const int64_t counts[] = {2147483647, 2147483648, 4294967295, 4294967296, 4294967297};
+  for (int64_t count : counts) {
+    survey_values s{};
+    s.end = read_status::not_a_number;
+    s.stop = {count + 1, count + 1, "abc"};
+    char text[256];
+    describe_stop(s, text, sizeof text);
+    std::string want = "line " + std::to_string(count + 1) + ", record " + std::to_string(count + 1) + ":";
+    EXPECT_NE(std::string(text).find(want), std::string::npos) << text;
+  }
 }
 
 }  // namespace

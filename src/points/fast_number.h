@@ -90,7 +90,7 @@ struct token_layout {
 // Checks the token [a, e) of the 64-byte window at s (e < 64) with the
 // window's digit and point masks: an optional sign, then only digits and at
 // most one point, at most 15 digits in all (so the digits are an exact
-// double). Fills its layout.
+// double) and at most 8 decimals (read at once). Fills its layout.
 inline bool layout_token(const char* s, int a, int e, uint64_t digit, uint64_t point, token_layout& t) {
   t.negative = s[a] == '-';
   t.sign = t.negative || s[a] == '+' ? s[a] : 0;
@@ -101,7 +101,7 @@ inline bool layout_token(const char* s, int a, int e, uint64_t digit, uint64_t p
   t.d = dot != 0 ? __builtin_ctzll(dot) : e;
   t.whole = t.d - t.b;
   t.decimals = dot != 0 ? e - t.d - 1 : 0;
-  return t.whole + t.decimals != 0 && t.whole + t.decimals <= 15;
+  return t.whole + t.decimals != 0 && t.whole + t.decimals <= 15 && t.decimals <= 8;
 }
 
 // The value of a token whose layout has been checked.

@@ -9,14 +9,15 @@
 
 namespace {
 
-// Standard input as a character source for the number scanner.
-struct stdin_source {
-  int c = std::getc(stdin);
+// A stream as a character source for the number scanner.
+struct stream_source {
+  FILE* in;
+  int c = std::getc(in);
   int peek() const { return c; }
-  void bump() { c = std::getc(stdin); }
+  void bump() { c = std::getc(in); }
   // Puts back the character that ended the answer.
   void done() {
-    if (c != EOF) std::ungetc(c, stdin);
+    if (c != EOF) std::ungetc(c, in);
   }
 };
 
@@ -46,23 +47,40 @@ void refuse_answer(const char* why) {
   while (c != '\n' && c != EOF);
 }
 
-void ask_token(const char* prompt, char (&answer)[name_size]) {
+answer read_token(FILE* in, char (&token)[name_size]) {
+  int c;
+  do c = std::getc(in);
+  while (c != EOF && is_space(c));
+  if (c == EOF) return answer::ended;
+  int len = 0;
+  for (; c != EOF && !is_space(c); c = std::getc(in)) {
+    if (len < name_size) token[len] = char(c);
+    ++len;
+  }
+  if (c != EOF) std::ungetc(c, in);
+  if (len >= name_size) return answer::refused;
+  token[len] = 0;
+  return answer::read;
+}
+
+answer read_number(FILE* in, double& value) {
+  stream_source s{in};
+  skip_space(s);
+  if (s.peek() == EOF) return answer::ended;
+  decimal_number d;
+  bool ok = scan_decimal(s, d) && decimal_to_double(d, value);
+  s.done();
+  return ok ? answer::read : answer::refused;
+}
+
+void ask_token(const char* prompt, char (&answer_text)[name_size]) {
   for (;;) {
     show_prompt(prompt);
-    int c;
-    do c = std::getc(stdin);
-    while (c != EOF && is_space(c));
-    if (c == EOF) input_ended();
     char token[name_size];
-    int len = 0;
-    for (; c != EOF && !is_space(c); c = std::getc(stdin)) {
-      if (len < name_size) token[len] = char(c);
-      ++len;
-    }
-    if (c != EOF) std::ungetc(c, stdin);
-    if (len < name_size) {
-      std::memcpy(answer, token, size_t(len));
-      answer[len] = 0;
+    answer a = read_token(stdin, token);
+    if (a == answer::ended) input_ended();
+    if (a == answer::read) {
+      std::strcpy(answer_text, token);
       return;
     }
     refuse_answer("That name is longer than 63 characters: please type a shorter one.");
@@ -72,14 +90,10 @@ void ask_token(const char* prompt, char (&answer)[name_size]) {
 double ask_number(const char* prompt) {
   for (;;) {
     show_prompt(prompt);
-    stdin_source s;
-    skip_space(s);
-    if (s.peek() == EOF) input_ended();
-    decimal_number d;
-    double value;
-    bool ok = scan_decimal(s, d) && decimal_to_double(d, value);
-    s.done();
-    if (ok) return value;
+    double value = 0;
+    answer a = read_number(stdin, value);
+    if (a == answer::ended) input_ended();
+    if (a == answer::read) return value;
     refuse_answer("That answer is not a number: please type a decimal number.");
   }
 }

@@ -6,11 +6,23 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "run/run_state.h"
 
 // Shows a formatted text on standard output, exactly as given.
 void show(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// What reading one answer from a stream gave.
+enum class answer { read, refused, ended };
+
+// Reads one token ("%s") from `in` into `token`. A token longer than the
+// buffer is consumed and refused.
+answer read_token(FILE* in, char (&token)[name_size]);
+
+// Reads one number from `in`, greedily as "%lf" does. Text that is not a
+// number, or a value too large for a double, is refused.
+answer read_number(FILE* in, double& value);
 
 // Shows the prompt, then reads one token ("%s": blanks skipped, the token runs
 // to the next blank) into `answer`. A token longer than the buffer is refused
