@@ -1,5 +1,6 @@
-// Bit masks of the delimiters, digits and points in 64 bytes of text, so that the numbers of a
-// record can be told apart at once instead of one byte after another.
+// Bit masks of the whitespace, 0 bytes, digits and points in a few 16-byte
+// blocks of text, so that the numbers of a record can be told apart at once
+// instead of one byte after another.
 #pragma once
 
 #include <cstdint>
@@ -8,16 +9,16 @@
 #include <emmintrin.h>
 #endif
 
-struct delimiter_masks {
-  uint64_t space_or_nul;  // bit i: p[i] is whitespace (as "%lf" skips it) or a 0 byte
-  uint64_t nul;           // bit i: p[i] is a 0 byte
-  uint64_t digit;         // bit i: p[i] is a decimal digit
-  uint64_t point;         // bit i: p[i] is a decimal point
+// Bit i of each mask tells what p[i] is. "space" is whitespace as "%lf"
+// skips it; a 0 byte is none of space, digit or point.
+struct char_masks {
+  uint64_t space, nul, digit, point;
 };
 
-// Reads 64 bytes at p.
-inline delimiter_masks delimiters64(const char* p) {
-  delimiter_masks m{0, 0, 0, 0};
+// Classifies the first 16 x `blocks` bytes at p (blocks is 1 to 4).
+template <int blocks>
+inline char_masks char_masks_at(const char* p) {
+  char_masks m{0, 0, 0, 0};
 #if defined(__SSE2__)
   const __m128i blank = _mm_set1_epi8(' ');
   const __m128i tab = _mm_set1_epi8('\t');
@@ -26,56 +27,14 @@ inline delimiter_masks delimiters64(const char* p) {
   const __m128i digit0 = _mm_set1_epi8('0');
   const __m128i nine = _mm_set1_epi8(9);
   const __m128i point = _mm_set1_epi8('.');
-  for (int i = 0; i < 4; ++i) {
-    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    __m128i from_tab = _mm_sub_epi8(v, tab);  // \t \n \v \f \r become 0 to 4
-    __m128i controls = _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab);
-    __m128i nul = _mm_cmpeq_epi8(v, zero);
-    __m128i any = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, blank), controls), nul);
-    m.space_or_nul |= uint64_t(uint32_t(_mm_movemask_epi8(any))) << (16 * i);
-    m.nul |= uint64_t(uint32_t(_mm_movemask_epi8(nul))) << (16 * i);
-    __m128i from_zero = _mm_sub_epi8(v, digit0);
-    __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(from_zero, nine), from_zero);
-    m.digit |= uint64_t(uint32_t(_mm_movemask_epi8(digits))) << (16 * i);
-    m.point |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, point)))) << (16 * i);
-  }
-#else
-  for (int i = 0; i < 64; ++i) {
-    unsigned char c = static_cast<unsigned char>(p[i]);
-    bool space = c == ' ' || (c >= '\t' && c <= '\r');
-    m.space_or_nul |= uint64_t(space || c == 0) << i;
-    m.nul |= uint64_t(c == 0) << i;
-    m.digit |= uint64_t(c >= '0' && c <= '9') << i;
-    m.point |= uint64_t(c == '.') << i;
-  }
-#endif
-  return m;
-}
-
-// The masks of whitespace (without 0 bytes), digits and points in the first
-// 16 x `blocks` bytes at p: enough to check a record against a known layout.
-// A 0 byte is none of the three, so it can never match a layout.
-struct layout_masks {
-  uint64_t space, digit, point;
-};
-
-template <int blocks>
-inline layout_masks layout_masks_at(const char* p) {
-  layout_masks m{0, 0, 0};
-#if defined(__SSE2__)
-  const __m128i blank = _mm_set1_epi8(' ');
-  const __m128i tab = _mm_set1_epi8('\t');
-  const __m128i four = _mm_set1_epi8(4);
-  const __m128i digit0 = _mm_set1_epi8('0');
-  const __m128i nine = _mm_set1_epi8(9);
-  const __m128i point = _mm_set1_epi8('.');
   for (int i = 0; i < blocks; ++i) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
-    __m128i from_tab = _mm_sub_epi8(v, tab);
+    __m128i from_tab = _mm_sub_epi8(v, tab);  // \t \n \v \f \r become 0 to 4
     __m128i space = _mm_or_si128(_mm_cmpeq_epi8(v, blank), _mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab));
     __m128i from_zero = _mm_sub_epi8(v, digit0);
     __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(from_zero, nine), from_zero);
     m.space |= uint64_t(uint32_t(_mm_movemask_epi8(space))) << (16 * i);
+    m.nul |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)))) << (16 * i);
     m.digit |= uint64_t(uint32_t(_mm_movemask_epi8(digits))) << (16 * i);
     m.point |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, point)))) << (16 * i);
   }
@@ -83,6 +42,7 @@ inline layout_masks layout_masks_at(const char* p) {
   for (int i = 0; i < 16 * blocks; ++i) {
     unsigned char c = static_cast<unsigned char>(p[i]);
     m.space |= uint64_t(c == ' ' || (c >= '\t' && c <= '\r')) << i;
+    m.nul |= uint64_t(c == 0) << i;
     m.digit |= uint64_t(c >= '0' && c <= '9') << i;
     m.point |= uint64_t(c == '.') << i;
   }

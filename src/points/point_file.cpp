@@ -184,19 +184,20 @@ read_status read_record_slow(point_reader& r, point_record& p) {
 
 read_status read_record_learning(point_reader& r, point_record& p) {
   const char* s = r.pos;
-  delimiter_masks m = delimiters64(s);
+  char_masks m = char_masks_at<4>(s);
+  uint64_t delimiter = m.space | m.nul;
   record_layout& l = r.layout;
-  uint64_t starts = ~m.space_or_nul;
+  uint64_t starts = ~delimiter;
   int a0 = starts != 0 ? __builtin_ctzll(starts) : 64;
-  uint64_t ends = a0 < 64 ? m.space_or_nul & (~uint64_t(0) << a0) : 0;
+  uint64_t ends = a0 < 64 ? delimiter & (~uint64_t(0) << a0) : 0;
   int e0 = ends != 0 ? __builtin_ctzll(ends) : 64;
   starts = e0 < 64 ? starts & (~uint64_t(0) << e0) : 0;
   int a1 = starts != 0 ? __builtin_ctzll(starts) : 64;
-  ends = a1 < 64 ? m.space_or_nul & (~uint64_t(0) << a1) : 0;
+  ends = a1 < 64 ? delimiter & (~uint64_t(0) << a1) : 0;
   int e1 = ends != 0 ? __builtin_ctzll(ends) : 64;
   starts = e1 < 64 ? starts & (~uint64_t(0) << e1) : 0;
   int a2 = starts != 0 ? __builtin_ctzll(starts) : 64;
-  ends = a2 < 64 ? m.space_or_nul & (~uint64_t(0) << a2) : 0;
+  ends = a2 < 64 ? delimiter & (~uint64_t(0) << a2) : 0;
   int e2 = ends != 0 ? __builtin_ctzll(ends) : 64;
   // The record must end inside the window, with no 0 byte up to and
   // including its delimiter (the sentinel may hide more data).
@@ -208,7 +209,7 @@ read_status read_record_learning(point_reader& r, point_record& p) {
   }
   l.known = true;
   l.range = (uint64_t(2) << e2) - 1;
-  l.space = m.space_or_nul & l.range;
+  l.space = m.space & l.range;
   l.digit = m.digit & l.range;
   l.point = m.point & l.range;
   l.end = e2;

@@ -116,7 +116,7 @@ inline read_status read_record(point_reader& r, point_record& p) {
   const char* s = r.pos;
   const record_layout& l = r.layout;
   if (l.known) {
-    layout_masks m = l.end < 32 ? layout_masks_at<2>(s) : layout_masks_at<4>(s);
+    char_masks m = l.end < 32 ? char_masks_at<2>(s) : char_masks_at<4>(s);
     if ((m.space & l.range) == l.space && (m.digit & l.range) == l.digit && (m.point & l.range) == l.point &&
         (l.token[0].sign == 0 || s[l.token[0].b - 1] == l.token[0].sign) &&
         (l.token[1].sign == 0 || s[l.token[1].b - 1] == l.token[1].sign) &&

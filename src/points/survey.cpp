@@ -47,14 +47,11 @@ void survey_pass(survey_values& s) {
     if (p.Z > Z_max) Z_max = p.Z;
     if (p.Z < Z_min) Z_min = p.Z;
   }
-  s = {ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, 0, {}};
   if (status == read_status::read_error) {
     show("\n\tCould not read %s : %s\n", nom_in, std::strerror(r.read_errno));
     end_run(status_read_failed);
   }
-  s.end = status;
-  s.end_offset = reader_offset(r);
-  s.stop = r.stop;
+  s = {ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, reader_offset(r), r.stop};
   char stopped[256] = "";
   if (status != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);
