@@ -180,3 +180,67 @@ TEST(DataStop, CountsPast32Bits) {
 }
 
 }  // namespace
+
+#include <random>
+
+namespace {
+
+// Writes every record of `bytes` both ways (formatted from its values, and
+// copied from its text where the reader allows it) and returns both outputs.
+std::pair<std::string, std::string> write_both_ways(const std::string& bytes, int& copied) {
+  FILE* in = std::tmpfile();
+  std::fwrite(bytes.data(), 1, bytes.size(), in);
+  point_reader r;
+  reader_start(r, in);
+  point_writer w;
+  point_record p;
+  std::string out[2];
+  copied = 0;
+  while (read_record(r, p) == read_status::record) {
+    char line[record_text_max + 64];
+    writer_start(w, nullptr);  // never flushed: each record fits `line`
+    w.buf = w.pos = line;
+    write_record(w, p);
+    out[0].append(line, size_t(w.pos - line));
+    if (r.text != nullptr && r.layout.copyable) {
+      w.buf = w.pos = line;
+      write_record_text(w, r.text, r.layout);
+      ++copied;
+    }
+    out[1].append(line, size_t(w.pos - line));
+  }
+  std::fclose(in);
+  return {out[0], out[1]};
+}
+
+TEST(PointWriter, CopiedTextEqualsFormattedValues) {
+  // Each line is read twice, so that the second copy goes through the known
+  // layout path.
+  const char* tricky[] = {"-0.00 0 -0",        "007.5 000.25 00",   ".5 5. 0.000001",   "999999999.999999 -1 1",
+                          "+5.5 -123 0.5",     "4294967295.5 1 2",  "0.1234567 1 2",     "1e3 2 3",
+                          "2600000.50 1200000.50 450.63"};
+  std::string bytes;
+  for (const char* line : tricky) bytes += std::string(line) + "\n" + line + "\n";
+  std::mt19937_64 rng(5);
+  for (int i = 0; i < 200000; ++i) {
+    std::string line;
+    for (int k = 0; k < 3; ++k) {
+      if (rng() % 3 == 0) line += '-';
+      line += std::to_string(rng() % 1000000000 >> (rng() % 30));
+      int decimals = int(rng() % 8);
+      if (decimals > 0 || rng() % 2 == 0) line += '.';
+      for (int j = 0; j < decimals; ++j) line += char('0' + rng() % 10);
+      line += k < 2 ? ' ' : '\n';
+    }
+    bytes += line + line;
+  }
+  int copied = 0;
+  auto [formatted, text] = write_both_ways(bytes, copied);
+  EXPECT_GT(copied, 150000);
+  ASSERT_EQ(formatted.size(), text.size());
+  EXPECT_TRUE(formatted == text);
+  EXPECT_NE(formatted.find("-0.000000 0.000000 -0.000000\r\n"), std::string::npos);
+  EXPECT_NE(formatted.find("7.500000 0.250000 0.000000\r\n"), std::string::npos);
+}
+
+}  // namespace

@@ -22,7 +22,8 @@ void extraction_pass(const zone& z, const survey_values& s) {
       next_progress += 100000;
     }
     if (zz.X_min_extract <= p.X && p.X <= zz.X_max_extract && zz.Y_min_extract <= p.Y && p.Y <= zz.Y_max_extract) {
-      if (!write_record(w, p)) {
+      bool ok = r.text != nullptr && r.layout.copyable ? write_record_text(w, r.text, r.layout) : write_record(w, p);
+      if (!ok) {
         written = false;
         break;
       }

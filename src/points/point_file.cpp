@@ -184,6 +184,7 @@ read_status read_record_slow(point_reader& r, point_record& p) {
 
 read_status read_record_learning(point_reader& r, point_record& p) {
   const char* s = r.pos;
+  r.text = nullptr;
   char_masks m = char_masks_at<4>(s);
   uint64_t delimiter = m.space | m.nul;
   record_layout& l = r.layout;
@@ -213,6 +214,8 @@ read_status read_record_learning(point_reader& r, point_record& p) {
   l.digit = m.digit & l.range;
   l.point = m.point & l.range;
   l.end = e2;
+  l.copyable = copyable(l.token[0]) && copyable(l.token[1]) && copyable(l.token[2]);
+  r.text = s;
   p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
   r.pos = const_cast<char*>(s + e2);
   ++r.records;

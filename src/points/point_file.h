@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "points/delimiters.h"
 #include "points/fast_number.h"
@@ -52,6 +53,7 @@ struct record_layout {
   uint64_t space, digit, point;
   token_layout token[3];
   int end;         // offset of the delimiter after the third number
+  bool copyable;   // every number prints under "%lf" as its own digits (see write_record_text)
 };
 
 struct point_reader {
@@ -68,6 +70,7 @@ struct point_reader {
   char header_text[48];
   data_stop stop;     // filled when a read ends with not_a_number or cut_short
   record_layout layout;
+  const char* text;  // the last record's text if it was read with `layout`, else null
 };
 
 // Starts a pass over `file` from its beginning, using the reader's single
@@ -124,6 +127,7 @@ inline read_status read_record(point_reader& r, point_record& p) {
       // A 0 byte, a sentinel included, is none of a space, a digit or a
       // point, so a record that matches lies wholly in the data.
       p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
+      r.text = s;
       r.pos = const_cast<char*>(s + l.end);
       ++r.records;
       return read_status::record;
@@ -147,6 +151,48 @@ void writer_start(point_writer& w, FILE* file);
 
 // Writes out what the buffer holds. False if the write failed.
 bool writer_flush(point_writer& w);
+
+// A number of at most 9 integer digits and at most 6 decimals prints under
+// "%lf" as its own digits, padded to six decimals: the double read from it
+// lies within half a unit in the last place, below 2.4e-7 under 2^32, of
+// the decimal, so rounding it to 10^-6 gives the decimal back.
+inline bool copyable(const token_layout& t) { return t.whole <= 9 && t.decimals <= 6; }
+
+// Writes one number of a copyable layout from its text.
+inline char* copy_number(char* out, const char* s, const token_layout& t) {
+  using namespace fast_number_detail;
+  if (t.negative) *out++ = '-';
+  // No leading zeros, but at least one integer digit.
+  int first = t.b;
+  while (first < t.d - 1 && s[first] == '0') ++first;
+  if (first == t.d) {
+    *out++ = '0';
+  } else {
+    std::memcpy(out, s + first, 16);  // the window and the buffer have room
+    out += t.d - first;
+  }
+  *out++ = '.';
+  uint64_t decimals = load8(s + t.d + 1);
+  uint64_t kept = t.decimals == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * t.decimals);
+  decimals = (decimals & kept) | (0x3030303030303030u & ~kept);  // padded with '0'
+  std::memcpy(out, &decimals, 8);
+  return out + 6;
+}
+
+// Writes a record read with a copyable layout from its text: the same bytes
+// as write_record gives for its values, without formatting them.
+inline bool write_record_text(point_writer& w, const char* s, const record_layout& l) {
+  if (w.pos >= w.limit && !writer_flush(w)) return false;
+  char* out = copy_number(w.pos, s, l.token[0]);
+  *out++ = ' ';
+  out = copy_number(out, s, l.token[1]);
+  *out++ = ' ';
+  out = copy_number(out, s, l.token[2]);
+  out[0] = '\r';
+  out[1] = '\n';
+  w.pos = out + 2;
+  return true;
+}
 
 // Formats one record into the buffer. False if a write failed.
 inline bool write_record(point_writer& w, const point_record& p) {
