@@ -13,20 +13,24 @@ void extraction_pass(const zone& z, const survey_values& s) {
   int64_t ico = 0;
   int64_t next_progress = 100000;
   const zone zz = z;  // a copy the compiler can keep in registers
-  point_record p;
   read_status status;
   bool written = true;
-  while ((status = read_record(r, p)) == read_status::record) {
+  while ((status = next_record(r)) == read_status::record) {
     if (++ico == next_progress) {
       progress(ico);
       next_progress += 100000;
     }
-    if (zz.X_min_extract <= p.X && p.X <= zz.X_max_extract && zz.Y_min_extract <= p.Y && p.Y <= zz.Y_max_extract) {
-      bool ok = r.text != nullptr && r.layout.copyable ? write_record_text(w, r.text, r.layout) : write_record(w, p);
-      if (!ok) {
-        written = false;
-        break;
-      }
+    // Each number is converted only if the test needs it: a record's text
+    // was checked whole when it was read.
+    double X = record_value(r, 0);
+    if (!(zz.X_min_extract <= X && X <= zz.X_max_extract)) continue;
+    double Y = record_value(r, 1);
+    if (!(zz.Y_min_extract <= Y && Y <= zz.Y_max_extract)) continue;
+    bool ok = r.text != nullptr && r.layout.copyable ? write_record_text(w, r.text, r.layout)
+                                                     : write_record(w, {X, Y, record_value(r, 2)});
+    if (!ok) {
+      written = false;
+      break;
     }
   }
   if (written) written = writer_flush(w);

@@ -182,7 +182,7 @@ read_status read_record_slow(point_reader& r, point_record& p) {
   return read_status::record;
 }
 
-read_status read_record_learning(point_reader& r, point_record& p) {
+read_status next_record_learning(point_reader& r) {
   const char* s = r.pos;
   r.text = nullptr;
   char_masks m = char_masks_at<4>(s);
@@ -206,7 +206,7 @@ read_status read_record_learning(point_reader& r, point_record& p) {
   if (e2 == 64 || (m.nul & ((uint64_t(2) << e2) - 1)) != 0 ||
       !layout_token(s, a0, e0, m.digit, m.point, l.token[0]) || !layout_token(s, a1, e1, m.digit, m.point, l.token[1]) ||
       !layout_token(s, a2, e2, m.digit, m.point, l.token[2])) {
-    return read_record_by_numbers(r, p);
+    return read_record_by_numbers(r, r.values);
   }
   l.known = true;
   l.range = (uint64_t(2) << e2) - 1;
@@ -216,7 +216,6 @@ read_status read_record_learning(point_reader& r, point_record& p) {
   l.end = e2;
   l.copyable = copyable(l.token[0]) && copyable(l.token[1]) && copyable(l.token[2]);
   r.text = s;
-  p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
   r.pos = const_cast<char*>(s + e2);
   ++r.records;
   return read_status::record;

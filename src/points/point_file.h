@@ -70,7 +70,8 @@ struct point_reader {
   char header_text[48];
   data_stop stop;     // filled when a read ends with not_a_number or cut_short
   record_layout layout;
-  const char* text;  // the last record's text if it was read with `layout`, else null
+  const char* text;   // the last record's text if it was read with `layout`, else null
+  point_record values;  // the last record's numbers when `text` is null
 };
 
 // Starts a pass over `file` from its beginning, using the reader's single
@@ -98,24 +99,19 @@ inline read_status read_record_by_numbers(point_reader& r, point_record& p) {
   return read_status::record;
 }
 
-// Reads the next record. The common case, a record of common numbers within
-// 64 bytes of the buffer, is cut into its three numbers from a bit mask of
-// the delimiters, and the numbers are read independently of each other. A
-// record that does not fit that is read number by number, and anything
-// unusual goes to the slow path, which reads it with the general scanner.
-// The buffer's 0 sentinel and padding keep every read inside the buffer.
-// Reads a record from the delimiter masks of its 64 bytes, and learns its
+// Reads a record from the delimiter masks of its 64 bytes and learns its
 // layout; hands anything unusual on to read_record_by_numbers.
-read_status read_record_learning(point_reader& r, point_record& p);
+read_status next_record_learning(point_reader& r);
 
-// Reads the next record. The common case is a record laid out like the one
-// before it (survey files repeat one layout line after line): its masks are
-// compared with that layout, and its three numbers read straight from their
-// known places. Any other record is cut into its numbers from the masks of
-// its delimiters, read number by number, or, for anything unusual, read by
-// the slow path with the general scanner. The buffer's 0 sentinel and
-// padding keep every read inside the buffer.
-inline read_status read_record(point_reader& r, point_record& p) {
+// Moves to the next record; its numbers are then had from record_value.
+// The common case is a record laid out like the one before it (survey files
+// repeat one layout line after line): its masks are compared with that
+// layout, which checks every character of it, and its numbers are converted
+// only when asked for. Any other record is cut into its numbers from the
+// masks of its delimiters, read number by number, or, for anything unusual,
+// read by the slow path with the general scanner. The buffer's 0 sentinel
+// and padding keep every read inside the buffer.
+inline read_status next_record(point_reader& r) {
   const char* s = r.pos;
   const record_layout& l = r.layout;
   if (l.known) {
@@ -126,14 +122,26 @@ inline read_status read_record(point_reader& r, point_record& p) {
         (l.token[2].sign == 0 || s[l.token[2].b - 1] == l.token[2].sign)) {
       // A 0 byte, a sentinel included, is none of a space, a digit or a
       // point, so a record that matches lies wholly in the data.
-      p = {token_value(s, l.token[0]), token_value(s, l.token[1]), token_value(s, l.token[2])};
       r.text = s;
       r.pos = const_cast<char*>(s + l.end);
       ++r.records;
       return read_status::record;
     }
   }
-  return read_record_learning(r, p);
+  return next_record_learning(r);
+}
+
+// Number i (0 for X, 1 for Y, 2 for Z) of the record next_record moved to.
+inline double record_value(const point_reader& r, int i) {
+  if (r.text == nullptr) return i == 0 ? r.values.X : i == 1 ? r.values.Y : r.values.Z;
+  return token_value(r.text, r.layout.token[i]);
+}
+
+// Reads the next record with all three of its numbers.
+inline read_status read_record(point_reader& r, point_record& p) {
+  read_status status = next_record(r);
+  if (status == read_status::record) p = {record_value(r, 0), record_value(r, 1), record_value(r, 2)};
+  return status;
 }
 
 constexpr int output_block_size = 1 << 20;
