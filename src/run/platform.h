@@ -4,10 +4,18 @@
 
 #include <cstddef>
 
+// What differs between hosts lives in platform_posix.cpp and
+// platform_windows.cpp, and nowhere else.
+
+// Prepares the console: on Windows, standard output is put in binary mode so
+// that both builds write the same bytes.
+void console_start();
+
 // The file a built path (root "c:\images\", backslash separators) names on
-// this host. On POSIX hosts the working directory plays drive C: and every
-// backslash becomes a slash, so c:\images\site1\dem.xyz is
-// images/site1/dem.xyz. `out` has room for `size` bytes.
+// this host. On Windows that is the built path itself. On POSIX hosts the
+// working directory plays drive C: and every backslash becomes a slash, so
+// c:\images\site1\dem.xyz is images/site1/dem.xyz. `out` has room for
+// `size` bytes.
 void host_path(const char* built, char* out, size_t size);
 
 // Waits for one new key press at the controlling terminal, without echo and

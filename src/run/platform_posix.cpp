@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstring>
 
+void console_start() {}
+
 void host_path(const char* built, char* out, size_t size) {
   // Every built path starts with the root "c:\"; the working directory
   // stands for it.
