@@ -49,3 +49,30 @@ inline char_masks char_masks_at(const char* p) {
 #endif
   return m;
 }
+
+// True if the first 16 x `blocks` bytes at p, with every digit read as '0',
+// equal `pattern` at every position whose bit is set in `range`. The pattern
+// is a record's text with its digits replaced by '0', so a match means the
+// same spaces, signs and points in the same places, and digits elsewhere.
+template <int blocks>
+inline bool matches_pattern(const char* p, const char* pattern, uint64_t range) {
+  uint64_t equal = 0;
+#if defined(__SSE2__)
+  const __m128i digit0 = _mm_set1_epi8('0');
+  const __m128i nine = _mm_set1_epi8(9);
+  for (int i = 0; i < blocks; ++i) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    __m128i from_zero = _mm_sub_epi8(v, digit0);
+    __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(from_zero, nine), from_zero);
+    __m128i shape = _mm_or_si128(_mm_andnot_si128(digits, v), _mm_and_si128(digits, digit0));
+    __m128i want = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern + 16 * i));
+    equal |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(shape, want)))) << (16 * i);
+  }
+#else
+  for (int i = 0; i < 16 * blocks; ++i) {
+    char c = p[i] >= '0' && p[i] <= '9' ? '0' : p[i];
+    equal |= uint64_t(c == pattern[i]) << i;
+  }
+#endif
+  return (equal & range) == range;
+}

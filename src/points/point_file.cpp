@@ -210,9 +210,7 @@ read_status next_record_learning(point_reader& r) {
   }
   l.known = true;
   l.range = (uint64_t(2) << e2) - 1;
-  l.space = m.space & l.range;
-  l.digit = m.digit & l.range;
-  l.point = m.point & l.range;
+  for (int i = 0; i < 64; ++i) l.pattern[i] = i <= e2 && s[i] >= '0' && s[i] <= '9' ? '0' : s[i];
   l.end = e2;
   l.copyable = copyable(l.token[0]) && copyable(l.token[1]) && copyable(l.token[2]);
   r.text = s;

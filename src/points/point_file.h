@@ -43,17 +43,16 @@ struct data_stop {
 constexpr int input_block_size = 1 << 20;
 constexpr int input_block_padding = 128;
 
-// The layout of the last record read through the fast path: where its
-// delimiters, digits and points lie in the 64 bytes from its start. Survey
-// files repeat one layout line after line; a record whose masks match it
-// needs no more checking.
+// The layout of the last record read through the fast path. Survey files
+// repeat one layout line after line; a record that matches it needs no more
+// checking.
 struct record_layout {
   bool known;
-  uint64_t range;  // bits up to and including the record's last delimiter
-  uint64_t space, digit, point;
+  uint64_t range;    // bits up to and including the record's last delimiter
+  char pattern[64];  // the record's text up to there, digits read as '0'
   token_layout token[3];
-  int end;         // offset of the delimiter after the third number
-  bool copyable;   // every number prints under "%lf" as its own digits (see write_record_text)
+  int end;           // offset of the delimiter after the third number
+  bool copyable;     // every number prints under "%lf" as its own digits (see write_record_text)
 };
 
 struct point_reader {
@@ -114,19 +113,13 @@ read_status next_record_learning(point_reader& r);
 inline read_status next_record(point_reader& r) {
   const char* s = r.pos;
   const record_layout& l = r.layout;
-  if (l.known) {
-    char_masks m = l.end < 32 ? char_masks_at<2>(s) : char_masks_at<4>(s);
-    if ((m.space & l.range) == l.space && (m.digit & l.range) == l.digit && (m.point & l.range) == l.point &&
-        (l.token[0].sign == 0 || s[l.token[0].b - 1] == l.token[0].sign) &&
-        (l.token[1].sign == 0 || s[l.token[1].b - 1] == l.token[1].sign) &&
-        (l.token[2].sign == 0 || s[l.token[2].b - 1] == l.token[2].sign)) {
-      // A 0 byte, a sentinel included, is none of a space, a digit or a
-      // point, so a record that matches lies wholly in the data.
-      r.text = s;
-      r.pos = const_cast<char*>(s + l.end);
-      ++r.records;
-      return read_status::record;
-    }
+  if (l.known && (l.end < 32 ? matches_pattern<2>(s, l.pattern, l.range) : matches_pattern<4>(s, l.pattern, l.range))) {
+    // A 0 byte, a sentinel included, never stands in a pattern, so a record
+    // that matches lies wholly in the data.
+    r.text = s;
+    r.pos = const_cast<char*>(s + l.end);
+    ++r.records;
+    return read_status::record;
   }
   return next_record_learning(r);
 }
