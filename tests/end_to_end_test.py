@@ -316,6 +316,33 @@ class EndToEnd(unittest.TestCase):
                 self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
                 self.assertIn(b"\r\n\t\tX_max = 10.000000 ", run.file("north_xyz_info.txt"))
 
+    def test_number_answers_are_whole_tokens(self):
+        self.put("dem.xyz", b"0.5 2 3\n")
+        not_a_number = "\tThat answer is not a number: please type a decimal number.\n"
+        x_min, x_max = "\n\t\tX_min ? ", "\t\tX_max ? "
+        cases = [
+            # answers after the names, what the console shows, the zone's X_min in the report
+            ("0,5 0 10 0 10 1\n0 10 0 10 1\n",
+             x_min + "\t0,5 is not a number: use a point for decimals.\n" + x_min + x_max, "0.000000"),
+            ("10abc\n.5 10 0 10 1\n", x_min + not_a_number + x_min + x_max, "0.500000"),
+            ("1e999\n-1e-3 10 0 10 1\n", x_min + not_a_number + x_min + x_max, "-0.001000"),
+            ("0 10 0 1,5e3\n10 1\n", "\t\tY_max ? \t1,5e3 is not a number: use a point for decimals.\n"
+             "\t\tY_max ? " + PIXEL_PROMPT, "0.000000"),
+            (".5 10\n0 10\n1\n", x_min + x_max + "\t\tY_min ? \t\tY_max ? " + PIXEL_PROMPT, "0.500000"),
+            ("-1e20 1e20 0 10\n0 10 0 10\n1\n",
+             "\t\tY_max ? \tThat zone is too wide for any pixel size to give counts of at most 2147483647: "
+             "please type the zone again.\n" + x_min + x_max, "0.000000"),
+        ]
+        for answers, shown, x_min_value in cases:
+            with self.subTest(answers):
+                run = self.run_tool("site1\ndem\nnorth\n" + answers)
+                self.assertEqual(run.status, 0, run.console[-300:])
+                self.assertIn(shown, run.console)
+                report = run.file("north_xyz_info.txt")
+                self.assertIn(b"\r\n\t\tX_min = %s \r\n\t\tX_max = 10.000000 " % x_min_value.encode(), report)
+                self.assertEqual(report.count(b"X_min = "), 1)
+                self.assertEqual(run.file("north.xyz"), b"0.500000 2.000000 3.000000\r\n")
+
     def test_paths_longer_than_127_characters_are_refused(self):
         deep = "d" * 50
         os.makedirs(os.path.join(self.root, "images", deep))

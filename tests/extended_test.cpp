@@ -53,6 +53,28 @@ TEST(RasterCount, RefusesZeroAndCountsBeyond32Bits) {
   EXPECT_EQ(count, -2147483647 - 1);
 }
 
+// A zone is refused only when even the largest pixel size gives counts
+// beyond 32 bits: 2^31 pixels of just under 2^31 meters span about 4.6e18.
+TEST(RasterCount, ZonesThatNoPixelSizeCanServe) {
+  struct row {
+    double x_min, x_max, y_min, y_max;
+    bool served;
+  };
+  const row rows[] = {
+      {0, 0, 0, 0, true},
+      {0, 4.6e18, 0, 10, true},
+      {4.6e18, 0, 0, 10, true},  // a reversed zone counts the other way
+      {0, 4.7e18, 0, 10, false},
+      {0, 10, -4.7e18, 0, false},
+      {-1e20, 1e20, 0, 10, false},
+      {-1.7e308, 1.7e308, 0, 10, false},
+  };
+  for (const row& r : rows) {
+    zone z{r.x_min, r.x_max, r.y_min, r.y_max};
+    EXPECT_EQ(zone_has_pixel_size(z), r.served) << r.x_min << " " << r.x_max << " " << r.y_min << " " << r.y_max;
+  }
+}
+
 TEST(RasterCount, AgreesWithX87OnRandomSpansAndPixels) {
   std::mt19937_64 rng(2026);
   std::uniform_real_distribution<double> unit(0, 1);

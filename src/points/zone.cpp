@@ -4,17 +4,42 @@
 #include "run/dialogue.h"
 #include "run/report.h"
 
+namespace {
+
+// The pixel size is shown as a whole number of meters in a 32-bit signed
+// integer, so its magnitude must stay below 2^31: the largest accepted is
+// the double just below 2^31.
+constexpr double largest_pixel = 2147483648.0 - 1.0 / (1 << 22);
+
+bool pixel_fits_meters(double pixel) { return pixel > -2147483649.0 && pixel < 2147483648.0; }
+
+}  // namespace
+
 bool raster_count(double max, double min, double pixel, int32_t& count) {
   if (pixel == 0.0) return false;
   return truncate_to_int32(extended_quotient(extended_difference(max, min), pixel), count);
 }
 
+bool zone_has_pixel_size(const zone& z) {
+  static_assert(largest_pixel < 2147483648.0 && largest_pixel + 1.0 / (1 << 22) == 2147483648.0);
+  // Counts shrink as the pixel grows, so if the largest pixel gives counts
+  // beyond 32 bits, every pixel does.
+  int32_t count;
+  return raster_count(z.Y_max_extract, z.Y_min_extract, largest_pixel, count) &&
+         raster_count(z.X_max_extract, z.X_min_extract, largest_pixel, count);
+}
+
 void zone_selection(zone& z) {
   show("\n\n\tCoordinates of the zone to be extracted : ");
-  z.X_min_extract = ask_number("\n\t\tX_min ? ");
-  z.X_max_extract = ask_number("\t\tX_max ? ");
-  z.Y_min_extract = ask_number("\t\tY_min ? ");
-  z.Y_max_extract = ask_number("\t\tY_max ? ");
+  for (;;) {
+    z.X_min_extract = ask_number("\n\t\tX_min ? ");
+    z.X_max_extract = ask_number("\t\tX_max ? ");
+    z.Y_min_extract = ask_number("\t\tY_min ? ");
+    z.Y_max_extract = ask_number("\t\tY_max ? ");
+    if (zone_has_pixel_size(z)) break;
+    refuse_answer("That zone is too wide for any pixel size to give counts of at most 2147483647: "
+                  "please type the zone again.");
+  }
   report("\n\n\tCoordinates of the selected zone named %s :", nom_out);
   report("\n\t\tX_min = %lf ", z.X_min_extract);
   report("\n\t\tX_max = %lf ", z.X_max_extract);
@@ -29,7 +54,7 @@ void zone_selection(zone& z) {
     dpix_size = ask_number("\n\n\tPixel Size (decimal value in meters) ? ");
     if (dpix_size == 0.0) {
       refuse_answer("A pixel size of 0 makes no raster: please type another one.");
-    } else if (!(dpix_size > -2147483649.0 && dpix_size < 2147483648.0)) {
+    } else if (!pixel_fits_meters(dpix_size)) {
       refuse_answer("That pixel size is too large to count in meters: please type a smaller one.");
     } else if (!raster_count(z.Y_max_extract, z.Y_min_extract, dpix_size, nb_lig) ||
                !raster_count(z.X_max_extract, z.X_min_extract, dpix_size, nb_col)) {

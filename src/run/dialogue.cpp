@@ -9,15 +9,26 @@
 
 namespace {
 
-// A stream as a character source for the number scanner.
+// A stream as a character source for the number scanner. It keeps the
+// start of what it consumed, for a refusal to show.
 struct stream_source {
   FILE* in;
+  shown_answer& shown;
+  int length = 0;
   int c = std::getc(in);
   int peek() const { return c; }
-  void bump() { c = std::getc(in); }
+  void bump() {
+    if (length < shown_answer_chars) {
+      shown.text[length] = c >= 0x20 && c < 0x7F ? char(c) : '?';
+    }
+    ++length;
+    c = std::getc(in);
+  }
   // Puts back the character that ended the answer.
   void done() {
     if (c != EOF) std::ungetc(c, in);
+    int n = length < shown_answer_chars ? length : shown_answer_chars;
+    std::strcpy(shown.text + n, length > shown_answer_chars ? "..." : "");
   }
 };
 
@@ -63,12 +74,21 @@ answer read_token(FILE* in, char (&token)[name_size]) {
   return answer::read;
 }
 
-answer read_number(FILE* in, double& value) {
-  stream_source s{in};
-  skip_space(s);
-  if (s.peek() == EOF) return answer::ended;
+answer read_number(FILE* in, double& value, shown_answer& refused) {
+  int c;
+  do c = std::getc(in);
+  while (c != EOF && is_space(c));
+  if (c == EOF) return answer::ended;
+  std::ungetc(c, in);
+  stream_source s{in, refused};
   decimal_number d;
   bool ok = scan_decimal(s, d) && decimal_to_double(d, value);
+  // The number must be the whole token: whatever follows it up to the next
+  // blank, tab or line end belongs to this answer and spoils it.
+  if (s.peek() != EOF && !is_space(s.peek())) {
+    ok = false;
+    while (s.peek() != EOF && !is_space(s.peek())) s.bump();
+  }
   s.done();
   return ok ? answer::read : answer::refused;
 }
@@ -91,10 +111,17 @@ double ask_number(const char* prompt) {
   for (;;) {
     show_prompt(prompt);
     double value = 0;
-    answer a = read_number(stdin, value);
+    shown_answer refused{};
+    answer a = read_number(stdin, value, refused);
     if (a == answer::ended) input_ended();
     if (a == answer::read) return value;
-    refuse_answer("That answer is not a number: please type a decimal number.");
+    if (std::strchr(refused.text, ',') != nullptr) {
+      char why[sizeof refused.text + 64];
+      std::snprintf(why, sizeof why, "%s is not a number: use a point for decimals.", refused.text);
+      refuse_answer(why);
+    } else {
+      refuse_answer("That answer is not a number: please type a decimal number.");
+    }
   }
 }
 

@@ -20,18 +20,29 @@ enum class answer { read, refused, ended };
 // buffer is consumed and refused.
 answer read_token(FILE* in, char (&token)[name_size]);
 
-// Reads one number from `in`, greedily as "%lf" does. Text that is not a
-// number, or a value too large for a double, is refused.
-answer read_number(FILE* in, double& value);
+// The start of a refused answer, as the refusal shows it: at most
+// `shown_answer_chars` characters, then "..." if it was longer, bytes that
+// cannot be printed as '?'.
+constexpr int shown_answer_chars = 32;
+struct shown_answer {
+  char text[shown_answer_chars + 4];
+};
+
+// Reads one number from `in`: a whole token (up to the next blank, tab or
+// line end) that is entirely a number in the "%lf" syntax. A token that is
+// not (`0,5`, `10abc`), or a value too large for a double, is refused, with
+// the token consumed and its start in `refused`.
+answer read_number(FILE* in, double& value, shown_answer& refused);
 
 // Shows the prompt, then reads one token ("%s": blanks skipped, the token runs
 // to the next blank) into `answer`. A token longer than the buffer is refused
 // and the prompt asked again. Ends the run if standard input ends.
 void ask_token(const char* prompt, char (&answer)[name_size]);
 
-// Shows the prompt, then reads one number. An answer that is not a number (or
-// too large for a double) is refused, the rest of its line discarded and the
-// prompt asked again. Ends the run if standard input ends.
+// Shows the prompt, then reads one number. An answer that is not wholly a
+// number (or too large for a double) is refused at its own prompt, with a
+// hint when it holds a decimal comma; the rest of its line is discarded and
+// the prompt asked again. Ends the run if standard input ends.
 double ask_number(const char* prompt);
 
 // Says the answer just read cannot be used, then discards the rest of the

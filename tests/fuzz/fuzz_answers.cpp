@@ -20,7 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (a == answer::read && std::strlen(token) >= size_t(name_size)) std::abort();
     } else {
       double value;
-      a = read_number(in, value);
+      shown_answer refused{};
+      a = read_number(in, value, refused);
+      if (std::strlen(refused.text) > size_t(shown_answer_chars) + 3) std::abort();
     }
     if (a == answer::ended) break;
     if (a == answer::refused) {  // the dialogue discards the rest of the line
