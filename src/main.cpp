@@ -1,11 +1,13 @@
 // TESSERA_SIFT: extracts the points of a rectangular zone from an XYZ file.
-// No arguments: every run is one dialogue on the console.
+// No arguments for its work: every run is one dialogue on the console.
+#include "run/command_line.h"
 #include "run/opening.h"
 #include "run/platform.h"
 #include "run/run_state.h"
 #include "treatment.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (answer_command_line(argc, argv)) return 0;
   console_start();
   opening();
   treatment();

@@ -382,6 +382,26 @@ class EndToEnd(unittest.TestCase):
                 self.assertEqual(run.exists("north.xyz"), created)
                 self.assertEqual(run.exists("north_xyz_info.txt"), created)
 
+    def test_command_line(self):
+        self.put("dem.xyz", b"1 2 3\n")
+        before = sorted(os.listdir(self.site))
+        for argument, starts in [("--help", "Usage: tessera_sift\n"), ("--version", "tessera_sift 1.0.0\n")]:
+            with self.subTest(argument):
+                p = subprocess.run(command() + [argument], input=b"site1\ndem\nnorth\n0 10 0 10 1\n",
+                                   stdout=subprocess.PIPE, cwd=self.root, env=environment(), timeout=120,
+                                   start_new_session=True)
+                text = p.stdout.decode().replace("\r\n", "\n")
+                self.assertEqual(p.returncode, 0)
+                self.assertTrue(text.startswith(starts), text[:100])
+                self.assertEqual(sorted(os.listdir(self.site)), before)
+        # Any other argument is ignored: the dialogue runs as without one.
+        p = subprocess.run(command() + ["--frobnicate", "x"], input=b"site1\ndem\nnorth\n0 10 0 10 1\n",
+                           stdout=subprocess.PIPE, cwd=self.root, env=environment(), timeout=120,
+                           start_new_session=True)
+        self.assertEqual(p.returncode, 0)
+        self.assertTrue(p.stdout.decode("latin-1").startswith(BANNER + FOLDER_PROMPT))
+        self.assertEqual(Run(p.returncode, "", self.site).file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
+
     # --- files that cannot be used -----------------------------------------
 
     def test_missing_or_unusable_input_touches_nothing(self):

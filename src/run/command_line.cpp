@@ -1,0 +1,54 @@
+#include "run/command_line.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* usage =
+    "Usage: tessera_sift\n"
+    "\n"
+    "Extracts the points of a rectangular zone from an XYZ point file (three\n"
+    "decimal numbers a point) and writes them to a new point file, with a\n"
+    "plain-text report beside it.\n"
+    "\n"
+    "It takes no arguments: it asks its questions on the console (a folder\n"
+    "under C:\\images, the input and output names without .xyz, the zone and\n"
+    "a pixel size) and reads the answers from standard input.\n"
+    "\n"
+    "Files, for the answers site1, dem and north:\n"
+    "  c:\\images\\site1\\dem.xyz              the input points\n"
+    "  c:\\images\\site1\\north.xyz            the points inside the zone\n"
+    "  c:\\images\\site1\\north_xyz_info.txt   the report\n"
+    "On Linux the working directory plays C: and backslashes are slashes\n"
+    "(images/site1/dem.xyz). The output and the report appear only when the\n"
+    "run completes; on any other end the earlier files stay as they were.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  the run completed, or the input could not be opened (\"No File\")\n"
+    "  1  standard input ended before an answer was read\n"
+    "  2  the output or the report could not be created\n"
+    "  3  writing the output or the report failed\n"
+    "  4  the input holds text that is not a point; the points before it were used\n"
+    "  5  the input could not be read, or changed between the two readings\n"
+    "\n"
+    "Options:\n"
+    "  --help     show this text and end\n"
+    "  --version  show the version and end\n"
+    "\n"
+    "See the manual page tessera_sift(1) for the whole dialogue and the formats.\n";
+
+}  // namespace
+
+bool answer_command_line(int argc, char** argv) {
+  if (argc < 2) return false;
+  if (std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(usage, stdout);
+    return true;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("tessera_sift %s\n", TESSERA_VERSION);
+    return true;
+  }
+  return false;
+}
