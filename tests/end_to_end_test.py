@@ -257,6 +257,20 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(run.console.startswith(BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n"))
         self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
 
+    def test_names_with_characters_windows_forbids_are_refused(self):
+        # The same on both builds: each prompt refuses the name and asks again.
+        self.put("dem.xyz", b"1 2 3\n")
+        refusal = ('\tThat name holds a character that names cannot hold (< > : " | ? * or a control '
+                   "character): please type another one.\n")
+        answers = ("a:b\nx<y\nsite1\nn*rth\nd>m\ndem\ndem.xyz:s\na|b\na\"b\nwhy?\nctl\x01x\nu\x1fv\nnorth\n"
+                   "0 10 0 10 1\n")
+        run = self.run_tool(answers)
+        self.assertEqual(run.status, 0, run.console)
+        self.assertIn(FOLDER_PROMPT + (refusal + FOLDER_PROMPT) * 2 + IN_PROMPT + (refusal + IN_PROMPT) * 2
+                      + OUT_PROMPT + (refusal + OUT_PROMPT) * 6 + "\n\n", run.console)
+        self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
+        self.assertEqual(sorted(os.listdir(self.site)), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
+
     # --- data the tool must not take for points ---------------------------
 
     def test_header_line_is_skipped_in_both_passes(self):

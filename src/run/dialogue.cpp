@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "points/number_scan.h"
+#include "run/console.h"
 #include "run/platform.h"
 
 namespace {
@@ -15,18 +16,18 @@ struct stream_source {
   FILE* in;
   shown_answer& shown;
   int length = 0;
-  int c = std::getc(in);
+  int c = answer_getc(in);
   int peek() const { return c; }
   void bump() {
     if (length < shown_answer_chars) {
       shown.text[length] = c >= 0x20 && c < 0x7F ? char(c) : '?';
     }
     ++length;
-    c = std::getc(in);
+    c = answer_getc(in);
   }
   // Puts back the character that ended the answer.
   void done() {
-    if (c != EOF) std::ungetc(c, in);
+    if (c != EOF) answer_ungetc(c, in);
     int n = length < shown_answer_chars ? length : shown_answer_chars;
     std::strcpy(shown.text + n, length > shown_answer_chars ? "..." : "");
   }
@@ -47,28 +48,28 @@ void show_prompt(const char* prompt) {
 void show(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::vprintf(format, args);
+  show_text(format, args);
   va_end(args);
 }
 
 void refuse_answer(const char* why) {
   show("\t%s\n", why);
   int c;
-  do c = std::getc(stdin);
+  do c = answer_getc(stdin);
   while (c != '\n' && c != EOF);
 }
 
 answer read_token(FILE* in, char (&token)[name_size]) {
   int c;
-  do c = std::getc(in);
+  do c = answer_getc(in);
   while (c != EOF && is_space(c));
   if (c == EOF) return answer::ended;
   int len = 0;
-  for (; c != EOF && !is_space(c); c = std::getc(in)) {
+  for (; c != EOF && !is_space(c); c = answer_getc(in)) {
     if (len < name_size) token[len] = char(c);
     ++len;
   }
-  if (c != EOF) std::ungetc(c, in);
+  if (c != EOF) answer_ungetc(c, in);
   if (len >= name_size) return answer::refused;
   token[len] = 0;
   return answer::read;
@@ -76,10 +77,10 @@ answer read_token(FILE* in, char (&token)[name_size]) {
 
 answer read_number(FILE* in, double& value, shown_answer& refused) {
   int c;
-  do c = std::getc(in);
+  do c = answer_getc(in);
   while (c != EOF && is_space(c));
   if (c == EOF) return answer::ended;
-  std::ungetc(c, in);
+  answer_ungetc(c, in);
   stream_source s{in, refused};
   decimal_number d;
   bool ok = scan_decimal(s, d) && decimal_to_double(d, value);
@@ -130,7 +131,7 @@ void progress(int64_t ico) {
   std::fflush(stdout);
 }
 
-void key_wait() {
+void key_wait(const char* shown) {
   std::fflush(stdout);
-  wait_for_key();
+  wait_for_key(shown);
 }

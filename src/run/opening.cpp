@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "run/dialogue.h"
+#include "run/names.h"
 #include "run/platform.h"
 #include "run/report.h"
 #include "run/run_state.h"
@@ -36,6 +37,10 @@ void show_banner() {
 void ask_name(const char* prompt, const char* path_so_far, size_t room) {
   for (;;) {
     ask_token(prompt, nomfic);
+    if (has_forbidden_character(nomfic)) {
+      refuse_answer(forbidden_character_refusal);
+      continue;
+    }
     if (std::strlen(path_so_far) + std::strlen(nomfic) + room < size_t(path_size)) return;
     refuse_answer(too_long_path);
   }
@@ -53,6 +58,10 @@ void ask_output_name() {
     std::strcpy(info, out);
     std::strcat(out, extension);
     std::strcat(info, report_suffix);
+    if (names_a_device(out) || names_a_device(info)) {
+      refuse_answer("That name is the name of a device, not of a file: please type another one.");
+      continue;
+    }
     if (std::strcmp(out, nom_in) != 0 && !same_file(out, nom_in) && !same_file(info, nom_in)) return;
     refuse_answer("That name would overwrite the input file: please type another one.");
   }
@@ -62,7 +71,7 @@ void ask_output_name() {
 FILE* create(const char* built) {
   char path[path_size];
   host_path(built, path, sizeof path);
-  FILE* f = std::fopen(path, "wb");
+  FILE* f = create_file(path);
   if (f == nullptr) {
     show("\n\tCould not create %s : %s\n", built, std::strerror(errno));
     end_run(status_cannot_create);
@@ -77,6 +86,10 @@ void opening() {
   std::strcpy(nom_in, root);
   for (;;) {
     ask_token("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir);
+    if (has_forbidden_character(nomdir)) {
+      refuse_answer(forbidden_character_refusal);
+      continue;
+    }
     // Room for the separator, a one-letter name and the report suffix.
     if (std::strlen(nom_in) + std::strlen(nomdir) + 2 + std::strlen(report_suffix) < size_t(path_size)) break;
     refuse_answer(too_long_path);
@@ -97,10 +110,12 @@ void opening() {
   // treated as a file that cannot be opened.
   char path[path_size];
   host_path(nom_in, path, sizeof path);
-  if (is_regular_file(nom_in)) f1 = std::fopen(path, "rb");
+  if (is_regular_file(nom_in)) f1 = open_input(path);
   if (f1 == nullptr) {
-    show("\n\tNo File %s \n", nom_in);
-    key_wait();
+    char no_file[path_size + 16];
+    std::snprintf(no_file, sizeof no_file, "\n\tNo File %s \n", nom_in);
+    show("%s", no_file);
+    key_wait(no_file);
     end_run(status_ok);
   }
   // The passes read and write whole blocks of their own.

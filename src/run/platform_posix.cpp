@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
 #include <cstring>
 
@@ -73,7 +74,7 @@ void drain_key(int fd, unsigned char first) {
 
 }  // namespace
 
-void wait_for_key() {
+void wait_for_key(const char*) {
   int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;  // no terminal: nobody to press a key
   if (tcgetattr(fd, &tty_saved) != 0) {
@@ -105,4 +106,13 @@ void wait_for_key() {
   for (int i = 0; i < 3; ++i) sigaction(end_signals[i], &previous[i], nullptr);
   tty_fd = -1;
   close(fd);
+}
+
+FILE* open_input(const char* host) { return std::fopen(host, "rb"); }
+
+FILE* create_file(const char* host) { return std::fopen(host, "wb"); }
+
+bool names_a_device(const char*) {
+  // A POSIX file system has no names reserved for devices outside /dev.
+  return false;
 }

@@ -6,12 +6,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
-void console_start() {
-  // "\n" stays one byte, as on POSIX hosts; the console takes it as a new
-  // line all the same.
-  _setmode(_fileno(stdout), _O_BINARY);
-}
+#include "run/windows_text.h"
 
 void host_path(const char* built, char* out, size_t size) {
   std::strncpy(out, built, size - 1);
@@ -22,8 +19,8 @@ namespace {
 
 // Opens a path for its attributes only; INVALID_HANDLE_VALUE if it cannot.
 HANDLE open_for_attributes(const char* built) {
-  return CreateFileA(built, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  return CreateFileW(to_wide(built).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 }  // namespace
@@ -55,31 +52,16 @@ bool same_file(const char* built_a, const char* built_b) {
          a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-void wait_for_key() {
-  // The console itself, whatever standard input is.
-  HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, 0, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return;  // no console: nobody to press a key
-  DWORD saved;
-  if (!GetConsoleMode(in, &saved)) {
-    CloseHandle(in);
-    return;
-  }
-  // No line input, no echo, and Ctrl-C delivered as a key like any other.
-  SetConsoleMode(in, 0);
-  for (;;) {
-    INPUT_RECORD event;
-    DWORD n = 0;
-    if (!ReadConsoleInputA(in, &event, 1, &n) || n == 0) break;
-    if (event.EventType != KEY_EVENT || !event.Event.KeyEvent.bKeyDown) continue;
-    WORD key = event.Event.KeyEvent.wVirtualKeyCode;
-    // Shift, Ctrl, Alt and the lock and Windows keys alone do not end it.
-    if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_CAPITAL || key == VK_NUMLOCK ||
-        key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN) {
-      continue;
-    }
-    break;
-  }
-  SetConsoleMode(in, saved);
-  CloseHandle(in);
+FILE* open_input(const char* host) { return _wfopen(to_wide(host).c_str(), L"rb"); }
+
+FILE* create_file(const char* host) { return _wfopen(to_wide(host).c_str(), L"wb"); }
+
+// True if the built path names a device (NUL, CON, COM1, ...) rather than a
+// file: the system's full form of such a path is \\.\ and the device name,
+// whatever folder and extension it is written with.
+bool names_a_device(const char* built) {
+  std::wstring path = to_wide(built);
+  wchar_t full[MAX_PATH];
+  DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+  return n > 0 && n < MAX_PATH && std::wcsncmp(full, L"\\\\.\\", 4) == 0;
 }

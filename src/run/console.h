@@ -1,0 +1,40 @@
+// The console as the dialogue meets it: where the bytes of the answers come
+// from, and where shown text goes.
+//
+// On POSIX hosts that is standard input and standard output as they stand:
+// names are the bytes typed. The Windows build (console_windows.cpp) reads a
+// console with the wide-character calls and hands every answer over as
+// UTF-8, and shows texts holding other than ASCII with the wide-character
+// calls, so that a name typed with accents reaches the file system and the
+// screen as typed.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+
+#ifdef _WIN32
+
+// The next byte of an answer read from `in`, or EOF. From standard input the
+// bytes are UTF-8 whatever the console or the pipe delivers; any other
+// stream is read as it stands.
+int answer_getc(FILE* in);
+
+// Puts back the byte that answer_getc just gave.
+void answer_ungetc(int c, FILE* in);
+
+// Shows a formatted text on standard output.
+void show_text(const char* format, va_list args);
+
+// One piece of piped answer text as UTF-8: the bytes themselves when they
+// are valid UTF-8, else the bytes read in the ANSI code page and converted.
+// `out` has room for 3 bytes per input byte; returns the bytes written.
+size_t piped_text_to_utf8(const char* bytes, size_t length, char* out);
+
+#else
+
+inline int answer_getc(FILE* in) { return std::getc(in); }
+inline void answer_ungetc(int c, FILE* in) { std::ungetc(c, in); }
+inline void show_text(const char* format, va_list args) { std::vprintf(format, args); }
+
+#endif

@@ -1,0 +1,53 @@
+#include "run/names.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(Names, CharactersWindowsForbidsAreFound) {
+  const struct {
+    const char* name;
+    bool forbidden;
+  } cases[] = {
+      {"north", false},        {"site1\\2024", false}, {"Z\xc3\xbcrich", false}, {"a.b-c_d(e)~f$", false},
+      {"CON", false},          {"x\x7fy", false},      {"n*rth", true},          {"dem.xyz:s", true},
+      {"a<b", true},           {"a>b", true},          {"a\"b", true},           {"a|b", true},
+      {"why?", true},          {"\x01", true},         {"a\x1f", true},          {"\x1b[A", true},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(has_forbidden_character(c.name), c.forbidden) << c.name;
+}
+
+TEST(Names, Utf8IsToldFromOtherBytes) {
+  const struct {
+    std::string bytes;
+    bool valid;
+  } cases[] = {
+      {"", true},
+      {"north", true},
+      {"Z\xc3\xbcrich", true},                // 2 bytes
+      {"\xe2\x82\xac", true},                 // 3 bytes, the euro sign
+      {"\xf0\x9f\x98\x80", true},             // 4 bytes
+      {"\xef\xbf\xbf\xf4\x8f\xbf\xbf", true}, // U+FFFF, U+10FFFF
+      {std::string("a\0b", 3), true},
+      {"Z\xfcrich", false},                   // the same name in code page 1252
+      {"s\x81" "d", false},                   // its 437 spelling of u-umlaut
+      {"\xc3", false},                        // cut short
+      {"\xe2\x82", false},
+      {"\xc3\xbc\xbc", false},                // stray continuation byte
+      {"\xc0\xaf", false},                    // overlong
+      {"\xc1\xbf", false},
+      {"\xe0\x9f\xbf", false},
+      {"\xf0\x8f\xbf\xbf", false},
+      {"\xed\xa0\x80", false},                // a surrogate
+      {"\xf4\x90\x80\x80", false},            // past U+10FFFF
+      {"\xf5\x80\x80\x80", false},
+      {"\xff", false},
+      {"\xe2\x28\xa1", false},                // a continuation byte that is not one
+  };
+  for (const auto& c : cases) EXPECT_EQ(is_valid_utf8(c.bytes.data(), c.bytes.size()), c.valid) << c.bytes;
+}
+
+}  // namespace
