@@ -292,14 +292,15 @@ class ConsoleTest(unittest.TestCase):
 
     def test_accented_answers_piped(self):
         # UTF-8 is taken as it stands; other bytes are read in the ANSI code
-        # page (1252).
-        for encoding in ("utf-8", "cp1252"):
-            with self.subTest(encoding):
+        # page (1252). A line is taken 1024 bytes at a time, cut after a
+        # blank: 1022 blanks put the cut inside the folder's u-umlaut.
+        for encoding, blanks in (("utf-8", 0), ("cp1252", 0), ("utf-8", 1022)):
+            with self.subTest(encoding=encoding, blanks=blanks):
                 shutil.rmtree(os.path.join(self.images, "Z\u00fcrich"), ignore_errors=True)
                 os.makedirs(os.path.join(self.images, "Z\u00fcrich"))
                 with open(os.path.join(self.images, "Z\u00fcrich", "dem.xyz"), "wb") as f:
                     f.write(b"1 2 3\n")
-                answers = "Z\u00fcrich\ndem\ns\u00fcd\n0 10 0 10 1\n".encode(encoding)
+                answers = (" " * blanks + "Z\u00fcrich\ndem\ns\u00fcd\n0 10 0 10 1\n").encode(encoding)
                 p = subprocess.run(["wine", PROGRAM], input=answers, stdout=subprocess.PIPE,
                                    stderr=subprocess.DEVNULL, cwd=DRIVE_C, env=environment(), timeout=SECONDS * 2,
                                    start_new_session=True)
