@@ -250,8 +250,9 @@ class ConsoleTest(unittest.TestCase):
     def test_the_key_wait_with_text_left_over_and_output_to_a_file(self):
         # Text typed beyond the answers does not end the wait; with standard
         # output sent to a file, the wait says at the console why it waits.
-        # (Under Wine a console's keyboard is the program's own standard
-        # input, so the wait cannot be tried here with answers piped in.)
+        # (Under Wine a program whose standard input is piped gets no keys
+        # from the terminal at its console, so the wait cannot be tried here
+        # with answers piped in.)
         shown = os.path.join(DRIVE_C, "shown.txt")
         self.addCleanup(lambda: os.path.exists(shown) and os.remove(shown))
         c = self.start(stdout_file=shown)
