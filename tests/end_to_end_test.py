@@ -460,7 +460,9 @@ class KeyWait(unittest.TestCase):
     """The key wait, under a pseudo-terminal: stdin is a pipe, the key comes
     from the terminal."""
 
-    def start(self):
+    def start(self, output_fd=None):
+        """Starts the tool on a pseudo-terminal; its standard output is the
+        terminal, or `output_fd` if given."""
         self.tmp = tempfile.TemporaryDirectory()
         os.makedirs(os.path.join(self.tmp.name, "images", "site1"))
         read_end, write_end = os.pipe()
@@ -470,6 +472,8 @@ class KeyWait(unittest.TestCase):
         if pid == 0:
             os.chdir(self.tmp.name)
             os.dup2(read_end, 0)
+            if output_fd is not None:
+                os.dup2(output_fd, 1)
             os.execv(PROGRAM, [PROGRAM])
         os.close(read_end)
         self.pid, self.master = pid, master
@@ -533,7 +537,7 @@ class KeyWait(unittest.TestCase):
         self.tmp = tempfile.TemporaryDirectory()
 
     def test_signals_during_the_wait_restore_the_terminal(self):
-        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1):
             with self.subTest(sig):
                 self.start()
                 self.assertTrue(self.still_waiting())
@@ -542,6 +546,49 @@ class KeyWait(unittest.TestCase):
                 self.assertTrue(os.WIFSIGNALED(status))
                 self.assertEqual(os.WTERMSIG(status), sig)
                 self.assertEqual(self.modes(), (True, True))
+                os.close(self.master)
+                self.tmp.cleanup()
+        self.master = os.open("/dev/null", os.O_RDONLY)
+        self.tmp = tempfile.TemporaryDirectory()
+
+    def test_the_wait_goes_on_in_raw_mode_after_a_stop(self):
+        # SIGSTOP cannot be caught: while stopped, the terminal is set back
+        # to line mode as a shell does; SIGCONT puts the wait back in raw
+        # mode. SIGTSTP is caught (the terminal restored, then the stop;
+        # here the process group is orphaned, so the stop itself is
+        # dropped) and the wait goes on in raw mode too.
+        self.start()
+        os.kill(self.pid, signal.SIGSTOP)
+        os.waitpid(self.pid, os.WUNTRACED)
+        attributes = termios.tcgetattr(self.master)
+        attributes[3] |= termios.ECHO | termios.ICANON
+        termios.tcsetattr(self.master, termios.TCSANOW, attributes)
+        os.kill(self.pid, signal.SIGCONT)
+        self.assertTrue(self.still_waiting())
+        self.assertEqual(self.modes(), (False, False))
+        os.kill(self.pid, signal.SIGTSTP)
+        self.assertTrue(self.still_waiting())
+        self.assertEqual(self.modes(), (False, False))
+        os.write(self.master, b"x")
+        status = self.finish()
+        self.assertEqual(os.WEXITSTATUS(status), 0)
+        self.assertEqual(self.modes(), (True, True))
+
+    def test_the_reason_is_shown_at_the_terminal(self):
+        # Standard output redirected away from the terminal: the No File
+        # line is shown at the terminal too, once; on the terminal, once.
+        no_file = b"\n\tNo File c:\\images\\site1\\missing.xyz \n".replace(b"\n", b"\r\n")
+        for redirected in (True, False):
+            with self.subTest(redirected=redirected):
+                log = tempfile.TemporaryFile()
+                self.addCleanup(log.close)
+                self.start(log.fileno() if redirected else None)
+                seen = self.output + self.read_until(b"never", seconds=0.5)
+                self.assertEqual(seen.count(no_file), 1, seen)
+                os.write(self.master, b"x")
+                self.assertEqual(os.WEXITSTATUS(self.finish()), 0)
+                log.seek(0)
+                self.assertEqual(log.read().count(b"No File"), 1 if redirected else 0)
                 os.close(self.master)
                 self.tmp.cleanup()
         self.master = os.open("/dev/null", os.O_RDONLY)

@@ -141,12 +141,13 @@ void drain_key(int fd, unsigned char first) {
   }
 }
 
-// True if standard output is the terminal open on `tty`.
-bool output_is_terminal(int tty) {
-  struct stat out;
-  struct stat term;
-  return isatty(STDOUT_FILENO) && fstat(STDOUT_FILENO, &out) == 0 && fstat(tty, &term) == 0 &&
-         out.st_rdev == term.st_rdev;
+// True if standard output is the controlling terminal (the one /dev/tty
+// opens): the terminal of this process's session. A descriptor opened
+// through /dev/tty reports /dev/tty itself to fstat, so the devices cannot
+// be compared.
+bool output_is_terminal() {
+  pid_t session = getsid(0);
+  return isatty(STDOUT_FILENO) && session != -1 && tcgetsid(STDOUT_FILENO) == session;
 }
 
 void write_all(int fd, const char* text) {
@@ -356,7 +357,7 @@ void wait_for_key(const char* shown) {
   }
   // The user must see what the program waits for, wherever its standard
   // output goes.
-  if (!output_is_terminal(fd)) write_all(fd, shown);
+  if (!output_is_terminal()) write_all(fd, shown);
 
   // No echo, no line mode, and no signal or flow-control keys: Ctrl-C is a
   // key like any other here. TCSANOW keeps what was typed before the wait.
