@@ -339,6 +339,8 @@ int create_temporary(const char* host, const char* like, FILE*& f) {
   return 0;
 }
 
+int sync_stream(FILE* f) { return fdatasync(fileno(f)) == 0 ? 0 : errno; }
+
 int replace_file(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : errno; }
 
 void remove_file(const char* host) { unlink(host); }

@@ -13,11 +13,21 @@ int run_status = status_ok;
 
 namespace {
 
-// Closes one written stream; on failure says which file and why.
-bool close_written(FILE*& f, const char* name) {
+// Closes one written stream, first making sure that its bytes are on the
+// device if it is to be published; on failure says which file and why.
+//
+// The sync makes the publish survive a power loss on every file system:
+// without it the rename could reach the disk before the data, and leave an
+// empty or cut file under the final name. On ext4 a rename over an existing
+// file already starts writing the new data first (its safeguard for this
+// very pattern), so the sync adds little there: about 0.02 s for a 420 MB
+// output (bench/rename_cost.py); on a new name it costs the device's write
+// time.
+bool close_written(FILE*& f, const char* name, bool publishing) {
   if (f == nullptr) return true;
   bool ok = std::fflush(f) == 0 && !std::ferror(f);
   int err = errno;
+  if (ok && publishing && (err = sync_stream(f)) != 0) ok = false;
   if (std::fclose(f) != 0 && ok) {
     ok = false;
     err = errno;
@@ -86,8 +96,9 @@ void end_run(int status) {
   // From here a signal no longer removes the files under the run's feet:
   // the run itself publishes or removes them, then ends.
   settle_files();
-  bool ok = close_written(f2, nom_out);
-  ok = close_written(f6, nom_info) && ok;
+  bool publishing = holding_lock && points_were_used(status);
+  bool ok = close_written(f2, nom_out, publishing);
+  ok = close_written(f6, nom_info, publishing) && ok;
   if (f1 != nullptr) {
     std::fclose(f1);
     f1 = nullptr;
