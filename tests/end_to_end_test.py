@@ -693,30 +693,40 @@ class EarlierFilesKept(ToolCase):
         self.assertTrue(rest.decode().endswith(unchanged()), rest[-300:])
 
     @posix_only
-    def test_full_device(self):
-        """A real full device: a 64 kB tmpfs, where mounting is allowed."""
+    def test_full_or_read_only_device(self):
+        """A real device: a 64 kB tmpfs, full, or remounted read-only (the
+        folder cannot be written: said at the opening, before any pass).
+        Mounting needs root; elsewhere the test is skipped."""
         full = os.path.join(self.root, "images", "full")
         os.mkdir(full)
-        if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tessera-test", full],
-                                               stderr=subprocess.DEVNULL).returncode != 0:
-            self.skipTest("no tmpfs can be mounted here")
-        try:
-            self.put("dem.xyz", b"1 2 3\n" * 3000, full)  # 18 kB in, 84 kB out
-            self.put("north.xyz", self.EARLIER_OUTPUT, full)
-            self.put("north_xyz_info.txt", self.EARLIER_REPORT, full)
-            run = self.run_tool("full\ndem\nnorth\n0 10 0 10 1\n")
-            self.assertEqual(run.status, 3)
-            # The report, written last, finds the device full too.
-            self.assertIn("\n\tCould not write c:\\images\\full\\north.xyz : No space left on device\n",
-                          run.console)
-            self.assertTrue(run.console.endswith(
-                "\n\tc:\\images\\full\\north.xyz is unchanged.\n"
-                "\n\tc:\\images\\full\\north_xyz_info.txt is unchanged.\n"), run.console[-300:])
-            self.assertEqual(sorted(os.listdir(full)), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
-            self.check_nothing_left()
-        finally:
-            subprocess.run(["umount", full])
-            self.sums.clear()
+        cases = [
+            ("size=64k", 3, "\n\tCould not write c:\\images\\full\\north.xyz : No space left on device\n",
+             "\n\tc:\\images\\full\\north.xyz is unchanged.\n"
+             "\n\tc:\\images\\full\\north_xyz_info.txt is unchanged.\n"),
+            ("remount,ro", 2, "", BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT
+             + "\n\tCould not create c:\\images\\full\\north.xyz : Read-only file system\n"),
+        ]
+        for options, status, message, ending in cases:
+            with self.subTest(options):
+                if os.geteuid() != 0 or subprocess.run(
+                        ["mount", "-t", "tmpfs", "-o", "size=64k", "tessera-test", full],
+                        stderr=subprocess.DEVNULL).returncode != 0:
+                    self.skipTest("no tmpfs can be mounted here")
+                try:
+                    self.put("dem.xyz", b"1 2 3\n" * 3000, full)  # 18 kB in, 84 kB out
+                    self.put("north.xyz", self.EARLIER_OUTPUT, full)
+                    self.put("north_xyz_info.txt", self.EARLIER_REPORT, full)
+                    if options != "size=64k":
+                        subprocess.run(["mount", "-o", options, full], check=True)
+                    run = self.run_tool("full\ndem\nnorth\n0 10 0 10 1\n")
+                    self.assertEqual(run.status, status)
+                    self.assertIn(message, run.console)
+                    self.assertTrue(run.console.endswith(ending), run.console[-300:])
+                    self.assertEqual(sorted(os.listdir(full)), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
+                    self.check_nothing_left()
+                finally:
+                    subprocess.run(["umount", full])
+                    self.sums.clear()
 
     def test_something_else_at_a_final_name(self):
         # A folder or a FIFO where a file must go is reported at the

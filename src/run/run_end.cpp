@@ -13,8 +13,9 @@ int run_status = status_ok;
 
 namespace {
 
-// Closes one written stream, first making sure that its bytes are on the
-// device if it is to be published; on failure says which file and why.
+// Closes one written stream. A stream to be published is first flushed and
+// synced, and a failure says which file and why; the temporary file of a
+// run that publishes nothing is removed, whatever its last bytes became.
 //
 // The sync makes the publish survive a power loss on every file system:
 // without it the rename could reach the disk before the data, and leave an
@@ -25,15 +26,20 @@ namespace {
 // time.
 bool close_written(FILE*& f, const char* name, bool publishing) {
   if (f == nullptr) return true;
+  if (!publishing) {
+    std::fclose(f);
+    f = nullptr;
+    return true;
+  }
   bool ok = std::fflush(f) == 0 && !std::ferror(f);
   int err = errno;
-  if (ok && publishing && (err = sync_stream(f)) != 0) ok = false;
+  if (ok && (err = sync_stream(f)) != 0) ok = false;
   if (std::fclose(f) != 0 && ok) {
     ok = false;
     err = errno;
   }
   f = nullptr;
-  if (!ok) show("\n\tCould not write %s : %s\n", name, std::strerror(err));
+  if (!ok) show("\n\tCould not write %s : %s\n", name, reason_text(err));
   return ok;
 }
 
@@ -96,6 +102,10 @@ void end_run(int status) {
   // From here a signal no longer removes the files under the run's feet:
   // the run itself publishes or removes them, then ends.
   settle_files();
+  if (holding_lock && points_were_used(status) && !input_unchanged()) {
+    show("\n\tThe second reading of %s did not match the first.\n", nom_in);
+    status = status_read_failed;
+  }
   bool publishing = holding_lock && points_were_used(status);
   bool ok = close_written(f2, nom_out, publishing);
   ok = close_written(f6, nom_info, publishing) && ok;
@@ -105,10 +115,6 @@ void end_run(int status) {
   }
   if (!ok && points_were_used(status)) status = status_write_failed;
   if (holding_lock) {
-    if (points_were_used(status) && !input_unchanged()) {
-      show("\n\tThe second reading of %s did not match the first.\n", nom_in);
-      status = status_read_failed;
-    }
     if (points_were_used(status)) {
       status = publish(status);
     } else {
