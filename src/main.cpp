@@ -2,7 +2,7 @@
 // No arguments: every run is one dialogue on the console.
 #include "run/opening.h"
 #include "run/platform.h"
-#include "run/run_state.h"
+#include "run/run_end.h"
 #include "treatment.h"
 
 int main() {

@@ -41,12 +41,12 @@ void ask_name(const char* prompt, const char* path_so_far, size_t room) {
 
 // Asks for the output name until it names neither the input file nor a file
 // that is the input under another name.
-void ask_output_name() {
+void ask_output_name(const char* folder) {
   for (;;) {
-    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", nom_out, std::strlen(report_suffix));
+    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", folder, std::strlen(report_suffix));
     char out[path_size];
     char info[path_size];
-    build_output_paths(nom_out, nomfic, out, info);
+    build_output_paths(folder, nomfic, out, info);
     char host_in[host_path_size];
     char host_out[host_path_size];
     char host_info[host_path_size];
@@ -62,22 +62,17 @@ void ask_output_name() {
 
 void opening() {
   show_banner();
-  std::strcpy(nom_in, root);
   for (;;) {
     ask_token("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir);
     // Room for the separator, a one-letter name and the report suffix.
-    if (std::strlen(nom_in) + std::strlen(nomdir) + 2 + std::strlen(report_suffix) < size_t(path_size)) break;
+    if (std::strlen(root) + std::strlen(nomdir) + 2 + std::strlen(report_suffix) < size_t(path_size)) break;
     refuse_answer(too_long_path);
   }
-  std::strcat(nom_in, nomdir);
-  std::strcat(nom_in, separator);
-  std::strcpy(nom_out, nom_in);
-  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", nom_in, std::strlen(extension));
-  std::strcat(nom_in, nomfic);
-  std::strcat(nom_in, extension);
-  ask_output_name();
   char folder[path_size];
-  std::strcpy(folder, nom_out);
+  build_folder_path(nomdir, folder);
+  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", folder, std::strlen(extension));
+  build_input_path(folder, nomfic, nom_in);
+  ask_output_name(folder);
   build_output_paths(folder, nomfic, nom_out, nom_info);
 
   // Only a regular file is a point file: a folder, a device or a FIFO is

@@ -29,6 +29,14 @@ void beside(const char* host_final, const char* decoration, char (&out)[host_pat
 
 }  // namespace
 
+void build_folder_path(const char* folder_answer, char (&folder)[path_size]) {
+  std::snprintf(folder, sizeof folder, "%s%s%s", root, folder_answer, separator);
+}
+
+void build_input_path(const char* folder, const char* name, char (&in)[path_size]) {
+  std::snprintf(in, sizeof in, "%s%s%s", folder, name, extension);
+}
+
 void build_output_paths(const char* folder, const char* name, char (&out)[path_size], char (&info)[path_size]) {
   std::snprintf(out, sizeof out, "%s%s%s", folder, name, extension);
   std::snprintf(info, sizeof info, "%s%s%s", folder, name, report_suffix);

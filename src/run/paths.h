@@ -11,6 +11,13 @@ constexpr const char* separator = "\\";
 constexpr const char* extension = ".xyz";
 constexpr const char* report_suffix = "_xyz_info.txt";
 
+// The built path of a folder answer: root, folder, separator. The caller
+// has checked that it fits.
+void build_folder_path(const char* folder_answer, char (&folder)[path_size]);
+
+// The input path of the input answer `name` in `folder`.
+void build_input_path(const char* folder, const char* name, char (&in)[path_size]);
+
 // The output and report paths of the output answer `name`, in the folder
 // whose built path (root, folder answer, separator) is `folder`. The caller
 // has checked that both fit.

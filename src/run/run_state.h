@@ -5,6 +5,9 @@
 
 #include <cstdio>
 
+// The phases that include the run state end a run through run_end.h.
+#include "run/run_end.h"
+
 constexpr int name_size = 64;   // an answer: 63 characters and the terminator
 constexpr int path_size = 128;  // a full path: 127 characters and the terminator
 
@@ -17,7 +20,3 @@ extern char nomfic[name_size];
 extern char nom_in[path_size];
 extern char nom_out[path_size];
 extern char nom_info[path_size];
-
-// The statuses and end_run are declared here too, for the phases that end a
-// run from inside.
-#include "run/run_end.h"
