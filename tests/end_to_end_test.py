@@ -574,6 +574,63 @@ class KeyWait(unittest.TestCase):
         self.assertEqual(os.WEXITSTATUS(status), 0)
         self.assertEqual(self.modes(), (True, True))
 
+    def test_sigtstp_stops_with_the_terminal_restored(self):
+        # A job-control stop needs a process group that is not orphaned: a
+        # session leader holds the terminal and puts the tool in a
+        # foreground group of its own, as a shell does.
+        self.tmp = tempfile.TemporaryDirectory()
+        os.makedirs(os.path.join(self.tmp.name, "images", "site1"))
+        self.master, slave = pty.openpty()
+        answers, answers_w = os.pipe()
+        os.write(answers_w, b"site1\nmissing\nnorth\n")
+        os.close(answers_w)
+        told, tell = os.pipe()
+        leader = os.fork()
+        if leader == 0:
+            try:
+                os.setsid()
+                terminal = os.open(os.ttyname(slave), os.O_RDWR)
+                tool = os.fork()
+                if tool == 0:
+                    os.setpgid(0, 0)
+                    os.chdir(self.tmp.name)
+                    os.dup2(answers, 0)
+                    os.dup2(slave, 1)
+                    os.execv(PROGRAM, [PROGRAM])
+                os.setpgid(tool, tool)
+                signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+                os.tcsetpgrp(terminal, tool)
+                os.write(tell, b"%d" % tool)
+                while True:
+                    _, status = os.waitpid(tool, os.WUNTRACED)
+                    if os.WIFEXITED(status) or os.WIFSIGNALED(status):
+                        os._exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 99)
+            finally:
+                os._exit(98)
+        os.close(slave)
+        os.close(answers)
+        self.pid = int(os.read(told, 20))  # the tool itself
+        self.addCleanup(lambda: os.waitpid(leader, 0))
+        self.read_until(b"No File")
+        time.sleep(0.3)
+        self.assertEqual(self.modes(), (False, False))
+
+        def state():
+            with open("/proc/%d/stat" % self.pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0]
+
+        os.kill(self.pid, signal.SIGTSTP)
+        time.sleep(0.3)
+        self.assertEqual((state(), self.modes()), ("T", (True, True)))
+        os.kill(self.pid, signal.SIGCONT)
+        time.sleep(0.3)
+        self.assertEqual(self.modes(), (False, False))
+        os.write(self.master, b"x")
+        deadline = time.time() + 10
+        while os.path.exists("/proc/%d/stat" % self.pid) and state() != "Z" and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(self.modes(), (True, True))
+
     def test_the_reason_is_shown_at_the_terminal(self):
         # Standard output redirected away from the terminal: the No File
         # line is shown at the terminal too, once; on the terminal, once.
