@@ -130,7 +130,7 @@ void progress(int64_t ico) {
   std::fflush(stdout);
 }
 
-void key_wait() {
+void key_wait(const char* shown) {
   std::fflush(stdout);
-  wait_for_key();
+  wait_for_key(shown);
 }

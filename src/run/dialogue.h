@@ -53,4 +53,6 @@ void refuse_answer(const char* why);
 void progress(int64_t ico);
 
 // Waits for one key at the terminal (not standard input); see platform.h.
-void key_wait();
+// `shown` is the text just shown that says why: it is shown at the terminal
+// too when standard output goes elsewhere.
+void key_wait(const char* shown);
