@@ -15,14 +15,9 @@ namespace {
 const char* const samples[] = {"2600000.50", "1200000.50", "450.63", "-98449.688", "0.000123", "1.5e3"};
 
 void BM_GeneralScanner(benchmark::State& state) {
-  struct source {
-    const char* p;
-    int peek() const { return static_cast<unsigned char>(*p); }
-    void bump() { ++p; }
-  };
   size_t i = 0;
   for (auto _ : state) {
-    source s{samples[i++ % 6]};
+    text_source s{samples[i++ % 6]};
     decimal_number d;
     double v;
     bool ok = scan_decimal(s, d) && decimal_to_double(d, v);
@@ -47,13 +42,12 @@ void BM_ReadRecords(benchmark::State& state) {
   std::fwrite(text.data(), 1, text.size(), f);
   int64_t numbers = 0;
   for (auto _ : state) {
-    point_reader r;
-    reader_start(r, f);
-    point_record p;
+    record_reader r(f);
+    record_view v;
     double sum = 0;
-    while (read_record(r, p) == read_status::record) sum += p.X + p.Y + p.Z;
+    while (r.next_record(v) == read_status::record) sum += v.x() + v.y() + v.z();
     benchmark::DoNotOptimize(sum);
-    numbers += 3 * r.records;
+    numbers += 3 * r.records();
   }
   std::fclose(f);
   state.counters["ns/number"] =
