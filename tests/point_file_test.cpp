@@ -260,8 +260,8 @@ TEST(PointWriter, CopiedTextEqualsFormattedValues) {
 
 namespace {
 
-// Records whose last byte is the last byte of a block, at every offset of
-// the block, read through a heap block of exactly the block and the
+// Records whose last byte (or the line feed after it) is the last byte of a
+// block, at every offset of the block, read through a heap block of exactly the block and the
 // look-ahead: a fast path that read further than reader_look_ahead says
 // would be caught by AddressSanitizer. The records fill one or two blocks
 // (so the data end there, or a refill follows), in layouts that each tier
@@ -275,8 +275,10 @@ TEST(PointReader, RecordsEndingAtTheEndOfABlock) {
       "1e3 12345678901234567890.5 .5",           // tier 4
   };
   for (int block_size : {48, 64, 100, 160}) {
-    for (const std::string& record : records) {
-      for (int blocks = 1; blocks <= 2; ++blocks) {
+    for (const std::string& last : records) {
+      for (const char* ending : {"", "\n"}) {  // the data end after the record, or after its line feed
+        const std::string record = last + ending;
+        for (int blocks = 1; blocks <= 2; ++blocks) {
         for (int offset = 0; offset + int(record.size()) <= block_size * blocks; ++offset) {
           // Whole records, then blanks, then the last record ending the block.
           std::string bytes;
@@ -292,10 +294,11 @@ TEST(PointReader, RecordsEndingAtTheEndOfABlock) {
           ASSERT_EQ(got.end, read_status::end_of_data) << what;
           ASSERT_GE(got.records.size(), 1u) << what;
           expect_same_pass(got, general, what);
-          pass_result whole = read_all(record + "\n");
+          pass_result whole = read_all(last + "\n");
           ASSERT_EQ(std::memcmp(&got.records.back(), &whole.records[0], sizeof(point_record)), 0) << what;
         }
       }
+     }
     }
   }
 }
