@@ -21,6 +21,7 @@ struct pass_result {
   int64_t header_line;
   std::string header_text;
   std::string written;  // every record as record_view::write_to writes it
+  shifted_line shifted;
 };
 
 // Reads `bytes` as a point file to its end. With a block size, the reader
@@ -31,10 +32,10 @@ pass_result read_all(const std::string& bytes, int block_size = 0, bool general_
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   pass_result result;
   auto pass = [&](record_reader& r) {
-    record_view v;
     point_writer w;
     char line[record_text_max + 64];
-    while ((result.end = r.next_record(v)) == read_status::record) {
+    while ((result.end = r.next_record()) == read_status::record) {
+      const record_view& v = r.record();
       result.records.push_back(v.point());
       writer_start(w, nullptr);  // never flushed: each record fits `line`
       w.buf = w.pos = line;
@@ -45,6 +46,7 @@ pass_result read_all(const std::string& bytes, int block_size = 0, bool general_
     result.offset = r.offset();
     result.header_line = r.header_line();
     result.header_text = r.header_text();
+    result.shifted = r.shifted();
   };
   if (block_size == 0) {
     record_reader r(f);
@@ -69,6 +71,8 @@ void expect_same_pass(const pass_result& a, const pass_result& b, const std::str
   EXPECT_EQ(a.header_line, b.header_line) << what;
   EXPECT_EQ(a.header_text, b.header_text) << what;
   EXPECT_TRUE(a.written == b.written) << what;
+  EXPECT_EQ(a.shifted.line, b.shifted.line) << what;
+  EXPECT_EQ(a.shifted.numbers, b.shifted.numbers) << what;
   if (a.end == read_status::not_a_number || a.end == read_status::cut_short) {
     EXPECT_EQ(a.stop.line, b.stop.line) << what;
     EXPECT_EQ(a.stop.record, b.stop.record) << what;
@@ -90,7 +94,20 @@ TEST(PointReader, RecordsAndEnds) {
       {"only whitespace", " \n\t\r\n ", {}, read_status::end_of_data, 0, ""},
       {"no final line feed", "1 2 3\n4 5 6", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
       {"CR LF", "1 2 3\r\n4 5 6\r\n", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
-      {"CR alone joins lines", "1 2 3\r4 5 6\r7 8\n", {{1, 2, 34}, {5, 67, 8}}, read_status::end_of_data, 0, ""},
+      {"CR alone ends a line", "1 2 3\r4 5 6\r7 8\n", {{1, 2, 3}, {4, 5, 6}}, read_status::cut_short, 3, ""},
+      {"CR alone counts lines", "1 2 3\r\r4 5 6\rx\r", {{1, 2, 3}, {4, 5, 6}}, read_status::not_a_number, 4, "x"},
+      {"CR CR LF: a line end, then a line feed", "1 2 3\r\r\nx", {{1, 2, 3}}, read_status::not_a_number, 3, "x"},
+      {"header ending in a lone CR", "X Y Z\r1 2 3\r4 5 6\r", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0,
+       ""},
+      {"byte-order mark", "\xef\xbb\xbf" "1 2 3\n4 5 6\n", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
+      {"byte-order mark and header", "\xef\xbb\xbfX Y Z\n1 2 3\n", {{1, 2, 3}}, read_status::end_of_data, 0, ""},
+      {"byte-order mark later is text", "1 2 3\n\xef\xbb\xbf" "4 5 6\n", {{1, 2, 3}}, read_status::not_a_number, 2,
+       "???4"},
+      {"first line too large stops", "1e999 2 3\n4 5 6\n", {}, read_status::not_a_number, 1, "1e999"},
+      {"first line with a decimal comma stops", "12,5 3 4\n", {}, read_status::not_a_number, 1, ",5"},
+      {"first line of a sign and a word stops", "\n-x 1 2\n", {}, read_status::not_a_number, 2, "-x"},
+      {"quoted from the failing character", "1 2 3\n4 5 6-\n", {{1, 2, 3}, {4, 5, 6}}, read_status::not_a_number, 2,
+       "-"},
       {"0x1A ends the data", "1 2 3\n4 5 6\n7 8 9\n\x1A" "garbage 1 2", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}},
        read_status::end_of_data, 0, ""},
       {"four numbers a line shift", "1 2 3 4\n5 6 7 8\n", {{1, 2, 3}, {4, 5, 6}}, read_status::cut_short, 2, ""},
@@ -103,7 +120,7 @@ TEST(PointReader, RecordsAndEnds) {
       {"text later stops", "1 2 3\n4 5 6\n7 abc 9\n10 11 12\n", {{1, 2, 3}, {4, 5, 6}}, read_status::not_a_number,
        3, "abc"},
       {"nan stops", "1 2 3\nnan 5 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "nan"},
-      {"hexadecimal stops", "1 2 3\n0x1A 5 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "0x1A"},
+      {"hexadecimal stops", "1 2 3\n0x1A 5 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "x1A"},
       {"too large stops", "1 2 3\n4 1e400 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "1e400"},
       {"second header line stops", "X Y Z\nx y z\n", {}, read_status::not_a_number, 2, "x"},
       {"binary garbage stops", std::string("1 2 3\n\x01\x02\xff\0", 10), {{1, 2, 3}}, read_status::not_a_number, 2,
@@ -131,6 +148,53 @@ TEST(PointReader, HeaderIsReportedWithItsLine) {
   EXPECT_EQ(got.header_line, 2);
   EXPECT_EQ(got.header_text, "X");
   EXPECT_EQ(got.records.size(), 1u);
+  got = read_all("\xef\xbb\xbf\r\r\n\rEasting,Northing,Height\r1 2 3\r");
+  EXPECT_EQ(got.header_line, 4);
+  EXPECT_EQ(got.header_text, "Easting,Northing,Height");
+  EXPECT_EQ(got.records.size(), 1u);
+}
+
+// The first line holding more than three numbers but not a multiple of
+// three is noted with its count, whichever tier reads its records.
+TEST(PointReader, NotesTheFirstLineThatShiftsThePoints) {
+  auto lines = [](const std::string& line, int n) {
+    std::string text;
+    for (int i = 0; i < n; ++i) text += line;
+    return text;
+  };
+  struct row {
+    std::string name;
+    std::string bytes;
+    int64_t line;  // 0: no notice
+    int64_t numbers;
+  };
+  const row rows[] = {
+      {"four a line", lines("1 2 3 4\n", 3), 1, 4},
+      {"five on line 2", "1 2 3\n4 5 6 7 8\n9 10 11 12 13 14 15\n", 2, 5},
+      {"seven", "1 2 3\n4 5 6 7 8 9 10\n11 12\n", 2, 7},
+      {"eight", lines("1 2 3 4 5 6 7 8\n", 3), 1, 8},
+      {"one a line", lines("1\n", 9), 0, 0},
+      {"two a line", lines("1 2\n", 9), 0, 0},
+      {"three a line", lines("1 2 3\n", 9), 0, 0},
+      {"six a line", lines("1.5 2.5 3.5 4.5 5.5 6.5\n", 100), 0, 0},
+      {"nine a line", lines("1 2 3 4 5 6 7 8 9\n", 5), 0, 0},
+      {"last line without its line feed", "1 2 3\n4 5 6 7 8", 2, 5},
+      {"after a header", "X Y Z\n" + lines("1 2 3 4\n", 3), 2, 4},
+      {"lone CR lines", lines("1 2 3 4\r", 3), 1, 4},
+      {"CR LF lines", lines("1 2 3 4\r\n", 3), 1, 4},
+      {"before a stop", "1 2 3 4\n5 x\n", 1, 4},
+      {"the stop's own line is not judged", "1 2 3 4 x\n", 0, 0},
+      {"blank lines count none", "1 2 3\n\n\n4 5 6\n", 0, 0},
+      {"fast layouts, then one line of four", lines("2600000.50 1200000.50 450.63\n", 499) + "1 2 3 4\n" +
+                                                   lines("2600000.50 1200000.50 450.63\n", 100), 500, 4},
+      {"fast layouts of four", lines("2600000.50 1200000.50 450.63 17\n", 1000), 1, 4},
+  };
+  for (const row& r : rows) {
+    pass_result got = read_all(r.bytes);
+    EXPECT_EQ(got.shifted.line, r.line) << r.name;
+    EXPECT_EQ(got.shifted.numbers, r.numbers) << r.name;
+    expect_same_pass(got, read_all(r.bytes, 7, true), r.name);
+  }
 }
 
 // Records that straddle the end of the block buffer, at every offset, read
@@ -187,12 +251,11 @@ TEST(PointWriter, WritesPrintfTextWithCrLfAndReadsBack) {
   EXPECT_EQ(std::string(text, n),
             "512345.500000 2134567.250000 1520.125000\r\n-1.000000 -0.000000 3.000001\r\n");
   record_reader r(f);
-  record_view v;
-  ASSERT_EQ(r.next_record(v), read_status::record);
-  EXPECT_EQ(v.y(), 2134567.25);
-  ASSERT_EQ(r.next_record(v), read_status::record);
-  EXPECT_EQ(v.z(), 3.000001);
-  EXPECT_EQ(r.next_record(v), read_status::end_of_data);
+  ASSERT_EQ(r.next_record(), read_status::record);
+  EXPECT_EQ(r.record().y(), 2134567.25);
+  ASSERT_EQ(r.next_record(), read_status::record);
+  EXPECT_EQ(r.record().z(), 3.000001);
+  EXPECT_EQ(r.next_record(), read_status::end_of_data);
   std::fclose(f);
 }
 

@@ -5,10 +5,10 @@
 extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress) {
   pass_count count{progress};
   const zone zz = z;  // a copy the compiler can keep in registers
-  record_view v;
   read_status status;
   bool written = true;
-  while ((status = r.next_record(v)) == read_status::record) {
+  while ((status = r.next_record()) == read_status::record) {
+    const record_view& v = r.record();
     count.add();
     // Each number is converted only if the test needs it: a record's text
     // was checked whole when it was read.

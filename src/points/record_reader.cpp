@@ -86,8 +86,19 @@ char input_block[input_block_size + input_block_padding];
 }  // namespace
 
 struct reader_tiers {
-  // Cleans freshly read bytes in place: the data ends at a 0x1A byte, and
-  // carriage returns are removed. Returns the number of bytes kept.
+  // Whether the byte after the block just read is a line feed; leaves it
+  // unread.
+  static bool line_feed_follows(record_reader& r) {
+    if (r.eof_) return false;
+    int c = std::getc(r.file_);
+    if (c != EOF) std::ungetc(c, r.file_);
+    return c == '\n';
+  }
+
+  // Cleans freshly read bytes in place: the data end at a 0x1A byte; a
+  // carriage return before a line feed is removed, and any other carriage
+  // return becomes a line feed (it ends a line as one does). Returns the
+  // number of bytes kept. Needs eof_ set if nothing follows the block.
   static size_t clean_block(record_reader& r, size_t n) {
     if (char* stop = static_cast<char*>(std::memchr(r.buf_, 0x1A, n))) {
       n = size_t(stop - r.buf_);
@@ -96,10 +107,25 @@ struct reader_tiers {
     char* cr = static_cast<char*>(std::memchr(r.buf_, '\r', n));
     if (cr == nullptr) return n;
     char* out = cr;
-    for (const char* in = cr; in != r.buf_ + n; ++in) {
-      if (*in != '\r') *out++ = *in;
+    const char* last = r.buf_ + n;
+    for (const char* in = cr; in != last; ++in) {
+      if (*in != '\r') {
+        *out++ = *in;
+      } else if (!(in + 1 != last ? in[1] == '\n' : line_feed_follows(r))) {
+        *out++ = '\n';
+      }
     }
     return size_t(out - r.buf_);
+  }
+
+  // Skips a UTF-8 byte-order mark at the very start of the file.
+  static void skip_byte_order_mark(record_reader& r) {
+    unsigned char head[3];
+    if (std::fread(head, 1, 3, r.file_) == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+      r.consumed_ = 3;
+      return;
+    }
+    std::rewind(r.file_);
   }
 
   // Moves past the consumed block and reads the next one. False at the end
@@ -161,18 +187,15 @@ struct reader_tiers {
     }
   };
 
-  // The line of a cleaned offset in the data, and the text of the
-  // whitespace-delimited token around it, found by reading the file again
-  // from its start: only a stop needs them, so the passes never count
-  // lines, and a token that crosses the end of a block is quoted whole.
-  // Uses the reader's block, so it is called only when the pass is over.
+  // The line of a cleaned offset in the data, and the text that starts
+  // there, found by reading the file again from its start: only a stop and
+  // a shifted line need them, so the passes never count lines, and a text
+  // that crosses the end of a block is quoted whole. Uses the reader's
+  // block, so it is called only when the pass is over.
   static int64_t locate(record_reader& r, int64_t offset, quoted_text* text) {
     std::fseek(r.file_, 0, SEEK_SET);
     r.eof_ = false;
     int64_t line = 1;
-    // The first characters of the token before the offset, so far.
-    char before[quoted_text::shown + 1];
-    int before_len = 0;
     while (!r.eof_) {
       size_t n = std::fread(r.buf_, 1, size_t(r.block_size_), r.file_);
       if (n < size_t(r.block_size_)) r.eof_ = true;
@@ -180,14 +203,8 @@ struct reader_tiers {
       int64_t take = offset < int64_t(n) ? offset : int64_t(n);
       line += std::count(r.buf_, r.buf_ + take, '\n');
       offset -= take;
-      const char* start = r.buf_ + take;
-      while (start > r.buf_ && !is_space(static_cast<unsigned char>(start[-1]))) --start;
-      if (start > r.buf_) before_len = 0;
-      for (const char* p = start; p < r.buf_ + take && before_len < int(sizeof before); ++p) before[before_len++] = *p;
       if (offset > 0) continue;
       if (text == nullptr) break;
-      for (int i = 0; i < before_len; ++i) text->add(static_cast<unsigned char>(before[i]));
-      before_len = 0;
       const char* p = r.buf_ + take;
       while (p < r.buf_ + n && text->add(static_cast<unsigned char>(*p))) ++p;
       if (p < r.buf_ + n) break;
@@ -196,55 +213,43 @@ struct reader_tiers {
     return line;
   }
 
-  // Records where the reading stopped and ends the pass there. `token` is
-  // the cleaned offset of the offending text.
-  static void note_stop(record_reader& r, int64_t token, bool with_text) {
-    r.stop_.record = r.records_ + 1;
-    r.stop_.text[0] = 0;
-    quoted_text text{r.stop_.text};
+  // Ends the pass where it stands: places the shifted line, if any, on its
+  // line; then nothing more is read.
+  static void end_pass(record_reader& r) {
+    if (r.ended_) return;
+    r.ended_ = true;
     int64_t end = r.offset();
-    r.stop_.line = locate(r, token, with_text ? &text : nullptr);
-    // The pass ends where it stopped; the block now holds other bytes.
+    if (r.shifted_end_ >= 0) r.shifted_.line = locate(r, r.shifted_end_, nullptr);
+    // The block may now hold other bytes.
     r.consumed_ = end;
     r.pos_ = r.end_ = r.buf_;
     *r.end_ = 0;
     r.eof_ = true;
   }
 
-  // Whether the data begin with a number, judged from the file itself, so
-  // that the answer does not depend on where a block ends. Leaves the file
-  // at its start.
-  static bool begins_with_number(record_reader& r) {
-    // The file's bytes as the reader cleans them: no carriage returns, and
-    // the data end at a 0x1A byte.
-    struct file_source {
-      FILE* f;
-      int c = next();
-      int next() {
-        int b;
-        do b = std::getc(f);
-        while (b == '\r');
-        return b == 0x1A ? EOF : b;
-      }
-      int peek() const { return c; }
-      void bump() {
-        if (c != EOF) c = next();
-      }
-    } s{r.file_};
-    skip_space(s);
-    decimal_number d;
-    double v;
-    bool number = s.peek() == EOF || (scan_decimal(s, d) && decimal_to_double(d, v));
-    std::rewind(r.file_);
-    return number;
+  // Records where the reading stopped and ends the pass there. `at` is the
+  // cleaned offset of the text where reading failed (or, for a record cut
+  // short, of its last number).
+  static void note_stop(record_reader& r, int64_t at, bool with_text) {
+    r.stop_.record = r.records_ + 1;
+    r.stop_.text[0] = 0;
+    quoted_text text{r.stop_.text};
+    r.stop_.line = locate(r, at, with_text ? &text : nullptr);
+    end_pass(r);
   }
 
-  // Skips the first non-blank line if it does not begin with a number.
+  // The characters a number can begin with.
+  static bool begins_number(int c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
+
+  // Skips the first non-blank line if its first character cannot begin a
+  // number: a header. A first line that begins like a number but is not
+  // one is read, and stops the pass like any other line.
   static void skip_header(record_reader& r) {
-    if (begins_with_number(r)) return;
     stream_source s{r};
     int64_t line = 1;
-    for (int c; is_space(c = s.peek()); s.bump()) line += c == '\n';
+    int c;
+    for (; is_space(c = s.peek()); s.bump()) line += c == '\n';
+    if (c < 0 || begins_number(c)) return;
     r.header_line_ = line;
     quoted_text text{r.header_text_};
     while (text.add(s.peek())) s.bump();
@@ -255,7 +260,20 @@ struct reader_tiers {
     if (s.peek() == '\n') s.bump();
   }
 
-  static read_status take(record_reader& r, record_view& v, const double (&values)[3]) {
+  // Counts `numbers` numbers on their lines; gap_end[i] is the cleaned
+  // offset of the first line end before number i, or -1 if none.
+  static void count_numbers(record_reader& r, const int64_t* gap_end, int numbers) {
+    for (int i = 0; i < numbers; ++i) {
+      if (gap_end[i] >= 0) {
+        r.line_ended(r.line_numbers_, gap_end[i]);
+        r.line_numbers_ = 0;
+      }
+      ++r.line_numbers_;
+    }
+  }
+
+  static read_status take(record_reader& r, const double (&values)[3]) {
+    record_view& v = r.view_;
     ++r.records_;
     v.text_ = nullptr;
     v.values_[0] = values[0];
@@ -265,15 +283,26 @@ struct reader_tiers {
   }
 
   // Tier 4: the general scanner, refilling the block as it goes.
-  static read_status general(record_reader& r, record_view& v) {
+  static read_status general(record_reader& r) {
     stream_source s{r};
     double values[3];
+    int64_t gap_end[4];
     int64_t token = 0;
     for (int i = 0; i < 3; ++i) {
-      skip_space(s);
+      gap_end[i] = -1;
+      for (int c; is_space(c = s.peek()); s.bump()) {
+        if (c == '\n' && gap_end[i] < 0) gap_end[i] = r.offset();
+      }
       if (s.peek() < 0) {
         if (r.read_errno_ != 0) return read_status::read_error;
-        if (i == 0) return read_status::end_of_data;
+        // The data end: so do the last line and the pass.
+        count_numbers(r, gap_end, i);
+        r.line_ended(r.line_numbers_, gap_end[i] >= 0 ? gap_end[i] : r.offset());
+        r.line_numbers_ = 0;
+        if (i == 0) {
+          end_pass(r);
+          return read_status::end_of_data;
+        }
         // The record's last number tells the line.
         note_stop(r, token, false);
         return read_status::cut_short;
@@ -282,11 +311,17 @@ struct reader_tiers {
       decimal_number d;
       if (!scan_decimal(s, d) || !decimal_to_double(d, values[i])) {
         if (r.read_errno_ != 0) return read_status::read_error;
+        // The lines before the failing number are complete.
+        count_numbers(r, gap_end, i);
+        if (gap_end[i] >= 0) r.line_ended(r.line_numbers_, gap_end[i]);
+        // Quoted from the character where the number that could not be
+        // read begins (a number before it on its token was read).
         note_stop(r, token, true);
         return read_status::not_a_number;
       }
     }
-    return take(r, v, values);
+    count_numbers(r, gap_end, 3);
+    return take(r, values);
   }
 
   // Tier 3's number: an optional sign, at most numbers_whole_max integer
@@ -328,16 +363,23 @@ struct reader_tiers {
   }
 
   // Tier 3: one number after another, each read 8 digits at a time.
-  static read_status by_numbers(record_reader& r, record_view& v) {
+  static read_status by_numbers(record_reader& r) {
     const char* s = r.pos_;
     double values[3];
-    for (double& value : values) {
-      while (is_space(static_cast<unsigned char>(*s))) ++s;
+    const char* gap_end[3];
+    for (int i = 0; i < 3; ++i) {
+      gap_end[i] = nullptr;
+      for (char c; is_space(static_cast<unsigned char>(c = *s)); ++s) {
+        if (c == '\n' && gap_end[i] == nullptr) gap_end[i] = s;
+      }
       decimal_number d;
-      if (!eight_at_once(s, d) || s >= r.end_ || !decimal_to_double(d, value)) return general(r, v);
+      if (!eight_at_once(s, d) || s >= r.end_ || !decimal_to_double(d, values[i])) return general(r);
     }
+    int64_t ends[3];
+    for (int i = 0; i < 3; ++i) ends[i] = gap_end[i] != nullptr ? r.consumed_ + (gap_end[i] - r.buf_) : -1;
+    count_numbers(r, ends, 3);
     r.pos_ = const_cast<char*>(s);
-    return take(r, v, values);
+    return take(r, values);
   }
 
   // Checks the number [a, e) of the window at s (e < window) with the
@@ -359,7 +401,7 @@ struct reader_tiers {
 
   // Tier 2: cuts the record into its numbers from the delimiter masks of
   // its window and learns its layout for tier 1.
-  static read_status learn(record_reader& r, record_view& v) {
+  static read_status learn(record_reader& r) {
     const char* s = r.pos_;
     char_masks m = char_masks_at<window / 16>(s);
     uint64_t delimiter = m.space | m.nul;
@@ -379,16 +421,31 @@ struct reader_tiers {
     // The record must end inside the window, with no 0 byte up to and
     // including its delimiter (the 0 at the end of the data may hide more).
     l.known = false;
-    if (e2 == 64 || (m.nul & ((uint64_t(2) << e2) - 1)) != 0 || !shape_of(s, a0, e0, m.digit, m.point, l.shape[0]) ||
-        !shape_of(s, a1, e1, m.digit, m.point, l.shape[1]) || !shape_of(s, a2, e2, m.digit, m.point, l.shape[2])) {
-      return by_numbers(r, v);
+    number_shape* shape = r.view_.shapes_;
+    if (e2 == 64 || (m.nul & ((uint64_t(2) << e2) - 1)) != 0 || !shape_of(s, a0, e0, m.digit, m.point, shape[0]) ||
+        !shape_of(s, a1, e1, m.digit, m.point, shape[1]) || !shape_of(s, a2, e2, m.digit, m.point, shape[2])) {
+      return by_numbers(r);
     }
     l.known = true;
     l.range = (uint64_t(2) << e2) - 1;
     for (int i = 0; i < window; ++i) l.pattern[i] = i <= e2 && s[i] >= '0' && s[i] <= '9' ? '0' : s[i];
     l.end = e2;
-    l.copyable = copyable(l.shape[0]) && copyable(l.shape[1]) && copyable(l.shape[2]);
-    return r.take_text(v, s);
+    r.view_.copyable_ = copyable(shape[0]) && copyable(shape[1]) && copyable(shape[2]);
+    // The line ends in the gaps before the three numbers.
+    const int gap[3][2] = {{0, a0}, {e0, a1}, {e1, a2}};
+    l.first_gap = 3;
+    for (int i = 0; i < 3; ++i) {
+      const void* nl = std::memchr(s + gap[i][0], '\n', size_t(gap[i][1] - gap[i][0]));
+      if (nl == nullptr) continue;
+      if (l.first_gap == 3) {
+        l.first_gap = i;
+        l.first_end = int(static_cast<const char*>(nl) - s);
+      }
+      l.tail = 3 - i;
+    }
+    l.whole_line = l.first_gap == 0 && l.tail == 3;
+    r.count_line_numbers(l, s);
+    return r.take_text(s);
   }
 
   // Writes one number of a copyable shape from its text.
@@ -418,17 +475,25 @@ record_reader::record_reader(FILE* file, char* block, int block_size, bool gener
     : file_(file), buf_(block), block_size_(block_size), general_only_(general_only), pos_(block), end_(block) {
   *end_ = 0;
   std::rewind(file);
+  reader_tiers::skip_byte_order_mark(*this);
   reader_tiers::skip_header(*this);
+}
+
+void record_reader::line_ended(int64_t count, int64_t end) {
+  if (count > 3 && count % 3 != 0 && shifted_end_ < 0) {
+    shifted_end_ = end;
+    shifted_.numbers = count;
+  }
 }
 
 // Tier 1: a record laid out like the one before it matches that layout's
 // pattern, which checks every character of it; anything else goes to
 // tier 2. A 0 byte, the one at the end of the data included, never stands
 // in a pattern, so a record that matches lies wholly in the data.
-read_status record_reader::next_other(record_view& v) {
+read_status record_reader::next_other() {
   // Tier 1 is in next_record, in record_reader.h.
-  if (general_only_) return reader_tiers::general(*this, v);
-  return reader_tiers::learn(*this, v);
+  if (general_only_) return reader_tiers::general(*this);
+  return reader_tiers::learn(*this);
 }
 
 bool record_view::write_to(point_writer& w) const {

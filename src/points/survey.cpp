@@ -11,9 +11,9 @@ survey_values survey_records(record_reader& r, progress_fn progress) {
   pass_count count{progress};
   double X_min = 10000000.0, Y_min = 10000000.0, Z_min = 10000000.0;
   double X_max = 0.0, Y_max = 0.0, Z_max = 0.0;
-  record_view v;
   read_status status;
-  while ((status = r.next_record(v)) == read_status::record) {
+  while ((status = r.next_record()) == read_status::record) {
+    const record_view& v = r.record();
     count.add();
     double X = v.x(), Y = v.y(), Z = v.z();
     if (X > X_max) X_max = X;
@@ -23,7 +23,8 @@ survey_values survey_records(record_reader& r, progress_fn progress) {
     if (Z > Z_max) Z_max = Z;
     if (Z < Z_min) Z_min = Z;
   }
-  return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, r.offset(), r.stop(), r.read_errno()};
+  return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, r.offset(), r.stop(), r.read_errno(),
+          r.shifted()};
 }
 
 void describe_stop(const survey_values& s, char* text, int size) {
@@ -37,6 +38,13 @@ void describe_stop(const survey_values& s, char* text, int size) {
                   "are used.",
                   static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record), s.stop.text);
   }
+}
+
+void describe_shifted(const shifted_line& l, char* text, int size) {
+  std::snprintf(text, size_t(size),
+                "\n\n\tLine %lld holds %lld numbers (the first line whose count is not a multiple of three): points "
+                "are read three numbers at a time, so later points are shifted.",
+                static_cast<long long>(l.line), static_cast<long long>(l.numbers));
 }
 
 void survey_pass(survey_values& s) {
@@ -57,6 +65,11 @@ void survey_pass(survey_values& s) {
   show("\n\n\tX_min = %lf X_max = %lf ", s.X_min, s.X_max);
   show("\n\tY_min = %lf Y_max = %lf ", s.Y_min, s.Y_max);
   show("\n\tZ_min = %lf Z_max = %lf ", s.Z_min, s.Z_max);
+  char shifted[256] = "";
+  if (s.shifted.line != 0) {
+    describe_shifted(s.shifted, shifted, sizeof shifted);
+    show("%s", shifted);
+  }
 
   report("\n\n\tInfo concerning File_in named %s : ", nom_in);
   report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.ico));
@@ -67,8 +80,17 @@ void survey_pass(survey_values& s) {
   report("\n\t\t\tY_max : %lf ", s.Y_max);
   report("\n\t\t\tZ_min : %lf ", s.Z_min);
   report("\n\t\t\tZ_max : %lf ", s.Z_max);
+  if (r.header_line() != 0) {
+    report("\n\n\tLine %lld is not a point and is skipped as a header: %s ", static_cast<long long>(r.header_line()),
+           r.header_text());
+  }
   if (stopped[0] != 0) {
     report("%s ", stopped);
     run_status = status_data_stopped;
+  }
+  if (shifted[0] != 0) {
+    report("%s ", shifted);
+    // A data stop, which lost records, outranks it.
+    if (run_status == status_ok) run_status = status_columns_shifted;
   }
 }

@@ -14,6 +14,7 @@ struct survey_values {
   int64_t end_offset;  // where in the data it ended
   data_stop stop;      // where the data stopped, if they did
   int read_errno;      // why the input could not be read, if it could not
+  shifted_line shifted;  // the first line whose count of numbers shifts the points, if any
 };
 
 // The survey as a fold of the records: the count, and each bound the
@@ -29,3 +30,7 @@ void survey_pass(survey_values& s);
 // The sentence that tells where the data stopped, for the console and the
 // report alike. `text` has room for `size` bytes.
 void describe_stop(const survey_values& s, char* text, int size);
+
+// The sentence that tells which line first shifts the points, for the
+// console and the report alike. `text` has room for `size` bytes.
+void describe_shifted(const shifted_line& l, char* text, int size);

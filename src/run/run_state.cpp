@@ -50,7 +50,9 @@ void end_run(int status) {
     std::fclose(f1);
     f1 = nullptr;
   }
-  if (!ok && (status == status_ok || status == status_data_stopped)) status = status_write_failed;
+  if (!ok && (status == status_ok || status == status_data_stopped || status == status_columns_shifted)) {
+    status = status_write_failed;
+  }
   std::fflush(stdout);
   std::exit(status);
 }

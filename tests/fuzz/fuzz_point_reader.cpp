@@ -16,10 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   double sums[2];
   for (int pass = 0; pass < 2; ++pass) {
     record_reader r(f);
-    record_view v;
     double sum = 0;
     read_status status;
-    while ((status = r.next_record(v)) == read_status::record) {
+    while ((status = r.next_record()) == read_status::record) {
+      const record_view& v = r.record();
       if (!std::isfinite(v.x()) || !std::isfinite(v.y()) || !std::isfinite(v.z())) std::abort();
       sum += v.x() + v.y() + v.z();
     }

@@ -23,15 +23,16 @@ struct pass {
   int64_t offset, header_line;
   data_stop stop;
   std::string header;
+  shifted_line shifted;
 };
 
 pass read_all(FILE* f, int block_size, bool general_only) {
   std::unique_ptr<char[]> block(new char[size_t(block_size + reader_look_ahead)]);
   record_reader r(f, block.get(), block_size, general_only);
   pass p;
-  record_view v;
   char line[record_text_max + 64];
-  while ((p.end = r.next_record(v)) == read_status::record) {
+  while ((p.end = r.next_record()) == read_status::record) {
+    const record_view& v = r.record();
     p.values.insert(p.values.end(), {v.x(), v.y(), v.z()});
     point_writer w;
     writer_start(w, nullptr);  // never flushed: each record fits `line`
@@ -43,6 +44,7 @@ pass read_all(FILE* f, int block_size, bool general_only) {
   p.header_line = r.header_line();
   p.header = r.header_text();
   p.stop = r.stop();
+  p.shifted = r.shifted();
   return p;
 }
 
@@ -62,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   if (a.written != b.written || a.end != b.end || a.offset != b.offset || a.header_line != b.header_line ||
-      a.header != b.header) {
+      a.header != b.header || a.shifted.line != b.shifted.line || a.shifted.numbers != b.shifted.numbers) {
     std::abort();
   }
   if ((a.end == read_status::not_a_number || a.end == read_status::cut_short) &&
