@@ -10,74 +10,24 @@
 #include <vector>
 
 #include "spellings.h"
+#include "whole_pass.h"
 
 namespace {
 
-struct pass_result {
-  std::vector<point_record> records;
-  read_status end;
-  data_stop stop;
-  int64_t offset;
-  int64_t header_line;
-  std::string header_text;
-  std::string written;  // every record as record_view::write_to writes it
-  shifted_line shifted;
-};
+using pass_result = whole_pass;
 
-// Reads `bytes` as a point file to its end. With a block size, the reader
-// reads through a heap block of exactly that size and the look-ahead, so
-// that AddressSanitizer sees any read beyond.
+// Reads `bytes` as a point file to its end (see read_whole).
 pass_result read_all(const std::string& bytes, int block_size = 0, bool general_only = false) {
   FILE* f = std::tmpfile();
   std::fwrite(bytes.data(), 1, bytes.size(), f);
-  pass_result result;
-  auto pass = [&](record_reader& r) {
-    point_writer w;
-    char line[record_text_max + 64];
-    while ((result.end = r.next_record()) == read_status::record) {
-      const record_view& v = r.record();
-      result.records.push_back(v.point());
-      writer_start(w, nullptr);  // never flushed: each record fits `line`
-      w.buf = w.pos = line;
-      v.write_to(w);
-      result.written.append(line, size_t(w.pos - line));
-    }
-    result.stop = r.stop();
-    result.offset = r.offset();
-    result.header_line = r.header_line();
-    result.header_text = r.header_text();
-    result.shifted = r.shifted();
-  };
-  if (block_size == 0) {
-    record_reader r(f);
-    pass(r);
-  } else {
-    std::unique_ptr<char[]> block(new char[size_t(block_size + reader_look_ahead)]);
-    record_reader r(f, block.get(), block_size, general_only);
-    pass(r);
-  }
+  pass_result result = read_whole(f, block_size, general_only);
   std::fclose(f);
   return result;
 }
 
 // The same bits, the same end and the same stop.
 void expect_same_pass(const pass_result& a, const pass_result& b, const std::string& what) {
-  ASSERT_EQ(a.records.size(), b.records.size()) << what;
-  for (size_t i = 0; i < a.records.size(); ++i) {
-    ASSERT_EQ(std::memcmp(&a.records[i], &b.records[i], sizeof(point_record)), 0) << what << " record " << i;
-  }
-  EXPECT_EQ(a.end, b.end) << what;
-  EXPECT_EQ(a.offset, b.offset) << what;
-  EXPECT_EQ(a.header_line, b.header_line) << what;
-  EXPECT_EQ(a.header_text, b.header_text) << what;
-  EXPECT_TRUE(a.written == b.written) << what;
-  EXPECT_EQ(a.shifted.line, b.shifted.line) << what;
-  EXPECT_EQ(a.shifted.numbers, b.shifted.numbers) << what;
-  if (a.end == read_status::not_a_number || a.end == read_status::cut_short) {
-    EXPECT_EQ(a.stop.line, b.stop.line) << what;
-    EXPECT_EQ(a.stop.record, b.stop.record) << what;
-    EXPECT_STREQ(a.stop.text, b.stop.text) << what;
-  }
+  EXPECT_EQ(pass_difference(a, b), "") << what;
 }
 
 TEST(PointReader, RecordsAndEnds) {

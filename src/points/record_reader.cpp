@@ -129,9 +129,7 @@ struct reader_tiers {
   }
 
   // Moves past the consumed block and reads the next one. False at the end
-  // of the data (or on a read error, which read_errno_ then holds). The
-  // consumed block stays in place when nothing more comes, so that a stop at
-  // the very end can still be placed on its line.
+  // of the data (or on a read error, which read_errno_ then holds).
   static bool refill(record_reader& r) {
     while (!r.eof_) {
       int64_t bytes = r.end_ - r.buf_;

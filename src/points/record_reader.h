@@ -72,7 +72,7 @@ static_assert(input_block_padding >= reader_look_ahead, "the block must hold the
 struct number_shape {
   int b;         // first digit (or the point), after the sign
   int d;         // the point, or the end of the number if it has none
-  int whole;     // integer digits, at most 16
+  int whole;     // integer digits, at most 16 (two 8-byte loads)
   int decimals;  // digits after the point, at most 8
   bool negative;
 };
