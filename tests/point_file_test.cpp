@@ -50,6 +50,8 @@ TEST(PointReader, RecordsAndEnds) {
       {"header ending in a lone CR", "X Y Z\r1 2 3\r4 5 6\r", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0,
        ""},
       {"byte-order mark", "\xef\xbb\xbf" "1 2 3\n4 5 6\n", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
+      {"byte-order mark, then a stop", "\xef\xbb\xbf" "1 2 3\n4 x 6\n", {{1, 2, 3}}, read_status::not_a_number, 2,
+       "x"},
       {"byte-order mark and header", "\xef\xbb\xbfX Y Z\n1 2 3\n", {{1, 2, 3}}, read_status::end_of_data, 0, ""},
       {"byte-order mark later is text", "1 2 3\n\xef\xbb\xbf" "4 5 6\n", {{1, 2, 3}}, read_status::not_a_number, 2,
        "???4"},
