@@ -180,18 +180,24 @@ class ToolCase(unittest.TestCase):
                            start_new_session=True)  # no controlling terminal: no key wait
         return Run(p.returncode, p.stdout.decode("latin-1"), self.site)
 
-    def expected(self, points, zone, pixel, name_in="dem", name_out="north", notice=""):
-        """The console text and the report of a whole run."""
+    def expected(self, points, zone, pixel, name_in="dem", name_out="north", notice="", header=None, shifted=""):
+        """The console text and the report of a whole run. `notice` tells
+        where the data stopped, `header` is the line and the text of a
+        skipped header, `shifted` the notice of a line that shifts the
+        points."""
         b = bounds(points)
         meters = int(pixel)
         lig = trunc_count(zone[3], zone[2], pixel)
         col = trunc_count(zone[1], zone[0], pixel)
         path_in = "c:\\images\\site1\\%s.xyz" % name_in
         path_out = "c:\\images\\site1\\%s.xyz" % name_out
-        console = (BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n" + progress(len(points)) + notice
+        header_text = "Line %d is not a point and is skipped as a header: %s" % header if header else ""
+        console = (BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n"
+                   + ("\t" + header_text + "\n" if header else "") + progress(len(points)) + notice
                    + "\n\n\tX_min = %f X_max = %f " % (b[0], b[1])
                    + "\n\tY_min = %f Y_max = %f " % (b[2], b[3])
                    + "\n\tZ_min = %f Z_max = %f " % (b[4], b[5])
+                   + shifted
                    + ZONE_PROMPTS + PIXEL_PROMPT
                    + "\n\n\tFor a pixel size of %d meters, the resulting image" % meters
                    + "\n\twill have %d lines and %d columns" % (lig, col)
@@ -202,7 +208,9 @@ class ToolCase(unittest.TestCase):
                   + "\n\t\tCoordinates : "
                   + "".join("\n\t\t\t%s : %f " % (n, v) for n, v in
                             zip(["X_min", "X_max", "Y_min", "Y_max", "Z_min", "Z_max"], b))
+                  + ("\n\n\t" + header_text + " " if header else "")
                   + (notice + " " if notice else "")
+                  + (shifted + " " if shifted else "")
                   + "\n\n\tCoordinates of the selected zone named %s :" % path_out
                   + "".join("\n\t\t%s = %f " % (n, v) for n, v in
                             zip(["X_min", "X_max", "Y_min", "Y_max"], zone))
@@ -214,12 +222,12 @@ class ToolCase(unittest.TestCase):
         output = "".join("%f %f %f\n" % p for p in inside)
         return console, report.replace("\n", "\r\n").encode(), output.replace("\n", "\r\n").encode()
 
-    def check_whole_run(self, data, zone, pixel, notice="", status=0, points=None):
+    def check_whole_run(self, data, zone, pixel, notice="", status=0, points=None, header=None, shifted=""):
         self.put("dem.xyz", data)
         points = read_points(data) if points is None else points
         answers = "site1\ndem\nnorth\n%r\n%r\n%r\n%r\n%r\n" % (zone + (pixel,))
         run = self.run_tool(answers)
-        console, report, output = self.expected(points, zone, pixel, notice=notice)
+        console, report, output = self.expected(points, zone, pixel, notice=notice, header=header, shifted=shifted)
         self.assertEqual(run.console, console)
         self.assertEqual(run.file("north_xyz_info.txt"), report)
         self.assertEqual(run.file("north.xyz"), output)
@@ -306,6 +314,49 @@ class EndToEnd(ToolCase):
             with self.subTest(notice):
                 self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, notice=notice, status=4,
                                      points=[(1.0, 2.0, 3.0), (4.0, 5.0, 6.0)])
+
+    def test_files_as_users_have_them(self):
+        def stop(line, record, text):
+            return ('\n\n\tThe data stop at line %d, record %d: "%s" is not a number; the records before it are used.'
+                    % (line, record, text))
+
+        def cut(line, record):
+            return "\n\n\tThe data stop at line %d: record %d is cut short; the records before it are used." % (line, record)
+
+        def shifted(line, numbers):
+            return ("\n\n\tLine %d holds %d numbers (the first line whose count is not a multiple of three): points "
+                    "are read three numbers at a time, so later points are shifted." % (line, numbers))
+
+        def points(n):
+            return [(3.0 * i + 1, 3.0 * i + 2, 3.0 * i + 3) for i in range(n)]
+
+        P = points(3)
+        cases = [
+            # name, data, points, header, data stop, shifted notice, status
+            ("byte-order mark", b"\xef\xbb\xbf1 2 3\n4 5 6\n7 8 9\n", P, None, "", "", 0),
+            ("byte-order mark and header", b"\xef\xbb\xbfX,Y,Z\r\n1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, (1, "X,Y,Z"), "",
+             "", 0),
+            ("word header", b"Easting Northing Height\n1 2 3\n4 5 6\n7 8 9", P, (1, "Easting"), "", "", 0),
+            ("too large a first number", b"1e999 2 3\n4 5 6\n", [], None, stop(1, 1, "1e999"), "", 4),
+            ("decimal comma on the first line", b"12,5 3 4\n1 2 3\n", [], None, stop(1, 1, ",5"), "", 4),
+            ("quoted from the failing character", b"1 2 3\n4 5 6-\n", P[:2], None, stop(2, 3, "-"), "", 4),
+            ("lone CR lines", b"1 2 3\r4 5 6\r7 8 9\r", P, None, "", "", 0),
+            ("lone CR lines after a header", b"X Y Z\r1 2 3\r4 5 6\r7 8 9", P, (1, "X"), "", "", 0),
+            ("lone CR lines counted in a stop", b"1 2 3\r4 5 6\r7 x 9\r", P[:2], None, stop(3, 3, "x"), "", 4),
+            ("CR LF lines", b"1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, None, "", "", 0),
+            ("four numbers a line", b"1 2 3 4\n5 6 7 8\n9 10 11 12\n", points(4), None, "", shifted(1, 4), 6),
+            ("five numbers a line", b"1 2 3 4 5\n6 7 8 9 10\n11 12 13 14 15\n", points(5), None, "", shifted(1, 5), 6),
+            ("seven numbers on line 2", b"1 2 3\n4 5 6 7 8 9 10\n11 12\n", points(4), None, "", shifted(2, 7), 6),
+            ("one number a line", b"1\n2\n3\n4\n5\n6\n", points(2), None, "", "", 0),
+            ("two numbers a line", b"1 2\n3 4\n5 6\n", points(2), None, "", "", 0),
+            ("three numbers a line", b"1 2 3\n4 5 6\n", points(2), None, "", "", 0),
+            ("six numbers a line", b"1 2 3 4 5 6\n7 8 9 10 11 12\n", points(4), None, "", "", 0),
+            ("shifted, then cut short", b"1 2 3 4\n5 6 7 8\n", points(2), None, cut(2, 3), shifted(1, 4), 4),
+        ]
+        for name, data, pts, header, notice, shift, status in cases:
+            with self.subTest(name):
+                self.check_whole_run(data, (0.0, 100.0, 0.0, 100.0), 1.0, notice=notice, status=status, points=pts,
+                                     header=header, shifted=shift)
 
     def test_control_z_and_carriage_returns(self):
         self.check_whole_run(b"1 2 3\r\n4 5 6\r\n7 8 9\r\n\x1a junk", (0.0, 10.0, 0.0, 10.0), 1.0)
@@ -497,8 +548,8 @@ class EndToEnd(ToolCase):
         rest, _ = p.communicate(b"0 1e9 0 1e9 1\n", timeout=60)
         self.assertEqual(p.returncode, 5)
         self.assertTrue(rest.decode().endswith(
-            "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not see the same data as the first: "
-            "c:\\images\\site1\\north.xyz is incomplete.\n" + unchanged()), rest[-200:])
+            "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not match the first.\n" + unchanged()),
+            rest[-200:])
         self.assertEqual(sorted(os.listdir(self.site)), ["dem.xyz"])
 
 
