@@ -3,7 +3,7 @@
 #include "run/command_line.h"
 #include "run/opening.h"
 #include "run/platform.h"
-#include "run/run_state.h"
+#include "run/run_end.h"
 #include "treatment.h"
 
 int main(int argc, char** argv) {

@@ -7,6 +7,7 @@ from fractions import Fraction
 import hashlib
 import os
 import pty
+import resource
 import select
 import shutil
 import signal
@@ -47,6 +48,13 @@ ZONE_PROMPTS = ("\n\n\tCoordinates of the zone to be extracted : \n\t\tX_min ? "
 PIXEL_PROMPT = "\n\n\tPixel Size (decimal value in meters) ? "
 CREDIT = "\n\n\t\t\tThe TESSERA_SIFT contributors (2026)"
 INPUT_ENDED = "\n\tStandard input ended before an answer was read.\n"
+
+
+def unchanged(name="north"):
+    """What a run that publishes nothing says after it has removed its
+    temporary files."""
+    return ("\n\tc:\\images\\site1\\%s.xyz is unchanged.\n"
+            "\n\tc:\\images\\site1\\%s_xyz_info.txt is unchanged.\n" % (name, name))
 
 
 def progress(count):
@@ -124,7 +132,10 @@ def posix_only(test):
     return unittest.skipIf(WINE_PREFIX, "POSIX host only")(test)
 
 
-class EndToEnd(unittest.TestCase):
+class ToolCase(unittest.TestCase):
+    """A fresh images/site1 folder for each test, and the helpers that run
+    the tool in it."""
+
     def setUp(self):
         if WINE_PREFIX:
             # The Windows build opens c:\images\..., the prefix's drive_c.
@@ -138,15 +149,23 @@ class EndToEnd(unittest.TestCase):
         os.makedirs(self.site)
         self.sums = {}
 
-    def tearDown(self):
-        # Whatever the answers, no run changes its input.
+    def check_nothing_left(self):
+        # Whatever the answers, no run leaves a temporary or lock file behind.
+        for folder, _, names in os.walk(os.path.join(self.root, "images")):
+            self.assertEqual([n for n in names if ".tessera-" in n], [], folder)
+        # No run changes its input, nor the files the test says must survive.
         for path, digest in self.sums.items():
             with open(path, "rb") as f:
                 self.assertEqual(hashlib.sha256(f.read()).hexdigest(), digest, path)
-        if self.tmp:
-            self.tmp.cleanup()
-        else:
-            shutil.rmtree(os.path.join(self.root, "images"), ignore_errors=True)
+
+    def tearDown(self):
+        try:
+            self.check_nothing_left()
+        finally:
+            if self.tmp:
+                self.tmp.cleanup()
+            else:
+                shutil.rmtree(os.path.join(self.root, "images"), ignore_errors=True)
 
     def put(self, name, data, folder=None):
         path = os.path.join(folder or self.site, name)
@@ -161,18 +180,24 @@ class EndToEnd(unittest.TestCase):
                            start_new_session=True)  # no controlling terminal: no key wait
         return Run(p.returncode, p.stdout.decode("latin-1"), self.site)
 
-    def expected(self, points, zone, pixel, name_in="dem", name_out="north", notice=""):
-        """The console text and the report of a whole run."""
+    def expected(self, points, zone, pixel, name_in="dem", name_out="north", notice="", header=None, shifted=""):
+        """The console text and the report of a whole run. `notice` tells
+        where the data stopped, `header` is the line and the text of a
+        skipped header, `shifted` the notice of a line that shifts the
+        points."""
         b = bounds(points)
         meters = int(pixel)
         lig = trunc_count(zone[3], zone[2], pixel)
         col = trunc_count(zone[1], zone[0], pixel)
         path_in = "c:\\images\\site1\\%s.xyz" % name_in
         path_out = "c:\\images\\site1\\%s.xyz" % name_out
-        console = (BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n" + progress(len(points)) + notice
+        header_text = "Line %d is not a point and is skipped as a header: %s" % header if header else ""
+        console = (BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n"
+                   + ("\t" + header_text + "\n" if header else "") + progress(len(points)) + notice
                    + "\n\n\tX_min = %f X_max = %f " % (b[0], b[1])
                    + "\n\tY_min = %f Y_max = %f " % (b[2], b[3])
                    + "\n\tZ_min = %f Z_max = %f " % (b[4], b[5])
+                   + shifted
                    + ZONE_PROMPTS + PIXEL_PROMPT
                    + "\n\n\tFor a pixel size of %d meters, the resulting image" % meters
                    + "\n\twill have %d lines and %d columns" % (lig, col)
@@ -183,7 +208,9 @@ class EndToEnd(unittest.TestCase):
                   + "\n\t\tCoordinates : "
                   + "".join("\n\t\t\t%s : %f " % (n, v) for n, v in
                             zip(["X_min", "X_max", "Y_min", "Y_max", "Z_min", "Z_max"], b))
+                  + ("\n\n\t" + header_text + " " if header else "")
                   + (notice + " " if notice else "")
+                  + (shifted + " " if shifted else "")
                   + "\n\n\tCoordinates of the selected zone named %s :" % path_out
                   + "".join("\n\t\t%s = %f " % (n, v) for n, v in
                             zip(["X_min", "X_max", "Y_min", "Y_max"], zone))
@@ -195,18 +222,21 @@ class EndToEnd(unittest.TestCase):
         output = "".join("%f %f %f\n" % p for p in inside)
         return console, report.replace("\n", "\r\n").encode(), output.replace("\n", "\r\n").encode()
 
-    def check_whole_run(self, data, zone, pixel, notice="", status=0, points=None):
+    def check_whole_run(self, data, zone, pixel, notice="", status=0, points=None, header=None, shifted=""):
         self.put("dem.xyz", data)
         points = read_points(data) if points is None else points
         answers = "site1\ndem\nnorth\n%r\n%r\n%r\n%r\n%r\n" % (zone + (pixel,))
         run = self.run_tool(answers)
-        console, report, output = self.expected(points, zone, pixel, notice=notice)
+        console, report, output = self.expected(points, zone, pixel, notice=notice, header=header, shifted=shifted)
         self.assertEqual(run.console, console)
         self.assertEqual(run.file("north_xyz_info.txt"), report)
         self.assertEqual(run.file("north.xyz"), output)
         self.assertEqual(run.status, status)
         return run
 
+
+
+class EndToEnd(ToolCase):
     # --- whole runs --------------------------------------------------------
 
     def test_real_files_whole_and_partial_zones(self):
@@ -298,6 +328,49 @@ class EndToEnd(unittest.TestCase):
             with self.subTest(notice):
                 self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, notice=notice, status=4,
                                      points=[(1.0, 2.0, 3.0), (4.0, 5.0, 6.0)])
+
+    def test_files_as_users_have_them(self):
+        def stop(line, record, text):
+            return ('\n\n\tThe data stop at line %d, record %d: "%s" is not a number; the records before it are used.'
+                    % (line, record, text))
+
+        def cut(line, record):
+            return "\n\n\tThe data stop at line %d: record %d is cut short; the records before it are used." % (line, record)
+
+        def shifted(line, numbers):
+            return ("\n\n\tLine %d holds %d numbers (the first line whose count is not a multiple of three): points "
+                    "are read three numbers at a time, so later points are shifted." % (line, numbers))
+
+        def points(n):
+            return [(3.0 * i + 1, 3.0 * i + 2, 3.0 * i + 3) for i in range(n)]
+
+        P = points(3)
+        cases = [
+            # name, data, points, header, data stop, shifted notice, status
+            ("byte-order mark", b"\xef\xbb\xbf1 2 3\n4 5 6\n7 8 9\n", P, None, "", "", 0),
+            ("byte-order mark and header", b"\xef\xbb\xbfX,Y,Z\r\n1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, (1, "X,Y,Z"), "",
+             "", 0),
+            ("word header", b"Easting Northing Height\n1 2 3\n4 5 6\n7 8 9", P, (1, "Easting"), "", "", 0),
+            ("too large a first number", b"1e999 2 3\n4 5 6\n", [], None, stop(1, 1, "1e999"), "", 4),
+            ("decimal comma on the first line", b"12,5 3 4\n1 2 3\n", [], None, stop(1, 1, ",5"), "", 4),
+            ("quoted from the failing character", b"1 2 3\n4 5 6-\n", P[:2], None, stop(2, 3, "-"), "", 4),
+            ("lone CR lines", b"1 2 3\r4 5 6\r7 8 9\r", P, None, "", "", 0),
+            ("lone CR lines after a header", b"X Y Z\r1 2 3\r4 5 6\r7 8 9", P, (1, "X"), "", "", 0),
+            ("lone CR lines counted in a stop", b"1 2 3\r4 5 6\r7 x 9\r", P[:2], None, stop(3, 3, "x"), "", 4),
+            ("CR LF lines", b"1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, None, "", "", 0),
+            ("four numbers a line", b"1 2 3 4\n5 6 7 8\n9 10 11 12\n", points(4), None, "", shifted(1, 4), 6),
+            ("five numbers a line", b"1 2 3 4 5\n6 7 8 9 10\n11 12 13 14 15\n", points(5), None, "", shifted(1, 5), 6),
+            ("seven numbers on line 2", b"1 2 3\n4 5 6 7 8 9 10\n11 12\n", points(4), None, "", shifted(2, 7), 6),
+            ("one number a line", b"1\n2\n3\n4\n5\n6\n", points(2), None, "", "", 0),
+            ("two numbers a line", b"1 2\n3 4\n5 6\n", points(2), None, "", "", 0),
+            ("three numbers a line", b"1 2 3\n4 5 6\n", points(2), None, "", "", 0),
+            ("six numbers a line", b"1 2 3 4 5 6\n7 8 9 10 11 12\n", points(4), None, "", "", 0),
+            ("shifted, then cut short", b"1 2 3 4\n5 6 7 8\n", points(2), None, cut(2, 3), shifted(1, 4), 4),
+        ]
+        for name, data, pts, header, notice, shift, status in cases:
+            with self.subTest(name):
+                self.check_whole_run(data, (0.0, 100.0, 0.0, 100.0), 1.0, notice=notice, status=status, points=pts,
+                                     header=header, shifted=shift)
 
     def test_control_z_and_carriage_returns(self):
         self.check_whole_run(b"1 2 3\r\n4 5 6\r\n7 8 9\r\n\x1a junk", (0.0, 10.0, 0.0, 10.0), 1.0)
@@ -391,10 +464,12 @@ class EndToEnd(unittest.TestCase):
                         os.remove(os.path.join(self.site, name))
                 run = self.run_tool(answers)
                 self.assertEqual(run.status, 1)
-                self.assertTrue(run.console.endswith(INPUT_ENDED), run.console[-200:])
-                created = "north" in answers
-                self.assertEqual(run.exists("north.xyz"), created)
-                self.assertEqual(run.exists("north_xyz_info.txt"), created)
+                # Once the temporary files exist, the run says it removed them.
+                opened = "north" in answers
+                self.assertTrue(run.console.endswith(INPUT_ENDED + (unchanged() if opened else "")),
+                                run.console[-200:])
+                self.assertFalse(run.exists("north.xyz"))
+                self.assertFalse(run.exists("north_xyz_info.txt"))
 
     def test_command_line(self):
         self.put("dem.xyz", b"1 2 3\n")
@@ -433,25 +508,41 @@ class EndToEnd(unittest.TestCase):
 
     def test_output_or_report_that_cannot_be_written(self):
         self.put("dem.xyz", b"1 2 3\n" * 1000)
-        # The reason is the host C library's own text for creating a folder.
+        # The reason is the host C library's own text for a folder.
         is_folder = "Permission denied" if WINE_PREFIX else "Is a directory"
         cases = [
             ("folder", lambda: os.mkdir(os.path.join(self.site, "folder.xyz")),
              "\n\tCould not create c:\\images\\site1\\folder.xyz : %s\n" % is_folder, 2),
             ("rfolder", lambda: os.mkdir(os.path.join(self.site, "rfolder_xyz_info.txt")),
              "\n\tCould not create c:\\images\\site1\\rfolder_xyz_info.txt : %s\n" % is_folder, 2),
-            ("full", lambda: os.symlink("/dev/full", os.path.join(self.site, "full.xyz")),
-             "\n\tCould not write c:\\images\\site1\\full.xyz : No space left on device\n", 3),
-            ("rfull", lambda: os.symlink("/dev/full", os.path.join(self.site, "rfull_xyz_info.txt")),
-             "\n\tCould not write c:\\images\\site1\\rfull_xyz_info.txt : No space left on device\n", 3),
         ]
         for name, prepare, message, status in cases:
             with self.subTest(name):
                 prepare()
                 run = self.run_tool("site1\ndem\n%s\n0 10 0 10 1\n" % name)
                 self.assertEqual(run.status, status)
-                self.assertTrue(run.console.endswith(message), run.console[-300:])
+                self.assertTrue(run.console.endswith(message + unchanged(name)), run.console[-300:])
 
+    @posix_only
+    def test_writing_past_a_file_size_limit(self):
+        # A file-size limit (ulimit -f) makes a write fail with EFBIG: the
+        # tool says so, as for a full device. 1000 points give a 28 kB
+        # output; one point a 28-byte output but a 651-byte report.
+        cases = [
+            (b"1 2 3\n" * 1000, 8192, "north.xyz"),
+            (b"1 2 3\n", 300, "north_xyz_info.txt"),
+        ]
+        for data, limit, failed in cases:
+            with self.subTest(failed):
+                self.put("dem.xyz", data)
+                limit_size = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+                p = subprocess.run(command(), input=b"site1\ndem\nnorth\n0 10 0 10 1\n", stdout=subprocess.PIPE,
+                                   cwd=self.root, timeout=60, start_new_session=True, preexec_fn=limit_size)
+                self.assertEqual(p.returncode, 3)
+                self.assertTrue(p.stdout.decode().endswith(
+                    "\n\tCould not write c:\\images\\site1\\%s : File too large\n" % failed + unchanged()),
+                    p.stdout[-300:])
+                self.assertEqual(sorted(os.listdir(self.site)), ["dem.xyz"])
 
     def test_input_changed_between_the_two_readings(self):
         data = b"".join(b"%d.5 %d.25 1\n" % (i, i) for i in range(200000))
@@ -471,8 +562,9 @@ class EndToEnd(unittest.TestCase):
         rest, _ = p.communicate(b"0 1e9 0 1e9 1\n", timeout=60)
         self.assertEqual(p.returncode, 5)
         self.assertTrue(rest.decode().endswith(
-            "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not see the same data as the first: "
-            "c:\\images\\site1\\north.xyz is incomplete.\n"), rest[-200:])
+            "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not match the first.\n" + unchanged()),
+            rest[-200:])
+        self.assertEqual(sorted(os.listdir(self.site)), ["dem.xyz"])
 
 
 @unittest.skipIf(WINE_PREFIX, "the pseudo-terminal key wait is the POSIX build's")
@@ -480,7 +572,9 @@ class KeyWait(unittest.TestCase):
     """The key wait, under a pseudo-terminal: stdin is a pipe, the key comes
     from the terminal."""
 
-    def start(self):
+    def start(self, output_fd=None):
+        """Starts the tool on a pseudo-terminal; its standard output is the
+        terminal, or `output_fd` if given."""
         self.tmp = tempfile.TemporaryDirectory()
         os.makedirs(os.path.join(self.tmp.name, "images", "site1"))
         read_end, write_end = os.pipe()
@@ -490,6 +584,8 @@ class KeyWait(unittest.TestCase):
         if pid == 0:
             os.chdir(self.tmp.name)
             os.dup2(read_end, 0)
+            if output_fd is not None:
+                os.dup2(output_fd, 1)
             os.execv(PROGRAM, [PROGRAM])
         os.close(read_end)
         self.pid, self.master = pid, master
@@ -553,7 +649,7 @@ class KeyWait(unittest.TestCase):
         self.tmp = tempfile.TemporaryDirectory()
 
     def test_signals_during_the_wait_restore_the_terminal(self):
-        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1):
             with self.subTest(sig):
                 self.start()
                 self.assertTrue(self.still_waiting())
@@ -566,6 +662,340 @@ class KeyWait(unittest.TestCase):
                 self.tmp.cleanup()
         self.master = os.open("/dev/null", os.O_RDONLY)
         self.tmp = tempfile.TemporaryDirectory()
+
+    def test_the_wait_goes_on_in_raw_mode_after_a_stop(self):
+        # SIGSTOP cannot be caught: while stopped, the terminal is set back
+        # to line mode as a shell does; SIGCONT puts the wait back in raw
+        # mode. SIGTSTP is caught (the terminal restored, then the stop;
+        # here the process group is orphaned, so the stop itself is
+        # dropped) and the wait goes on in raw mode too.
+        self.start()
+        os.kill(self.pid, signal.SIGSTOP)
+        os.waitpid(self.pid, os.WUNTRACED)
+        attributes = termios.tcgetattr(self.master)
+        attributes[3] |= termios.ECHO | termios.ICANON
+        termios.tcsetattr(self.master, termios.TCSANOW, attributes)
+        os.kill(self.pid, signal.SIGCONT)
+        self.assertTrue(self.still_waiting())
+        self.assertEqual(self.modes(), (False, False))
+        os.kill(self.pid, signal.SIGTSTP)
+        self.assertTrue(self.still_waiting())
+        self.assertEqual(self.modes(), (False, False))
+        os.write(self.master, b"x")
+        status = self.finish()
+        self.assertEqual(os.WEXITSTATUS(status), 0)
+        self.assertEqual(self.modes(), (True, True))
+
+    def test_sigtstp_stops_with_the_terminal_restored(self):
+        # A job-control stop needs a process group that is not orphaned: a
+        # session leader holds the terminal and puts the tool in a
+        # foreground group of its own, as a shell does.
+        self.tmp = tempfile.TemporaryDirectory()
+        os.makedirs(os.path.join(self.tmp.name, "images", "site1"))
+        self.master, slave = pty.openpty()
+        answers, answers_w = os.pipe()
+        os.write(answers_w, b"site1\nmissing\nnorth\n")
+        os.close(answers_w)
+        told, tell = os.pipe()
+        leader = os.fork()
+        if leader == 0:
+            try:
+                os.setsid()
+                terminal = os.open(os.ttyname(slave), os.O_RDWR)
+                tool = os.fork()
+                if tool == 0:
+                    os.setpgid(0, 0)
+                    os.chdir(self.tmp.name)
+                    os.dup2(answers, 0)
+                    os.dup2(slave, 1)
+                    os.execv(PROGRAM, [PROGRAM])
+                os.setpgid(tool, tool)
+                signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+                os.tcsetpgrp(terminal, tool)
+                os.write(tell, b"%d" % tool)
+                while True:
+                    _, status = os.waitpid(tool, os.WUNTRACED)
+                    if os.WIFEXITED(status) or os.WIFSIGNALED(status):
+                        os._exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 99)
+            finally:
+                os._exit(98)
+        os.close(slave)
+        os.close(answers)
+        self.pid = int(os.read(told, 20))  # the tool itself
+        self.addCleanup(lambda: os.waitpid(leader, 0))
+        self.read_until(b"No File")
+        time.sleep(0.3)
+        self.assertEqual(self.modes(), (False, False))
+
+        def state():
+            with open("/proc/%d/stat" % self.pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0]
+
+        os.kill(self.pid, signal.SIGTSTP)
+        time.sleep(0.3)
+        self.assertEqual((state(), self.modes()), ("T", (True, True)))
+        os.kill(self.pid, signal.SIGCONT)
+        time.sleep(0.3)
+        self.assertEqual(self.modes(), (False, False))
+        os.write(self.master, b"x")
+        deadline = time.time() + 10
+        while os.path.exists("/proc/%d/stat" % self.pid) and state() != "Z" and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(self.modes(), (True, True))
+
+    def test_the_reason_is_shown_at_the_terminal(self):
+        # Standard output redirected away from the terminal: the No File
+        # line is shown at the terminal too, once; on the terminal, once.
+        no_file = b"\n\tNo File c:\\images\\site1\\missing.xyz \n".replace(b"\n", b"\r\n")
+        for redirected in (True, False):
+            with self.subTest(redirected=redirected):
+                log = tempfile.TemporaryFile()
+                self.addCleanup(log.close)
+                self.start(log.fileno() if redirected else None)
+                seen = self.output + self.read_until(b"never", seconds=0.5)
+                self.assertEqual(seen.count(no_file), 1, seen)
+                os.write(self.master, b"x")
+                self.assertEqual(os.WEXITSTATUS(self.finish()), 0)
+                log.seek(0)
+                self.assertEqual(log.read().count(b"No File"), 1 if redirected else 0)
+                os.close(self.master)
+                self.tmp.cleanup()
+        self.master = os.open("/dev/null", os.O_RDONLY)
+        self.tmp = tempfile.TemporaryDirectory()
+
+
+class EarlierFilesKept(ToolCase):
+    """A run that does not complete leaves the earlier output and report
+    byte for byte as they were, and no temporary file; a run that completes
+    replaces them by rename. tearDown checks the files put() registered and
+    that no temporary or lock file is left."""
+
+    EARLIER_OUTPUT = b"1.000000 2.000000 3.000000\r\n"
+    EARLIER_REPORT = b"\r\n\tTESSERA_SIFT an earlier report "
+
+    def earlier(self):
+        self.put("north.xyz", self.EARLIER_OUTPUT)
+        self.put("north_xyz_info.txt", self.EARLIER_REPORT)
+
+    def start(self, names=b"site1\ndem\nnorth\n", until=b"X_min ? "):
+        """Starts the tool, answers the names and reads up to a prompt."""
+        p = subprocess.Popen(command(), stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd=self.root,
+                             env=environment(), start_new_session=True)
+        self.addCleanup(lambda: p.poll() is None and p.kill())
+        p.stdin.write(names)
+        p.stdin.flush()
+        seen = b""
+        while until not in seen:
+            chunk = p.stdout.read1(4096)
+            self.assertTrue(chunk, "the program ended before %r: %r" % (until, seen[-300:]))
+            seen += chunk
+        return p, seen
+
+    def test_end_of_input_at_a_zone_prompt(self):
+        self.earlier()
+        self.put("dem.xyz", b"1 2 3\n4 5 6\n")
+        for answers in ("site1\ndem\nnorth\n", "site1\ndem\nnorth\n0 10 0", "site1 dem north 0 10 0 10\n"):
+            with self.subTest(answers):
+                run = self.run_tool(answers)
+                self.assertEqual(run.status, 1)
+                self.assertTrue(run.console.endswith(INPUT_ENDED + unchanged()), run.console[-300:])
+
+    @posix_only
+    def test_signals_at_a_prompt(self):
+        self.earlier()
+        self.put("dem.xyz", b"1 2 3\n4 5 6\n")
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGPIPE):
+            with self.subTest(sig.name):
+                p, _ = self.start()
+                if sig == signal.SIGPIPE:
+                    # The reader goes away, as `| grep -m1 X_min` does: the
+                    # next prompt breaks the pipe.
+                    p.stdout.close()
+                    p.stdin.write(b"0 10 0 10 1\n")
+                    p.stdin.close()
+                    p.wait(timeout=60)
+                    rest = b""
+                else:
+                    p.send_signal(sig)
+                    rest, _ = p.communicate(timeout=60)
+                self.assertEqual(p.returncode, -sig)
+                if sig != signal.SIGPIPE:
+                    self.assertEqual(rest.decode(), unchanged())
+
+    @posix_only
+    def test_after_sigkill_only_hidden_leftovers_and_the_next_run_goes_on(self):
+        self.earlier()
+        self.put("dem.xyz", b"1 2 3\n")
+        p, _ = self.start()
+        p.kill()
+        p.wait(timeout=60)
+        leftovers = sorted(n for n in os.listdir(self.site) if n.startswith("."))
+        self.assertEqual(leftovers, [".north.xyz.tessera-%d.tmp" % p.pid, ".north.xyz.tessera-lock",
+                                     ".north_xyz_info.txt.tessera-%d.tmp" % p.pid])
+        # The lock file left behind does not hold the next run back.
+        self.sums.clear()
+        run = self.run_tool("site1\ndem\nnorth\n0 10 0 10 1\n")
+        self.assertEqual(run.status, 0)
+        self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
+        self.assertEqual(sorted(n for n in os.listdir(self.site) if n.startswith(".")), leftovers[::2])
+        for name in leftovers[::2]:
+            os.remove(os.path.join(self.site, name))
+
+    @posix_only
+    def test_sigterm_during_the_extraction(self):
+        self.earlier()
+        # 2,500,000 points, a 75 MB output: long enough to be caught halfway.
+        line = b"".join(b"%d.5 %d.25 1\n" % (i, i) for i in range(1000))
+        self.put("dem.xyz", line * 2500)
+        p, _ = self.start(b"site1\ndem\nnorth\n0 1e9 0 1e9 1\n", b"will have")
+        temp = os.path.join(self.site, ".north.xyz.tessera-%d.tmp" % p.pid)
+        deadline = time.time() + 60
+        while time.time() < deadline and p.poll() is None:
+            if os.path.exists(temp) and os.path.getsize(temp) > 0:
+                break
+            time.sleep(0.001)
+        caught = os.path.getsize(temp)
+        p.send_signal(signal.SIGTERM)
+        rest, _ = p.communicate(timeout=60)
+        self.assertEqual(p.returncode, -signal.SIGTERM)
+        self.assertGreater(caught, 0)
+        self.assertTrue(rest.decode().endswith(unchanged()), rest[-300:])
+
+    @posix_only
+    def test_full_or_read_only_device(self):
+        """A real device: a 64 kB tmpfs, full, or remounted read-only (the
+        folder cannot be written: said at the opening, before any pass).
+        Mounting needs root; elsewhere the test is skipped."""
+        full = os.path.join(self.root, "images", "full")
+        os.mkdir(full)
+        cases = [
+            ("size=64k", 3, "\n\tCould not write c:\\images\\full\\north.xyz : No space left on device\n",
+             "\n\tc:\\images\\full\\north.xyz is unchanged.\n"
+             "\n\tc:\\images\\full\\north_xyz_info.txt is unchanged.\n"),
+            ("remount,ro", 2, "", BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT
+             + "\n\tCould not create c:\\images\\full\\north.xyz : Read-only file system\n"),
+        ]
+        for options, status, message, ending in cases:
+            with self.subTest(options):
+                if os.geteuid() != 0 or subprocess.run(
+                        ["mount", "-t", "tmpfs", "-o", "size=64k", "tessera-test", full],
+                        stderr=subprocess.DEVNULL).returncode != 0:
+                    self.skipTest("no tmpfs can be mounted here")
+                try:
+                    self.put("dem.xyz", b"1 2 3\n" * 3000, full)  # 18 kB in, 84 kB out
+                    self.put("north.xyz", self.EARLIER_OUTPUT, full)
+                    self.put("north_xyz_info.txt", self.EARLIER_REPORT, full)
+                    if options != "size=64k":
+                        subprocess.run(["mount", "-o", options, full], check=True)
+                    run = self.run_tool("full\ndem\nnorth\n0 10 0 10 1\n")
+                    self.assertEqual(run.status, status)
+                    self.assertIn(message, run.console)
+                    self.assertTrue(run.console.endswith(ending), run.console[-300:])
+                    self.assertEqual(sorted(os.listdir(full)), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
+                    self.check_nothing_left()
+                finally:
+                    subprocess.run(["umount", full])
+                    self.sums.clear()
+
+    def test_something_else_at_a_final_name(self):
+        # A folder or a FIFO where a file must go is reported at the
+        # opening, before any pass; the other earlier file is kept.
+        cases = [("north_xyz_info.txt", os.mkdir, "Permission denied" if WINE_PREFIX else "Is a directory")]
+        if not WINE_PREFIX:
+            cases.append(("north.xyz", os.mkfifo, "not a regular file"))
+        self.put("dem.xyz", b"1 2 3\n")
+        for blocked, make, reason in cases:
+            with self.subTest(blocked):
+                kept = "north.xyz" if blocked != "north.xyz" else "north_xyz_info.txt"
+                self.put(kept, b"earlier")
+                make(os.path.join(self.site, blocked))
+                run = self.run_tool("site1\ndem\nnorth\n0 10 0 10 1\n", timeout=30)  # a FIFO must not hang it
+                self.assertEqual(run.status, 2)
+                self.assertEqual(run.console, BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT
+                                 + "\n\tCould not create c:\\images\\site1\\%s : %s\n" % (blocked, reason)
+                                 + unchanged())
+                self.assertEqual(run.file(kept), b"earlier")
+                os.remove(os.path.join(self.site, kept)) if blocked != "north.xyz" else None
+                (os.rmdir if make == os.mkdir else os.remove)(os.path.join(self.site, blocked))
+                self.sums.pop(os.path.join(self.site, kept))
+
+    @posix_only
+    def test_symbolic_link_at_the_report_path(self):
+        # The rename replaces the link; the file it pointed to is untouched.
+        target = self.put("elsewhere.txt", b"not the tool's to write", self.root)
+        os.symlink(target, os.path.join(self.site, "north_xyz_info.txt"))
+        run = self.check_whole_run(b"1 2 3\n", (0.0, 10.0, 0.0, 10.0), 1.0)
+        self.assertFalse(os.path.islink(os.path.join(self.site, "north_xyz_info.txt")))
+        self.assertTrue(run.file("north_xyz_info.txt").endswith(CREDIT.replace("\n", "\r\n").encode()))
+
+    def test_a_second_run_on_the_same_output_is_refused(self):
+        self.put("dem.xyz", b"1 2 3\n")
+        folders = ["site1"]
+        if not WINE_PREFIX:
+            os.symlink("site1", os.path.join(self.root, "images", "alias"))
+            folders.append("alias")
+        for folder in folders:
+            with self.subTest(folder):
+                self.earlier()
+                first, _ = self.start()
+                second = self.run_tool("%s\ndem\nnorth\n0 10 0 10 1\n" % folder)
+                self.assertEqual(second.status, 7)
+                self.assertEqual(second.console, BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT
+                                 + "\n\tc:\\images\\%s\\north.xyz is in use by another run: "
+                                 "nothing was changed.\n" % folder)
+                self.assertEqual(run_file(self.site, "north.xyz"), self.EARLIER_OUTPUT)
+                self.assertEqual(run_file(self.site, "north_xyz_info.txt"), self.EARLIER_REPORT)
+                # The first run goes on and publishes its files.
+                first.communicate(b"0 10 0 10 1\n", timeout=60)
+                self.assertEqual(first.returncode, 0)
+                self.assertEqual(run_file(self.site, "north.xyz"), b"1.000000 2.000000 3.000000\r\n")
+                self.assertTrue(run_file(self.site, "north_xyz_info.txt").startswith(b"\r\n\tTESSERA_SIFT \r\n"))
+                del self.sums[os.path.join(self.site, "north.xyz")]
+                del self.sums[os.path.join(self.site, "north_xyz_info.txt")]
+
+    def test_input_changed_between_the_passes(self):
+        # Changes the record count, end and offset cannot see.
+        data = b"".join(b"%d.5 %d.25 1\n" % (i % 10, i % 10) for i in range(200000))
+
+        def edit_in_place(path):
+            with open(path, "r+b") as f:
+                f.write(b"9")  # "0.5" becomes "9.5": same size
+
+        def replace_by_a_copy(path):
+            shutil.copy(path, path + ".new")
+            os.replace(path + ".new", path)
+
+        for change in (edit_in_place, replace_by_a_copy):
+            with self.subTest(change.__name__):
+                self.earlier()
+                path = self.put("dem.xyz", data)
+                del self.sums[path]  # this test changes the input itself
+                p, _ = self.start()
+                time.sleep(0.05)  # a modification time apart from the file's own
+                change(path)
+                rest, _ = p.communicate(b"0 1e9 0 1e9 1\n", timeout=60)
+                self.assertEqual(p.returncode, 5)
+                self.assertTrue(rest.decode().endswith(
+                    "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not match the first.\n"
+                    + unchanged()), rest[-300:])
+
+    def test_a_completed_run_replaces_the_earlier_files(self):
+        self.put("north.xyz", b"an earlier output, longer than the new one " * 100)
+        self.put("north_xyz_info.txt", b"an earlier report")
+        if not WINE_PREFIX:
+            os.chmod(os.path.join(self.site, "north.xyz"), 0o640)
+        self.sums.clear()
+        # The same bytes as a run on fresh names (check_whole_run compares
+        # the console, the report and the output).
+        self.check_whole_run(b"1 2 3\n4 5 6\n70 8 9\n", (0.0, 10.0, 0.0, 10.0), 1.0)
+        self.assertEqual(sorted(os.listdir(self.site)), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
+        if not WINE_PREFIX:
+            self.assertEqual(os.stat(os.path.join(self.site, "north.xyz")).st_mode & 0o777, 0o640)
+
+
+def run_file(folder, name):
+    with open(os.path.join(folder, name), "rb") as f:
+        return f.read()
 
 
 if __name__ == "__main__":

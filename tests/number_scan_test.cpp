@@ -1,6 +1,7 @@
 #include "points/number_scan.h"
 
 #include "reference_number.h"
+#include "spellings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +12,6 @@
 #include <string>
 
 namespace {
-
-struct text_source {
-  const char* p;
-  int peek() const { return *p != 0 ? static_cast<unsigned char>(*p) : -1; }
-  void bump() { ++p; }
-};
 
 struct scanned {
   bool ok;
@@ -94,37 +89,6 @@ TEST(NumberScan, DigitsPastTheNineteenthCountAsZeros) {
   EXPECT_FALSE(s.ok);  // 10^5242880: too large
 }
 
-std::string random_spelling(std::mt19937_64& rng) {
-  auto pick = [&](int n) { return int(rng() % unsigned(n)); };
-  std::string t;
-  int sign = pick(3);
-  if (sign == 1) t += '-';
-  if (sign == 2) t += '+';
-  int lead_zeros = pick(4) == 0 ? pick(6) : 0;
-  t.append(size_t(lead_zeros), '0');
-  static const int lengths[] = {1, 2, 3, 6, 9, 15, 16, 17, 18, 19, 20, 21, 25, 40};
-  int n = lengths[pick(14)];
-  std::string digits;
-  for (int i = 0; i < n; ++i) digits += char('0' + pick(10));
-  int point = pick(n + 2) - 1;  // -1: no point
-  if (point < 0) {
-    t += digits;
-  } else {
-    t += digits.substr(0, size_t(point));
-    t += '.';
-    t += digits.substr(size_t(point));
-    if (point == 0 && t.back() == '.') t += '0';
-  }
-  if (pick(2) == 0) {
-    t += "eE"[pick(2)];
-    int es = pick(3);
-    if (es == 1) t += '-';
-    if (es == 2) t += '+';
-    t += std::to_string(pick(330));
-  }
-  return t;
-}
-
 TEST(NumberScan, MatchesTheReferenceOnGeneratedSpellings) {
   std::mt19937_64 rng(20261208);
   for (int i = 0; i < 400000; ++i) {
@@ -156,37 +120,6 @@ TEST(NumberScan, HalfwayValuesRoundToEven) {
     ASSERT_TRUE(s.ok) << text;
     ASSERT_EQ(s.value, want) << text;
   }
-}
-
-}  // namespace
-
-#include "points/fast_number.h"
-
-namespace {
-
-// Wherever the eight-digits-at-once path accepts a spelling, it must end at
-// the same place with the same bits as the general scanner.
-TEST(FastNumber, AgreesWithTheGeneralScannerWhereverItAccepts) {
-  std::mt19937_64 rng(99);
-  int accepted = 0;
-  for (int i = 0; i < 400000; ++i) {
-    std::string t = random_spelling(rng);
-    if (i % 2 == 0) {  // the common shape: digits, a point, a few decimals
-      t = std::to_string(rng() % 100000000) + "." + std::to_string(rng() % 1000);
-      if (i % 4 == 0) t = "-" + t;
-    }
-    t += " 1 2";
-    std::string padded = t + std::string(32, '\0');
-    const char* p = padded.c_str();
-    double fast;
-    if (!fast_number(p, fast)) continue;
-    ++accepted;
-    scanned s = scan(t);
-    ASSERT_TRUE(s.ok) << t;
-    ASSERT_EQ(size_t(p - padded.c_str()), s.used) << t;
-    ASSERT_EQ(std::memcmp(&fast, &s.value, sizeof fast), 0) << t;
-  }
-  EXPECT_GT(accepted, 200000);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "points/binary64.h"
 #include "points/uint128.h"
 
 namespace {
@@ -12,13 +13,11 @@ struct binary {
   int e;
 };
 
-// Splits a finite double into sign, integer significand and exponent.
+// Splits a finite double into sign, normalised integer significand and
+// exponent.
 binary split(double x) {
-  uint64_t bits = std::bit_cast<uint64_t>(x);
-  int biased = int(bits >> 52) & 0x7ff;
-  uint64_t fraction = bits & ((uint64_t(1) << 52) - 1);
-  binary b{(bits >> 63) != 0, biased == 0 ? fraction : fraction | (uint64_t(1) << 52),
-           biased == 0 ? -1074 : biased - 1075};
+  binary64 d = decode_double(x);
+  binary b{d.negative, d.m, d.e};
   if (b.m != 0) {
     int shift = std::countl_zero(b.m) - 11;
     b.m <<= shift;

@@ -2,8 +2,24 @@
 // inside the zone to the output point file.
 #pragma once
 
+#include <cstdint>
+
+#include "points/pass.h"
+#include "points/point_writer.h"
+#include "points/record_reader.h"
 #include "points/survey.h"
 #include "points/zone.h"
+
+struct extraction_result {
+  int64_t ico;         // records read
+  read_status end;     // how the reading ended
+  int64_t end_offset;  // where in the data it ended
+  bool written;        // every record inside the zone reached the output (else see w.write_errno)
+};
+
+// Writes every record of `r` inside `z` to `w`, in the order read, and
+// flushes `w`. Stops reading at the first failed write.
+extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress);
 
 // Rewinds f1, writes the records inside `z` to f2, closes f1. The survey's
 // values tell where its pass ended, so a second reading that does not see

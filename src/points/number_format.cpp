@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "points/binary64.h"
+#include "points/powers_of_ten.h"
 #include "points/uint128.h"
 
 namespace {
@@ -14,27 +16,6 @@ constexpr char digit_pairs[201] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
-
-constexpr uint64_t powers_of_ten[20] = {1u,
-                                        10u,
-                                        100u,
-                                        1000u,
-                                        10000u,
-                                        100000u,
-                                        1000000u,
-                                        10000000u,
-                                        100000000u,
-                                        1000000000u,
-                                        10000000000u,
-                                        100000000000u,
-                                        1000000000000u,
-                                        10000000000000u,
-                                        100000000000000u,
-                                        1000000000000000u,
-                                        10000000000000000u,
-                                        100000000000000000u,
-                                        1000000000000000000u,
-                                        10000000000000000000u};
 
 // Number of decimal digits of n (1 for zero).
 int decimal_digits(uint64_t n) {
@@ -86,22 +67,20 @@ char* put_uint128(char* out, u128 n) {
 }  // namespace
 
 char* format_lf(char* out, double v) {
-  uint64_t bits = std::bit_cast<uint64_t>(v);
-  int biased = int(bits >> 52) & 0x7ff;
-  uint64_t fraction = bits & ((uint64_t(1) << 52) - 1);
+  binary64 d = decode_double(v);
   // |v| = m x 2^e exactly.
-  uint64_t m = biased == 0 ? fraction : fraction | (uint64_t(1) << 52);
-  int e = biased == 0 ? -1074 : biased - 1075;
-  if (biased == 0x7ff || e > 54) {
+  uint64_t m = d.m;
+  int e = d.e;
+  if (!d.finite || e > 54) {
     // Not finite, or an integer of more than 107 bits: no rounding is
     // involved, the library prints it exactly.
-    if (biased == 0x7ff) {
+    if (!d.finite) {
       int n = std::snprintf(out, lf_text_max, "%lf", v);
       return out + n;
     }
     return std::to_chars(out, out + lf_text_max, v, std::chars_format::fixed, 6).ptr;
   }
-  if (bits >> 63) *out++ = '-';
+  if (d.negative) *out++ = '-';
   if (e < 0 && e >= -43) {
     // The common case: |v| = whole + fraction / 2^s, and the fraction's bits
     // times 10^6 fit 64 bits.

@@ -1,4 +1,4 @@
-// The one number scanner, for point files and answers alike.
+// The number grammar of point files and answers, and its one converter.
 //
 // A number is what the "%lf" conversion accepts, less hexadecimal, infinity
 // and not-a-number: an optional sign; digits, optionally followed by a
@@ -9,6 +9,11 @@
 // those characters consumed. Significant digits past the nineteenth count as
 // zeros, so the digits kept always fit a 64-bit integer.
 //
+// scan_decimal is the general scanner: it turns the text into a decimal
+// form (sign, digits, exponent). The point reader's fast paths find the same
+// decimal form by other means for the spellings they know; every path hands
+// it to decimal_to_double, the one conversion to a double.
+//
 // The scanner works on any character source with `int peek()` (the next
 // byte, or a value that is not a digit, sign, point or e at the end) and
 // `void bump()` (consume it).
@@ -16,6 +21,8 @@
 
 #include <cfloat>
 #include <cstdint>
+
+#include "points/powers_of_ten.h"
 
 static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round to double");
 
@@ -30,6 +37,14 @@ constexpr int kept_digits = 19;
 constexpr int64_t exponent_cap = 100000000;  // far beyond any double; keeps the sums in range
 
 inline bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// A character source over text ending in a 0 byte, which it gives as the
+// next character at the end (a 0 extends no number and is no whitespace).
+struct text_source {
+  const char* p;
+  int peek() const { return static_cast<unsigned char>(*p); }
+  void bump() { ++p; }
+};
 
 template <class Src>
 inline void skip_space(Src& s) {
@@ -99,22 +114,35 @@ inline bool scan_decimal(Src& s, decimal_number& d) {
   return true;
 }
 
-// Converts without the exact fast path; correctly rounded. False if the
-// value is too large for a double. Values too small round to zero.
+// The conversion beyond the exact step (see decimal_to_double); correctly
+// rounded. False if the value is too large for a double. Values too small
+// round to zero.
 bool decimal_to_double_slow(const decimal_number& d, double& out);
 
-// Correctly rounded conversion (round to nearest, ties to even). False if
-// the value is too large for a double.
+// The largest digits the exact step takes: every integer up to 2^53 is an
+// exact double.
+constexpr uint64_t exact_digits_max = uint64_t(1) << 53;
+
+// The exact step of the conversion, for digits up to exact_digits_max and an
+// exponent from -exact_power_max to 0: the digits and the power of ten are
+// exact doubles, so one division is correctly rounded by the hardware. (The
+// digits are converted as a signed integer, which the processor does in one
+// instruction.)
+inline double exact_fraction(const decimal_number& d) {
+  double v = double(int64_t(d.digits)) / exact_powers.value[-d.exponent];
+  return d.negative ? -v : v;
+}
+
+// The one conversion of a decimal form to a double: correctly rounded (to
+// nearest, ties to even). False if the value is too large for a double.
 inline bool decimal_to_double(const decimal_number& d, double& out) {
-  // Powers of ten up to 10^22 are exact doubles, and so is any integer up to
-  // 2^53: one multiplication or division of two exact doubles is then
-  // correctly rounded by the hardware.
-  static constexpr double exact_powers[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  if (d.digits <= (uint64_t(1) << 53) && d.exponent >= -22 && d.exponent <= 22) {
-    double v = double(d.digits);
-    v = d.exponent < 0 ? v / exact_powers[-d.exponent] : v * exact_powers[d.exponent];
+  if (d.digits <= exact_digits_max && d.exponent <= 0 && d.exponent >= -exact_power_max) {
+    out = exact_fraction(d);
+    return true;
+  }
+  if (d.digits <= exact_digits_max && d.exponent > 0 && d.exponent <= exact_power_max) {
+    // The same with one multiplication.
+    double v = double(int64_t(d.digits)) * exact_powers.value[d.exponent];
     out = d.negative ? -v : v;
     return true;
   }

@@ -1,10 +1,31 @@
 #include "points/survey.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "run/dialogue.h"
 #include "run/report.h"
+
+survey_values survey_records(record_reader& r, progress_fn progress) {
+  // The running values live in locals, so that they stay in registers for
+  // the whole pass.
+  pass_count count{progress};
+  double X_min = 10000000.0, Y_min = 10000000.0, Z_min = 10000000.0;
+  double X_max = 0.0, Y_max = 0.0, Z_max = 0.0;
+  read_status status;
+  while ((status = r.next_record()) == read_status::record) {
+    const record_view& v = r.record();
+    count.add();
+    double X = v.x(), Y = v.y(), Z = v.z();
+    if (X > X_max) X_max = X;
+    if (X < X_min) X_min = X;
+    if (Y > Y_max) Y_max = Y;
+    if (Y < Y_min) Y_min = Y;
+    if (Z > Z_max) Z_max = Z;
+    if (Z < Z_min) Z_min = Z;
+  }
+  return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, r.offset(), r.stop(), r.read_errno(),
+          r.shifted()};
+}
 
 void describe_stop(const survey_values& s, char* text, int size) {
   if (s.end == read_status::cut_short) {
@@ -19,41 +40,24 @@ void describe_stop(const survey_values& s, char* text, int size) {
   }
 }
 
+void describe_shifted(const shifted_line& l, char* text, int size) {
+  std::snprintf(text, size_t(size),
+                "\n\n\tLine %lld holds %lld numbers (the first line whose count is not a multiple of three): points "
+                "are read three numbers at a time, so later points are shifted.",
+                static_cast<long long>(l.line), static_cast<long long>(l.numbers));
+}
+
 void survey_pass(survey_values& s) {
   show("\n\n");
-  point_reader r;
-  reader_start(r, f1);
-  if (r.header_line != 0) {
-    show("\tLine %lld is not a point and is skipped as a header: %s\n", static_cast<long long>(r.header_line),
-         r.header_text);
+  record_reader r(f1);
+  if (r.header_line() != 0) {
+    show("\tLine %lld is not a point and is skipped as a header: %s\n", static_cast<long long>(r.header_line()),
+         r.header_text());
   }
-  // The running values live in locals, not in `s`, so that they stay in
-  // registers for the whole pass.
-  int64_t ico = 0;
-  int64_t next_progress = 100000;
-  double X_min = 10000000.0, Y_min = 10000000.0, Z_min = 10000000.0;
-  double X_max = 0.0, Y_max = 0.0, Z_max = 0.0;
-  point_record p;
-  read_status status;
-  while ((status = read_record(r, p)) == read_status::record) {
-    if (++ico == next_progress) {
-      progress(ico);
-      next_progress += 100000;
-    }
-    if (p.X > X_max) X_max = p.X;
-    if (p.X < X_min) X_min = p.X;
-    if (p.Y > Y_max) Y_max = p.Y;
-    if (p.Y < Y_min) Y_min = p.Y;
-    if (p.Z > Z_max) Z_max = p.Z;
-    if (p.Z < Z_min) Z_min = p.Z;
-  }
-  if (status == read_status::read_error) {
-    show("\n\tCould not read %s : %s\n", nom_in, std::strerror(r.read_errno));
-    end_run(status_read_failed);
-  }
-  s = {ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, reader_offset(r), r.stop};
+  s = survey_records(r, progress);
+  if (s.end == read_status::read_error) input_read_failed(s.read_errno);
   char stopped[256] = "";
-  if (status != read_status::end_of_data) {
+  if (s.end != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);
     show("%s", stopped);
   }
@@ -61,6 +65,11 @@ void survey_pass(survey_values& s) {
   show("\n\n\tX_min = %lf X_max = %lf ", s.X_min, s.X_max);
   show("\n\tY_min = %lf Y_max = %lf ", s.Y_min, s.Y_max);
   show("\n\tZ_min = %lf Z_max = %lf ", s.Z_min, s.Z_max);
+  char shifted[256] = "";
+  if (s.shifted.line != 0) {
+    describe_shifted(s.shifted, shifted, sizeof shifted);
+    show("%s", shifted);
+  }
 
   report("\n\n\tInfo concerning File_in named %s : ", nom_in);
   report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.ico));
@@ -71,8 +80,17 @@ void survey_pass(survey_values& s) {
   report("\n\t\t\tY_max : %lf ", s.Y_max);
   report("\n\t\t\tZ_min : %lf ", s.Z_min);
   report("\n\t\t\tZ_max : %lf ", s.Z_max);
+  if (r.header_line() != 0) {
+    report("\n\n\tLine %lld is not a point and is skipped as a header: %s ", static_cast<long long>(r.header_line()),
+           r.header_text());
+  }
   if (stopped[0] != 0) {
     report("%s ", stopped);
     run_status = status_data_stopped;
+  }
+  if (shifted[0] != 0) {
+    report("%s ", shifted);
+    // A data stop, which lost records, outranks it.
+    if (run_status == status_ok) run_status = status_columns_shifted;
   }
 }

@@ -4,15 +4,24 @@
 
 #include <cstdint>
 
-#include "points/point_file.h"
+#include "points/pass.h"
+#include "points/record_reader.h"
 
 struct survey_values {
   int64_t ico;  // records read
   double X_min, X_max, Y_min, Y_max, Z_min, Z_max;
-  read_status end;     // how the pass ended: end_of_data, or where the data stopped
+  read_status end;     // how the pass ended: end_of_data, where the data stopped, or read_error
   int64_t end_offset;  // where in the data it ended
-  data_stop stop;
+  data_stop stop;      // where the data stopped, if they did
+  int read_errno;      // why the input could not be read, if it could not
+  shifted_line shifted;  // the first line whose count of numbers shifts the points, if any
 };
+
+// The survey as a fold of the records: the count, and each bound the
+// strict running minimum or maximum of its values from the start values
+// 10000000.0 (minima) and 0.0 (maxima), so a reported minimum is never above
+// 10000000 and a reported maximum never below 0.
+survey_values survey_records(record_reader& r, progress_fn progress);
 
 // Reads f1 from its start to its end; shows the bounds and writes the
 // report's survey entries.
@@ -21,3 +30,7 @@ void survey_pass(survey_values& s);
 // The sentence that tells where the data stopped, for the console and the
 // report alike. `text` has room for `size` bytes.
 void describe_stop(const survey_values& s, char* text, int size);
+
+// The sentence that tells which line first shifts the points, for the
+// console and the report alike. `text` has room for `size` bytes.
+void describe_shifted(const shifted_line& l, char* text, int size);

@@ -26,6 +26,11 @@ void answer_ungetc(int c, FILE* in);
 // Shows a formatted text on standard output.
 void show_text(const char* format, va_list args);
 
+// Writes UTF-8 text straight to standard output, past its buffer: as the
+// characters it spells on a console, as its bytes elsewhere. For the console
+// control handler, which runs on a thread of its own.
+void write_unbuffered(const char* utf8);
+
 // One piece of piped answer text as UTF-8: the bytes themselves when they
 // are valid UTF-8, else the bytes read in the ANSI code page and converted.
 // `out` has room for 3 bytes per input byte; returns the bytes written.

@@ -171,6 +171,17 @@ size_t piped_text_to_utf8(const char* bytes, size_t length, char* out) {
   return size_t(n > 0 ? n : 0);
 }
 
+void write_unbuffered(const char* utf8) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  size_t length = std::strlen(utf8);
+  if (stdout_is_console && has_non_ascii(utf8, length)) {
+    write_console(out, utf8);
+  } else {
+    DWORD written = 0;
+    WriteFile(out, utf8, DWORD(length), &written, nullptr);
+  }
+}
+
 int answer_getc(FILE* in) {
   if (in != stdin) return std::getc(in);
   if (text_at == text_filled && !next_piece()) return EOF;

@@ -1,20 +1,18 @@
 #include "run/opening.h"
 
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "run/dialogue.h"
 #include "run/names.h"
+#include "run/paths.h"
 #include "run/platform.h"
 #include "run/report.h"
 #include "run/run_state.h"
+#include "run/written_files.h"
 
 namespace {
 
-constexpr const char* root = "c:\\images\\";
-constexpr const char* separator = "\\";
-constexpr const char* extension = ".xyz";
-constexpr const char* report_suffix = "_xyz_info.txt";
 constexpr const char* too_long_path = "That name makes a path longer than 127 characters: please type a shorter one.";
 
 void show_banner() {
@@ -46,44 +44,33 @@ void ask_name(const char* prompt, const char* path_so_far, size_t room) {
   }
 }
 
-// Asks for the output name until it names neither the input file nor a file
-// that is the input under another name.
-void ask_output_name() {
+// Asks for the output name until it names neither a device nor the input
+// file nor a file that is the input under another name.
+void ask_output_name(const char* folder) {
   for (;;) {
-    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", nom_out, std::strlen(report_suffix));
+    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", folder, std::strlen(report_suffix));
     char out[path_size];
     char info[path_size];
-    std::strcpy(out, nom_out);
-    std::strcat(out, nomfic);
-    std::strcpy(info, out);
-    std::strcat(out, extension);
-    std::strcat(info, report_suffix);
-    if (names_a_device(out) || names_a_device(info)) {
+    build_output_paths(folder, nomfic, out, info);
+    char host_in[host_path_size];
+    char host_out[host_path_size];
+    char host_info[host_path_size];
+    host_name(nom_in, host_in);
+    host_name(out, host_out);
+    host_name(info, host_info);
+    if (names_a_device(host_out) || names_a_device(host_info)) {
       refuse_answer("That name is the name of a device, not of a file: please type another one.");
       continue;
     }
-    if (std::strcmp(out, nom_in) != 0 && !same_file(out, nom_in) && !same_file(info, nom_in)) return;
+    if (std::strcmp(out, nom_in) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
     refuse_answer("That name would overwrite the input file: please type another one.");
   }
-}
-
-// Creates (or empties) a file for writing; ends the run if it cannot.
-FILE* create(const char* built) {
-  char path[path_size];
-  host_path(built, path, sizeof path);
-  FILE* f = create_file(path);
-  if (f == nullptr) {
-    show("\n\tCould not create %s : %s\n", built, std::strerror(errno));
-    end_run(status_cannot_create);
-  }
-  return f;
 }
 
 }  // namespace
 
 void opening() {
   show_banner();
-  std::strcpy(nom_in, root);
   for (;;) {
     ask_token("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir);
     if (has_forbidden_character(nomdir)) {
@@ -91,26 +78,21 @@ void opening() {
       continue;
     }
     // Room for the separator, a one-letter name and the report suffix.
-    if (std::strlen(nom_in) + std::strlen(nomdir) + 2 + std::strlen(report_suffix) < size_t(path_size)) break;
+    if (std::strlen(root) + std::strlen(nomdir) + 2 + std::strlen(report_suffix) < size_t(path_size)) break;
     refuse_answer(too_long_path);
   }
-  std::strcat(nom_in, nomdir);
-  std::strcat(nom_in, separator);
-  std::strcpy(nom_out, nom_in);
-  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", nom_in, std::strlen(extension));
-  std::strcat(nom_in, nomfic);
-  std::strcat(nom_in, extension);
-  ask_output_name();
-  std::strcat(nom_out, nomfic);
-  std::strcpy(nom_info, nom_out);
-  std::strcat(nom_out, extension);
-  std::strcat(nom_info, report_suffix);
+  char folder[path_size];
+  build_folder_path(nomdir, folder);
+  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", folder, std::strlen(extension));
+  build_input_path(folder, nomfic, nom_in);
+  ask_output_name(folder);
+  build_output_paths(folder, nomfic, nom_out, nom_info);
 
   // Only a regular file is a point file: a folder, a device or a FIFO is
   // treated as a file that cannot be opened.
-  char path[path_size];
-  host_path(nom_in, path, sizeof path);
-  if (is_regular_file(nom_in)) f1 = open_input(path);
+  char host_in[host_path_size];
+  host_name(nom_in, host_in);
+  if (is_regular_file(host_in)) f1 = open_input(host_in);
   if (f1 == nullptr) {
     char no_file[path_size + 16];
     std::snprintf(no_file, sizeof no_file, "\n\tNo File %s \n", nom_in);
@@ -120,9 +102,11 @@ void opening() {
   }
   // The passes read and write whole blocks of their own.
   std::setvbuf(f1, nullptr, _IONBF, 0);
-  f2 = create(nom_out);
+  watch_input(f1, host_in);
+  // The output and the report are new temporary files until the run
+  // completes; the final names are untouched until then.
+  open_written_files();
   std::setvbuf(f2, nullptr, _IONBF, 0);
-  f6 = create(nom_info);
 
   report("\n\tTESSERA_SIFT ");
   report("\n\n\tFile_in : %s ", nom_in);

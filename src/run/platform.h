@@ -1,15 +1,24 @@
-// What differs from one host to another: where the built paths point, and
-// how one key is read straight from the terminal.
+// What differs from one host to another: where the built paths point, how
+// files are created, replaced and locked, how a signal or a console event
+// ends a run, and how one key is read straight from the terminal.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 // What differs between hosts lives in platform_posix.cpp and
-// platform_windows.cpp, and nowhere else.
+// platform_windows.cpp, and nowhere else. Every path below is a host path
+// (see host_path), UTF-8 on Windows.
+
+// Room for a host path: a built path (127 characters) plus the longest
+// temporary-file decoration (".", ".tessera-", a process id, "-99", ".tmp").
+constexpr int host_path_size = 256;
 
 // Prepares the console: on Windows, standard output is put in binary mode so
-// that both builds write the same bytes.
+// that both builds write the same bytes. On POSIX hosts a file-size limit
+// (ulimit -f) makes a write fail with "File too large" instead of killing
+// the program, so that the run can say so and keep the earlier files.
 void console_start();
 
 // The file a built path (root "c:\images\", backslash separators) names on
@@ -25,19 +34,84 @@ void host_path(const char* built, char* out, size_t size);
 // why the program waits) is written to the terminal too.
 void wait_for_key(const char* shown);
 
-// True if the built path names an existing regular file.
-bool is_regular_file(const char* built);
+// True if the path names an existing regular file.
+bool is_regular_file(const char* host);
 
-// True if both built paths name the same existing file, by whatever
-// spelling, hard link or symbolic link.
-bool same_file(const char* built_a, const char* built_b);
+// True if both paths name the same existing file, by whatever spelling,
+// hard link or symbolic link.
+bool same_file(const char* host_a, const char* host_b);
 
 // Opens the input for reading, or returns nullptr.
 FILE* open_input(const char* host);
 
-// Creates (or empties) a file for writing, or returns nullptr.
-FILE* create_file(const char* host);
+// A second stream on the same open file, so that the file can still be
+// looked at after the first stream is closed; nullptr if none can be made.
+FILE* duplicate_stream(FILE* f);
 
-// True if the built path names a device of the host rather than a file
-// (NUL, CON, COM1 and the like on Windows); never on POSIX hosts.
-bool names_a_device(const char* built);
+// What tells one state of a file from another: its identity (device and
+// inode, or volume serial and file index), its size and its modification
+// time.
+struct file_stamp {
+  uint64_t device = 0;
+  uint64_t index = 0;
+  uint64_t size = 0;
+  int64_t modified = 0;  // in the host's finest unit
+};
+bool stamp_of_stream(FILE* f, file_stamp& s);
+bool stamp_of_path(const char* host, file_stamp& s);
+inline bool same_stamp(const file_stamp& a, const file_stamp& b) {
+  return a.device == b.device && a.index == b.index && a.size == b.size && a.modified == b.modified;
+}
+
+// The process id, which names this run's temporary files.
+unsigned long process_id();
+
+// A reason that is not an errno value: something other than a regular file,
+// a symbolic link or nothing sits at a final path.
+constexpr int not_a_regular_file = -1;
+// What lock_output returns when another run holds the lock.
+constexpr int held_by_another_run = -2;
+
+// Zero if a run may publish a file at `host` by replacing what is there:
+// nothing, a regular file it may write, or a symbolic link (the link itself
+// is replaced, never written through). Otherwise why not: a folder, a file
+// it may not write, or not_a_regular_file (a FIFO, a device, a socket).
+int final_path_refused(const char* host);
+
+// From here on, a signal or console event that ends the program first
+// removes every file this run created and still owns (its temporary files
+// and its lock file), then writes `message` to standard output (except when
+// standard output is the broken pipe), then ends as that signal would.
+void guard_start(const char* message);
+
+// Takes the advisory lock of one output, held through the file at `host`
+// (created if missing, never through a link). Zero, held_by_another_run, or
+// the errno of a lock file that cannot be created.
+int lock_output(const char* host);
+
+// Removes the lock file, then releases the lock.
+void unlock_output();
+
+// Creates a new file at `host` for writing (exclusively: an existing file,
+// link or anything else there makes it fail with EEXIST), with the
+// permissions of the regular file at `like` if there is one. Zero or the
+// errno.
+int create_temporary(const char* host, const char* like, FILE*& f);
+
+// Makes sure every byte written to `f` is on the device. Zero or the errno.
+int sync_stream(FILE* f);
+
+// Renames `from` over `to`, replacing what is there. Zero or the errno.
+int replace_file(const char* from, const char* to);
+
+// Removes a file this run created.
+void remove_file(const char* host);
+
+// From here on the run settles its files: a signal or console event waits
+// until the program has ended and does not interrupt the publishing or the
+// removal of the temporary files.
+void settle_files();
+
+// True if the path names a device of the host rather than a file (NUL,
+// CON, COM1 and the like on Windows); never on POSIX hosts.
+bool names_a_device(const char* host);

@@ -4,29 +4,100 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <string>
 
+#include "run/console.h"
 #include "run/windows_text.h"
+
+namespace {
+
+// Opens a path for its attributes only; INVALID_HANDLE_VALUE if it cannot.
+HANDLE open_for_attributes(const char* host) {
+  return CreateFileW(to_wide(host).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The errno value closest to a Windows error, for the messages.
+int errno_of(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return ENOENT;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_WRITE_PROTECT:
+      return EROFS;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return EBUSY;
+    default:
+      return EACCES;
+  }
+}
+
+void copy_stamp(const BY_HANDLE_FILE_INFORMATION& info, file_stamp& s) {
+  s.device = info.dwVolumeSerialNumber;
+  s.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  s.size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  s.modified = int64_t((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+}
+
+// --- the files a console event removes ----------------------------------
+
+// The lock file and the two temporary files, as wide names.
+constexpr int guarded_max = 3;
+std::wstring guarded[guarded_max];
+volatile LONG guarded_count = 0;
+std::string guard_message;
+
+// What the run is doing, for the console control handler, which runs on a
+// thread of its own: running, ending by itself (settle_files), or ending
+// by a console event.
+constexpr LONG running = 0;
+constexpr LONG settling = 1;
+constexpr LONG interrupted = 2;
+volatile LONG phase = running;
+
+void guard_add(const char* host) {
+  if (guarded_count >= guarded_max) return;
+  guarded[guarded_count] = to_wide(host);
+  InterlockedIncrement(&guarded_count);
+}
+
+BOOL WINAPI end_by_console_event(DWORD) {
+  if (InterlockedCompareExchange(&phase, interrupted, running) != running) {
+    // The run is settling its files and ends by itself.
+    Sleep(INFINITE);
+  }
+  // The temporary files are open with FILE_SHARE_DELETE: they go when the
+  // process ends and closes them.
+  for (LONG i = 0; i < guarded_count; ++i) DeleteFileW(guarded[i].c_str());
+  write_unbuffered(guard_message.c_str());
+  // Not handled: the default handler ends the process.
+  return FALSE;
+}
+
+HANDLE lock_handle = INVALID_HANDLE_VALUE;
+std::wstring lock_name;
+
+}  // namespace
 
 void host_path(const char* built, char* out, size_t size) {
   std::strncpy(out, built, size - 1);
   out[size - 1] = 0;
 }
 
-namespace {
-
-// Opens a path for its attributes only; INVALID_HANDLE_VALUE if it cannot.
-HANDLE open_for_attributes(const char* built) {
-  return CreateFileW(to_wide(built).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-}  // namespace
-
-bool is_regular_file(const char* built) {
-  HANDLE h = open_for_attributes(built);
+bool is_regular_file(const char* host) {
+  HANDLE h = open_for_attributes(host);
   if (h == INVALID_HANDLE_VALUE) return false;
   // A disk file that is not a folder: devices (NUL, CON, COM1) and pipes are
   // not point files.
@@ -37,30 +108,151 @@ bool is_regular_file(const char* built) {
   return regular;
 }
 
-bool same_file(const char* built_a, const char* built_b) {
-  BY_HANDLE_FILE_INFORMATION a;
-  BY_HANDLE_FILE_INFORMATION b;
-  HANDLE ha = open_for_attributes(built_a);
-  if (ha == INVALID_HANDLE_VALUE) return false;
-  bool got_a = GetFileInformationByHandle(ha, &a);
-  CloseHandle(ha);
-  HANDLE hb = open_for_attributes(built_b);
-  if (hb == INVALID_HANDLE_VALUE) return false;
-  bool got_b = GetFileInformationByHandle(hb, &b);
-  CloseHandle(hb);
-  return got_a && got_b && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+bool same_file(const char* host_a, const char* host_b) {
+  file_stamp a;
+  file_stamp b;
+  return stamp_of_path(host_a, a) && stamp_of_path(host_b, b) && a.device == b.device && a.index == b.index;
 }
 
 FILE* open_input(const char* host) { return _wfopen(to_wide(host).c_str(), L"rb"); }
 
-FILE* create_file(const char* host) { return _wfopen(to_wide(host).c_str(), L"wb"); }
+FILE* duplicate_stream(FILE* f) {
+  int fd = _dup(_fileno(f));
+  if (fd < 0) return nullptr;
+  FILE* copy = _fdopen(fd, "rb");
+  if (copy == nullptr) _close(fd);
+  return copy;
+}
 
-// True if the built path names a device (NUL, CON, COM1, ...) rather than a
-// file: the system's full form of such a path is \\.\ and the device name,
+bool stamp_of_stream(FILE* f, file_stamp& s) {
+  BY_HANDLE_FILE_INFORMATION info;
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info)) return false;
+  copy_stamp(info, s);
+  return true;
+}
+
+bool stamp_of_path(const char* host, file_stamp& s) {
+  HANDLE h = open_for_attributes(host);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool got = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (got) copy_stamp(info, s);
+  return got;
+}
+
+unsigned long process_id() { return GetCurrentProcessId(); }
+
+int final_path_refused(const char* host) {
+  DWORD attributes = GetFileAttributesW(to_wide(host).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? 0 : errno_of(error);
+  }
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return 0;  // a link: the link is replaced
+  // MoveFileExW cannot replace a folder or a read-only file.
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return EACCES;
+  return 0;
+}
+
+void guard_start(const char* message) {
+  guard_message = message;
+  SetConsoleCtrlHandler(end_by_console_event, TRUE);
+}
+
+int lock_output(const char* host) {
+  lock_name = to_wide(host);
+  // The holder removes the lock file before it releases the lock, so a run
+  // that locked a file since removed must lock the new one. A few rounds are
+  // enough: each one means another run has just ended.
+  constexpr int lock_rounds = 8;
+  for (int round = 0; round < lock_rounds; ++round) {
+    HANDLE h = CreateFileW(lock_name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      DWORD error = GetLastError();
+      // A lock file being removed by the run that just ended refuses new
+      // handles until it is gone.
+      if (error == ERROR_ACCESS_DENIED && round + 1 < lock_rounds) {
+        Sleep(10);
+        continue;
+      }
+      return errno_of(error);
+    }
+    OVERLAPPED at_start{};
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at_start)) {
+      DWORD error = GetLastError();
+      CloseHandle(h);
+      return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? held_by_another_run : errno_of(error);
+    }
+    BY_HANDLE_FILE_INFORMATION held;
+    file_stamp now;
+    if (GetFileInformationByHandle(h, &held) && stamp_of_path(host, now) &&
+        now.device == held.dwVolumeSerialNumber &&
+        now.index == ((uint64_t(held.nFileIndexHigh) << 32) | held.nFileIndexLow)) {
+      lock_handle = h;
+      guard_add(host);
+      return 0;
+    }
+    CloseHandle(h);
+  }
+  return held_by_another_run;
+}
+
+void unlock_output() {
+  if (lock_handle == INVALID_HANDLE_VALUE) return;
+  DeleteFileW(lock_name.c_str());
+  CloseHandle(lock_handle);
+  lock_handle = INVALID_HANDLE_VALUE;
+}
+
+int create_temporary(const char* host, const char*, FILE*& f) {
+  // FILE_SHARE_DELETE lets a console event remove it while it is open.
+  HANDLE h = CreateFileW(to_wide(host).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return errno_of(GetLastError());
+  guard_add(host);
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(h);
+    remove_file(host);
+    return EMFILE;
+  }
+  f = _fdopen(fd, "wb");
+  if (f == nullptr) {
+    _close(fd);
+    remove_file(host);
+    return EMFILE;
+  }
+  return 0;
+}
+
+int sync_stream(FILE* f) {
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  return FlushFileBuffers(h) ? 0 : errno_of(GetLastError());
+}
+
+int replace_file(const char* from, const char* to) {
+  if (MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
+  return errno_of(GetLastError());
+}
+
+void remove_file(const char* host) { DeleteFileW(to_wide(host).c_str()); }
+
+void settle_files() {
+  if (InterlockedCompareExchange(&phase, settling, running) == interrupted) {
+    // A console event is removing the files and ends the process.
+    Sleep(INFINITE);
+  }
+}
+
+// True if the path names a device (NUL, CON, COM1, ...) rather than a file:
+// the system's full form of such a path is \\.\ and the device name,
 // whatever folder and extension it is written with.
-bool names_a_device(const char* built) {
-  std::wstring path = to_wide(built);
+bool names_a_device(const char* host) {
+  std::wstring path = to_wide(host);
   wchar_t full[MAX_PATH];
   DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
   return n > 0 && n < MAX_PATH && std::wcsncmp(full, L"\\\\.\\", 4) == 0;

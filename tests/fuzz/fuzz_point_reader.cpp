@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "points/point_file.h"
+#include "points/record_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* f = std::tmpfile();
@@ -15,19 +15,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int64_t offsets[2];
   double sums[2];
   for (int pass = 0; pass < 2; ++pass) {
-    point_reader r;
-    reader_start(r, f);
-    point_record p;
+    record_reader r(f);
     double sum = 0;
     read_status status;
-    while ((status = read_record(r, p)) == read_status::record) {
-      if (!std::isfinite(p.X) || !std::isfinite(p.Y) || !std::isfinite(p.Z)) std::abort();
-      sum += p.X + p.Y + p.Z;
+    while ((status = r.next_record()) == read_status::record) {
+      const record_view& v = r.record();
+      if (!std::isfinite(v.x()) || !std::isfinite(v.y()) || !std::isfinite(v.z())) std::abort();
+      sum += v.x() + v.y() + v.z();
     }
-    if (int64_t(r.records) * 3 > int64_t(size)) std::abort();  // three numbers need three bytes at least
-    counts[pass] = r.records;
+    if (r.records() * 3 > int64_t(size)) std::abort();  // three numbers need three bytes at least
+    counts[pass] = r.records();
     ends[pass] = status;
-    offsets[pass] = reader_offset(r);
+    offsets[pass] = r.offset();
     sums[pass] = sum;
   }
   if (counts[0] != counts[1] || ends[0] != ends[1] || offsets[0] != offsets[1]) std::abort();

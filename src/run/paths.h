@@ -1,0 +1,47 @@
+// Every path of a run, built in one place: the three built paths from the
+// answers (root "c:\images\", folder, names, suffixes), and their names on
+// this host, with the temporary files and the lock file of the output.
+#pragma once
+
+#include "run/platform.h"
+#include "run/run_state.h"
+
+constexpr const char* root = "c:\\images\\";
+constexpr const char* separator = "\\";
+constexpr const char* extension = ".xyz";
+constexpr const char* report_suffix = "_xyz_info.txt";
+
+// The built path of a folder answer: root, folder, separator. The caller
+// has checked that it fits.
+void build_folder_path(const char* folder_answer, char (&folder)[path_size]);
+
+// The input path of the input answer `name` in `folder`.
+void build_input_path(const char* folder, const char* name, char (&in)[path_size]);
+
+// The output and report paths of the output answer `name`, in the folder
+// whose built path (root, folder answer, separator) is `folder`. The caller
+// has checked that both fit.
+void build_output_paths(const char* folder, const char* name, char (&out)[path_size], char (&info)[path_size]);
+
+// The host names of the files a run writes.
+struct written_paths {
+  char out[host_path_size];        // the output's final name
+  char info[host_path_size];       // the report's final name
+  char temp_out[host_path_size];   // where the output is written until the run completes
+  char temp_info[host_path_size];  // where the report is written until the run completes
+  char lock[host_path_size];       // the file that holds the lock of the output
+};
+
+// Fills `w` for the built paths nom_out and nom_info.
+//
+// A temporary file sits beside its final name, so that the rename stays in
+// one folder (and on one device), and its name says what it is and which
+// run made it: for north.xyz written by process 4242,
+// .north.xyz.tessera-4242.tmp (hidden on POSIX hosts by its leading dot).
+// `attempt` above 0 adds "-<attempt>", for the rare leftover of a killed
+// run that had the same process id. The lock file is .north.xyz.tessera-lock.
+void build_written_paths(const char* built_out, const char* built_info, unsigned long pid, written_paths& w);
+void build_temporary_path(const char* host_final, unsigned long pid, int attempt, char (&temp)[host_path_size]);
+
+// The host name of a built path.
+void host_name(const char* built, char (&host)[host_path_size]);

@@ -1,0 +1,83 @@
+#include "run/written_files.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "run/dialogue.h"
+#include "run/platform.h"
+#include "run/run_end.h"
+#include "run/run_state.h"
+
+written_paths written;
+bool holding_lock = false;
+bool temp_out_created = false;
+bool temp_info_created = false;
+
+namespace {
+
+FILE* input_copy = nullptr;  // a stream of its own on the input, open to the end
+char input_host[host_path_size];
+file_stamp input_at_opening;
+bool input_watched = false;
+
+[[noreturn]] void cannot_create(const char* name, int err) {
+  show("\n\tCould not create %s : %s\n", name, reason_text(err));
+  end_run(status_cannot_create);
+}
+
+// Creates the temporary file for the final name `host_final`; `temp` holds
+// the name it got.
+FILE* create_temp(const char* built, const char* host_final, char (&temp)[host_path_size], bool& created) {
+  // Names with "-1", "-2" and so on step past leftovers of killed runs that
+  // had this run's process id; a hundred of them would be a folder to clean.
+  constexpr int temporary_attempts = 100;
+  FILE* f = nullptr;
+  int err = 0;
+  for (int attempt = 0; attempt < temporary_attempts; ++attempt) {
+    build_temporary_path(host_final, process_id(), attempt, temp);
+    err = create_temporary(temp, host_final, f);
+    if (err != EEXIST) break;
+  }
+  if (err != 0) cannot_create(built, err);
+  created = true;
+  return f;
+}
+
+}  // namespace
+
+void watch_input(FILE* input, const char* host_in) {
+  std::snprintf(input_host, sizeof input_host, "%s", host_in);
+  input_copy = duplicate_stream(input);
+  input_watched = input_copy != nullptr && stamp_of_stream(input_copy, input_at_opening);
+}
+
+bool input_unchanged() {
+  if (!input_watched) return true;
+  file_stamp through_stream;
+  file_stamp at_path;
+  return stamp_of_stream(input_copy, through_stream) && same_stamp(through_stream, input_at_opening) &&
+         stamp_of_path(input_host, at_path) && same_stamp(at_path, input_at_opening);
+}
+
+void open_written_files() {
+  build_written_paths(nom_out, nom_info, process_id(), written);
+  char unchanged[2 * path_size + 40];
+  std::snprintf(unchanged, sizeof unchanged, "\n\t%s is unchanged.\n\n\t%s is unchanged.\n", nom_out, nom_info);
+  guard_start(unchanged);
+
+  // One lock for both files: the report's name follows from the output's.
+  int err = lock_output(written.lock);
+  if (err == held_by_another_run) {
+    show("\n\t%s is in use by another run: nothing was changed.\n", nom_out);
+    end_run(status_in_use);
+  }
+  if (err != 0) cannot_create(nom_out, err);
+  holding_lock = true;
+
+  // What sits at a final name is looked at now, not when the run ends, so
+  // that a folder or a FIFO in the way is reported before the long passes.
+  if ((err = final_path_refused(written.out)) != 0) cannot_create(nom_out, err);
+  if ((err = final_path_refused(written.info)) != 0) cannot_create(nom_info, err);
+  f2 = create_temp(nom_out, written.out, written.temp_out, temp_out_created);
+  f6 = create_temp(nom_info, written.info, written.temp_info, temp_info_created);
+}

@@ -1,0 +1,74 @@
+// A whole pass of the point reader over a file, kept for comparison: the
+// records bit for bit, the text write_to gives them, how the pass ended and
+// what it noted. For the unit tests and the fuzz targets alike.
+#pragma once
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "points/point_file.h"
+
+struct whole_pass {
+  std::vector<point_record> records;
+  read_status end;
+  data_stop stop;
+  int64_t offset;
+  int64_t header_line;
+  std::string header_text;
+  std::string written;  // every record as record_view::write_to writes it
+  shifted_line shifted;
+};
+
+// Reads `f` to its end. With a block size, the reader reads through a heap
+// block of exactly that size and the look-ahead, so that AddressSanitizer
+// sees any read beyond; without, through its own block.
+inline whole_pass read_whole(FILE* f, int block_size = 0, bool general_only = false) {
+  whole_pass result;
+  auto pass = [&](record_reader& r) {
+    point_writer w;
+    char line[record_text_max + 64];
+    while ((result.end = r.next_record()) == read_status::record) {
+      const record_view& v = r.record();
+      result.records.push_back(v.point());
+      writer_start(w, nullptr);  // never flushed: each record fits `line`
+      w.buf = w.pos = line;
+      v.write_to(w);
+      result.written.append(line, size_t(w.pos - line));
+    }
+    result.stop = r.stop();
+    result.offset = r.offset();
+    result.header_line = r.header_line();
+    result.header_text = r.header_text();
+    result.shifted = r.shifted();
+  };
+  if (block_size == 0) {
+    record_reader r(f);
+    pass(r);
+  } else {
+    std::unique_ptr<char[]> block(new char[size_t(block_size + reader_look_ahead)]);
+    record_reader r(f, block.get(), block_size, general_only);
+    pass(r);
+  }
+  return result;
+}
+
+// What differs between two passes, or "" if nothing does.
+inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
+  if (a.records.size() != b.records.size()) return "record counts";
+  for (size_t i = 0; i < a.records.size(); ++i) {
+    if (std::memcmp(&a.records[i], &b.records[i], sizeof(point_record)) != 0) return "record " + std::to_string(i);
+  }
+  if (a.end != b.end) return "ends";
+  if (a.offset != b.offset) return "end offsets";
+  if (a.header_line != b.header_line || a.header_text != b.header_text) return "headers";
+  if (a.written != b.written) return "written texts";
+  if (a.shifted.line != b.shifted.line || a.shifted.numbers != b.shifted.numbers) return "shifted lines";
+  if ((a.end == read_status::not_a_number || a.end == read_status::cut_short) &&
+      (a.stop.line != b.stop.line || a.stop.record != b.stop.record || std::strcmp(a.stop.text, b.stop.text) != 0)) {
+    return std::string("stops: ") + a.stop.text + " / " + b.stop.text;
+  }
+  return "";
+}
