@@ -271,6 +271,8 @@ class ConsoleTest(unittest.TestCase):
         os.makedirs(os.path.join(self.images, folder))
         with open(os.path.join(self.images, folder, "d\u00e9m.xyz"), "wb") as f:
             f.write(b"1 2 3\n")
+        with open(os.path.join(self.images, folder, "s\u00fcd.xyz"), "wb") as f:
+            f.write(b"an earlier output, replaced when the run completes")
         c = self.start()
         self.answer(c, "C:\\images :", folder.encode())
         self.answer(c, "file_in (whitout extension .xyz) ?", "d\u00e9m".encode())
@@ -282,6 +284,25 @@ class ConsoleTest(unittest.TestCase):
         report = self.read("s\u00fcd_xyz_info.txt", folder)
         self.assertIn("File_in : c:\\images\\Z\u00fcrich\\d\u00e9m.xyz ".encode(), report)
         self.assertIn("File_out : c:\\images\\Z\u00fcrich\\s\u00fcd.xyz ".encode(), report)
+
+    def test_ctrl_c_at_a_prompt_keeps_the_earlier_files(self):
+        # A console event ends the run: the temporary files go, the earlier
+        # output and report stay as they were, and the console says so with
+        # the names as typed.
+        old = {"s\u00fcd.xyz": b"earlier points", "s\u00fcd_xyz_info.txt": b"earlier report"}
+        for name, data in old.items():
+            with open(os.path.join(self.site, name), "wb") as f:
+                f.write(data)
+        c = self.start()
+        self.answer(c, "C:\\images :", "site1 dem s\u00fcd".encode())
+        c.expect("X_min ?")
+        c.type(b"\x03")
+        c.expect("c:\\images\\site1\\s\u00fcd.xyz is unchanged. "
+                 "c:\\images\\site1\\s\u00fcd_xyz_info.txt is unchanged.")
+        c.finish()  # Wine ends it with status 0, Windows with STATUS_CONTROL_C_EXIT
+        self.assertEqual(self.files(), sorted(["dem.xyz"] + list(old)))
+        for name, data in old.items():
+            self.assertEqual(self.read(name), data)
 
     def test_missing_accented_input_is_shown_as_typed(self):
         c = self.start()
