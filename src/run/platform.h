@@ -15,8 +15,9 @@
 // temporary-file decoration (".", ".tessera-", a process id, "-99", ".tmp").
 constexpr int host_path_size = 256;
 
-// Prepares the console: on Windows, standard output is put in binary mode so
-// that both builds write the same bytes. On POSIX hosts a file-size limit
+// Prepares the console: on Windows (console_windows.cpp), standard output is
+// put in binary mode so that both builds write the same bytes, and fully
+// buffered so that a console is not written a character at a time. On POSIX hosts a file-size limit
 // (ulimit -f) makes a write fail with "File too large" instead of killing
 // the program, so that the run can say so and keep the earlier files.
 void console_start();
