@@ -2,8 +2,6 @@
 
 #include <cerrno>
 
-#include "run/platform.h"
-
 namespace {
 
 // The one output block: only the extraction pass writes points.
@@ -16,7 +14,6 @@ void writer_start(point_writer& w, FILE* file) {
   w.buf = w.pos = output_block;
   w.limit = output_block + output_block_size;
   w.write_errno = 0;
-  w.blocks = 0;
 }
 
 bool writer_flush(point_writer& w) {
@@ -26,10 +23,6 @@ bool writer_flush(point_writer& w) {
   if (n != 0 && std::fwrite(w.buf, 1, n, w.file) != n) {
     w.write_errno = errno != 0 ? errno : EIO;
     return false;
-  }
-  if (n != 0 && ++w.blocks == writeback_blocks) {
-    start_writeback(w.file);
-    w.blocks = 0;
   }
   return true;
 }

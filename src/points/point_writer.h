@@ -13,11 +13,6 @@ struct point_record {
 };
 
 constexpr int output_block_size = 1 << 20;
-// Every this many blocks written, the writer asks the system to start
-// writing them to the device (start_writeback): the device then writes
-// while the extraction goes on, instead of all at once in the sync that
-// precedes the publish. 8 MiB keeps the request rare and the device busy.
-constexpr int writeback_blocks = 8;
 // The longest record text: three numbers, two blanks and CR LF.
 constexpr int record_text_max = 3 * lf_text_max + 4;
 
@@ -27,7 +22,6 @@ struct point_writer {
   char* pos;
   char* limit;      // a record starting before here always fits
   int write_errno;  // errno of the first failed write, or 0
-  int blocks;       // blocks written since the last start_writeback
 };
 
 void writer_start(point_writer& w, FILE* file);

@@ -102,12 +102,6 @@ int create_temporary(const char* host, const char* like, FILE*& f);
 // Makes sure every byte written to `f` is on the device. Zero or the errno.
 int sync_stream(FILE* f);
 
-// Asks the system to start writing what `f` holds to the device, without
-// waiting for it, so that the device writes while the run goes on and the
-// sync before the publish finds little left to wait for. Does nothing where
-// the system has no such request.
-void start_writeback(FILE* f);
-
 // Renames `from` over `to`, replacing what is there. Zero or the errno.
 int replace_file(const char* from, const char* to);
 

@@ -341,15 +341,6 @@ int create_temporary(const char* host, const char* like, FILE*& f) {
 
 int sync_stream(FILE* f) { return fdatasync(fileno(f)) == 0 ? 0 : errno; }
 
-void start_writeback(FILE* f) {
-#ifdef __linux__
-  // Asynchronous: queues the dirty pages of the whole file for writing.
-  sync_file_range(fileno(f), 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-  (void)f;
-#endif
-}
-
 int replace_file(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : errno; }
 
 void remove_file(const char* host) { unlink(host); }

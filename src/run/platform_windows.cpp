@@ -234,10 +234,6 @@ int sync_stream(FILE* f) {
   return FlushFileBuffers(h) ? 0 : errno_of(GetLastError());
 }
 
-// Windows has no request to start writing a file without waiting for it;
-// the sync before the publish does it all.
-void start_writeback(FILE*) {}
-
 int replace_file(const char* from, const char* to) {
   if (MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
   return errno_of(GetLastError());
