@@ -99,10 +99,8 @@ void unlock_output();
 // errno.
 int create_temporary(const char* host, const char* like, FILE*& f);
 
-// Makes sure every byte written to `f` is on the device. Zero or the errno.
-int sync_stream(FILE* f);
-
-// Renames `from` over `to`, replacing what is there. Zero or the errno.
+// Renames `from` over `to`, replacing what is there (a symbolic link at
+// `to` is replaced, never followed). Zero or the errno.
 int replace_file(const char* from, const char* to);
 
 // Removes a file this run created.

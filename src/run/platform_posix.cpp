@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -339,9 +340,22 @@ int create_temporary(const char* host, const char* like, FILE*& f) {
   return 0;
 }
 
-int sync_stream(FILE* f) { return fdatasync(fileno(f)) == 0 ? 0 : errno; }
-
-int replace_file(const char* from, const char* to) { return rename(from, to) == 0 ? 0 : errno; }
+int replace_file(const char* from, const char* to) {
+#ifdef __linux__
+  // Over an earlier file, the two names are swapped and then the earlier
+  // file, now under the temporary name, is removed: a plain rename over a
+  // file makes ext4 write the whole new file to the device before it
+  // returns, which costs a large output the device's write time (see the
+  // README). Each step is atomic, so the final name always holds a
+  // complete file, the earlier one or the new one.
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
+    unlink(from);
+    return 0;
+  }
+  // Nothing to swap with (ENOENT), or a file system that cannot swap.
+#endif
+  return rename(from, to) == 0 ? 0 : errno;
+}
 
 void remove_file(const char* host) { unlink(host); }
 

@@ -229,11 +229,6 @@ int create_temporary(const char* host, const char*, FILE*& f) {
   return 0;
 }
 
-int sync_stream(FILE* f) {
-  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
-  return FlushFileBuffers(h) ? 0 : errno_of(GetLastError());
-}
-
 int replace_file(const char* from, const char* to) {
   if (MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
   return errno_of(GetLastError());
