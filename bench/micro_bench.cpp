@@ -14,6 +14,11 @@
 
 namespace {
 
+// Shows the time per item (number or point) of a benchmark's runs.
+void time_per(benchmark::State& state, const char* name, int64_t items) {
+  state.counters[name] = benchmark::Counter(double(items), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 const char* const samples[] = {"2600000.50", "1200000.50", "450.63", "-98449.688", "0.000123", "1.5e3"};
 
 void BM_GeneralScanner(benchmark::State& state) {
@@ -57,8 +62,7 @@ void BM_ReadRecords(benchmark::State& state) {
     numbers += 3 * r.records();
   }
   std::fclose(f);
-  state.counters["ns/number"] =
-      benchmark::Counter(double(numbers), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  time_per(state, "ns/number", numbers);
 }
 BENCHMARK(BM_ReadRecords)->Unit(benchmark::kMillisecond);
 
@@ -73,8 +77,7 @@ void BM_Survey(benchmark::State& state) {
     points += s.ico;
   }
   std::fclose(f);
-  state.counters["ns/point"] =
-      benchmark::Counter(double(points), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  time_per(state, "ns/point", points);
 }
 BENCHMARK(BM_Survey)->Unit(benchmark::kMillisecond);
 
@@ -94,8 +97,7 @@ void BM_ExtractSmallZone(benchmark::State& state) {
   }
   std::fclose(f);
   std::fclose(out);
-  state.counters["ns/point"] =
-      benchmark::Counter(double(points), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  time_per(state, "ns/point", points);
 }
 BENCHMARK(BM_ExtractSmallZone)->Unit(benchmark::kMillisecond);
 

@@ -572,9 +572,21 @@ class KeyWait(unittest.TestCase):
     """The key wait, under a pseudo-terminal: stdin is a pipe, the key comes
     from the terminal."""
 
+    def setUp(self):
+        self.master = self.tmp = None
+
+    def end_session(self):
+        """Closes the terminal of the last start and removes its folder."""
+        if self.master is not None:
+            os.close(self.master)
+        if self.tmp is not None:
+            self.tmp.cleanup()
+        self.master = self.tmp = None
+
     def start(self, output_fd=None):
         """Starts the tool on a pseudo-terminal; its standard output is the
         terminal, or `output_fd` if given."""
+        self.end_session()
         self.tmp = tempfile.TemporaryDirectory()
         os.makedirs(os.path.join(self.tmp.name, "images", "site1"))
         read_end, write_end = os.pipe()
@@ -624,8 +636,7 @@ class KeyWait(unittest.TestCase):
         self.fail("the key wait did not end")
 
     def tearDown(self):
-        os.close(self.master)
-        self.tmp.cleanup()
+        self.end_session()
 
     def modes(self):
         lflag = termios.tcgetattr(self.master)[3]
@@ -643,10 +654,6 @@ class KeyWait(unittest.TestCase):
                 self.assertTrue(os.WIFEXITED(status))
                 self.assertEqual(os.WEXITSTATUS(status), 0)
                 self.assertEqual(self.modes(), (True, True))
-                os.close(self.master)
-                self.tmp.cleanup()
-        self.master = os.open("/dev/null", os.O_RDONLY)
-        self.tmp = tempfile.TemporaryDirectory()
 
     def test_signals_during_the_wait_restore_the_terminal(self):
         for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1):
@@ -658,10 +665,6 @@ class KeyWait(unittest.TestCase):
                 self.assertTrue(os.WIFSIGNALED(status))
                 self.assertEqual(os.WTERMSIG(status), sig)
                 self.assertEqual(self.modes(), (True, True))
-                os.close(self.master)
-                self.tmp.cleanup()
-        self.master = os.open("/dev/null", os.O_RDONLY)
-        self.tmp = tempfile.TemporaryDirectory()
 
     def test_the_wait_goes_on_in_raw_mode_after_a_stop(self):
         # SIGSTOP cannot be caught: while stopped, the terminal is set back
@@ -758,10 +761,6 @@ class KeyWait(unittest.TestCase):
                 self.assertEqual(os.WEXITSTATUS(self.finish()), 0)
                 log.seek(0)
                 self.assertEqual(log.read().count(b"No File"), 1 if redirected else 0)
-                os.close(self.master)
-                self.tmp.cleanup()
-        self.master = os.open("/dev/null", os.O_RDONLY)
-        self.tmp = tempfile.TemporaryDirectory()
 
 
 class EarlierFilesKept(ToolCase):
