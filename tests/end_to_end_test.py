@@ -964,7 +964,15 @@ class EarlierFilesKept(ToolCase):
             shutil.copy(path, path + ".new")
             os.replace(path + ".new", path)
 
-        for change in (edit_in_place, replace_by_a_copy):
+        def edit_and_put_the_time_back(path):
+            before = os.stat(path)
+            edit_in_place(path)
+            os.utime(path, ns=(before.st_atime_ns, before.st_mtime_ns))
+
+        changes = [edit_in_place, replace_by_a_copy]
+        if not WINE_PREFIX:  # the change time of Wine's files is not the host's
+            changes.append(edit_and_put_the_time_back)
+        for change in changes:
             with self.subTest(change.__name__):
                 self.earlier()
                 path = self.put("dem.xyz", data)
@@ -977,6 +985,28 @@ class EarlierFilesKept(ToolCase):
                 self.assertTrue(rest.decode().endswith(
                     "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not match the first.\n"
                     + unchanged()), rest[-300:])
+
+    @posix_only
+    def test_a_folder_that_takes_the_report_path_during_the_run(self):
+        # The publish must neither move the folder nor report success: the
+        # output is published, the report is not, and the tool says both.
+        self.earlier()
+        self.put("dem.xyz", b"1 2 3\n")
+        p, _ = self.start()
+        os.remove(os.path.join(self.site, "north_xyz_info.txt"))
+        del self.sums[os.path.join(self.site, "north_xyz_info.txt")]
+        os.mkdir(os.path.join(self.site, "north_xyz_info.txt"))
+        self.put("kept", b"the user's", os.path.join(self.site, "north_xyz_info.txt"))
+        rest, _ = p.communicate(b"0 10 0 10 1\n", timeout=60)
+        self.assertEqual(p.returncode, 3)
+        self.assertTrue(rest.decode().endswith(
+            "\n\tCould not write c:\\images\\site1\\north_xyz_info.txt : Is a directory\n"
+            "\n\tc:\\images\\site1\\north_xyz_info.txt is unchanged.\n"
+            "\n\tc:\\images\\site1\\north.xyz holds the new points all the same; its report is the earlier one.\n"),
+            rest[-300:])
+        self.assertEqual(sorted(os.listdir(os.path.join(self.site, "north_xyz_info.txt"))), ["kept"])
+        del self.sums[os.path.join(self.site, "north.xyz")]
+        self.assertEqual(run_file(self.site, "north.xyz"), b"1.000000 2.000000 3.000000\r\n")
 
     def test_a_completed_run_replaces_the_earlier_files(self):
         self.put("north.xyz", b"an earlier output, longer than the new one " * 100)

@@ -50,18 +50,22 @@ FILE* open_input(const char* host);
 FILE* duplicate_stream(FILE* f);
 
 // What tells one state of a file from another: its identity (device and
-// inode, or volume serial and file index), its size and its modification
-// time.
+// inode, or volume serial and file index), its size, its modification time
+// and its change time. A program can set the modification time back after
+// an edit, but not the change time, which the system sets at every change
+// of the file's data or attributes.
 struct file_stamp {
   uint64_t device = 0;
   uint64_t index = 0;
   uint64_t size = 0;
   int64_t modified = 0;  // in the host's finest unit
+  int64_t changed = 0;   // likewise
 };
 bool stamp_of_stream(FILE* f, file_stamp& s);
 bool stamp_of_path(const char* host, file_stamp& s);
 inline bool same_stamp(const file_stamp& a, const file_stamp& b) {
-  return a.device == b.device && a.index == b.index && a.size == b.size && a.modified == b.modified;
+  return a.device == b.device && a.index == b.index && a.size == b.size && a.modified == b.modified &&
+         a.changed == b.changed;
 }
 
 // The process id, which names this run's temporary files.

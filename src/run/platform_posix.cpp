@@ -196,6 +196,7 @@ void copy_stamp(const struct stat& st, file_stamp& s) {
   s.index = uint64_t(st.st_ino);
   s.size = uint64_t(st.st_size);
   s.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.changed = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
 }
 
 }  // namespace
@@ -342,17 +343,26 @@ int create_temporary(const char* host, const char* like, FILE*& f) {
 
 int replace_file(const char* from, const char* to) {
 #ifdef __linux__
-  // Over an earlier file, the two names are swapped and then the earlier
-  // file, now under the temporary name, is removed: a plain rename over a
-  // file makes ext4 write the whole new file to the device before it
-  // returns, which costs a large output the device's write time (see the
-  // README). Each step is atomic, so the final name always holds a
-  // complete file, the earlier one or the new one.
-  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
-    unlink(from);
-    return 0;
+  // Over an earlier file (or a link), the two names are swapped and then
+  // the earlier file, now under the temporary name, is removed: a plain
+  // rename over a file makes ext4 write the whole new file to the device
+  // before it returns, which costs a large output the device's write time
+  // (see the README). Each step is atomic, so the final name always holds
+  // a complete file, the earlier one or the new one.
+  struct stat there;
+  if (lstat(to, &there) == 0 && (S_ISREG(there.st_mode) || S_ISLNK(there.st_mode)) &&
+      renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
+    // Something else may have taken the final name since: then it is
+    // swapped back, and the plain rename below refuses or replaces it as it
+    // would have.
+    struct stat swapped;
+    if (lstat(from, &swapped) == 0 && (S_ISREG(swapped.st_mode) || S_ISLNK(swapped.st_mode))) {
+      unlink(from);
+      return 0;
+    }
+    renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE);
   }
-  // Nothing to swap with (ENOENT), or a file system that cannot swap.
+  // No earlier file, or a file system that cannot swap names.
 #endif
   return rename(from, to) == 0 ? 0 : errno;
 }

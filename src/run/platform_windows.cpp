@@ -44,11 +44,17 @@ int errno_of(DWORD error) {
   }
 }
 
-void copy_stamp(const BY_HANDLE_FILE_INFORMATION& info, file_stamp& s) {
+bool stamp_of_handle(HANDLE h, file_stamp& s) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info)) return false;
   s.device = info.dwVolumeSerialNumber;
   s.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   s.size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   s.modified = int64_t((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+  // The change time, where the file system keeps one.
+  FILE_BASIC_INFO basic;
+  s.changed = GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) ? basic.ChangeTime.QuadPart : 0;
+  return true;
 }
 
 // --- the files a console event removes ----------------------------------
@@ -125,20 +131,15 @@ FILE* duplicate_stream(FILE* f) {
 }
 
 bool stamp_of_stream(FILE* f, file_stamp& s) {
-  BY_HANDLE_FILE_INFORMATION info;
   HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
-  if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info)) return false;
-  copy_stamp(info, s);
-  return true;
+  return h != INVALID_HANDLE_VALUE && stamp_of_handle(h, s);
 }
 
 bool stamp_of_path(const char* host, file_stamp& s) {
   HANDLE h = open_for_attributes(host);
   if (h == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  bool got = GetFileInformationByHandle(h, &info);
+  bool got = stamp_of_handle(h, s);
   CloseHandle(h);
-  if (got) copy_stamp(info, s);
   return got;
 }
 

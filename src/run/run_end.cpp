@@ -72,9 +72,12 @@ int publish(int status) {
   temp_out_created = false;
   err = replace_file(written.temp_info, written.info);
   if (err != 0) {
+    // The output is already the new one: say so, so that nobody takes the
+    // earlier report for its description.
     show("\n\tCould not write %s : %s\n", nom_info, reason_text(err));
     remove_file(written.temp_info);
     say_unchanged(nom_info);
+    show("\n\t%s holds the new points all the same; its report is the earlier one.\n", nom_out);
     return status_write_failed;
   }
   temp_info_created = false;
