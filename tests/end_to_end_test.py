@@ -292,14 +292,25 @@ class EndToEnd(ToolCase):
         self.put("dem.xyz", b"1 2 3\n")
         refusal = ('\tThat name holds a character that names cannot hold (< > : " | ? * or a control '
                    "character): please type another one.\n")
-        answers = ("a:b\nx<y\nsite1\nn*rth\nd>m\ndem\ndem.xyz:s\na|b\na\"b\nwhy?\nctl\x01x\nu\x1fv\nnorth\n"
-                   "0 10 0 10 1\n")
+        answers = ("a:b\nx<y\nsite1\nn*rth\nd>m\ndem\ndem.xyz:s\na|b\na\"b\nwhy?\nctl\x01x\nu\x1fv\nno\x00rth\n"
+                   "north\n0 10 0 10 1\n")
         run = self.run_tool(answers)
         self.assertEqual(run.status, 0, run.console)
         self.assertIn(FOLDER_PROMPT + (refusal + FOLDER_PROMPT) * 2 + IN_PROMPT + (refusal + IN_PROMPT) * 2
-                      + OUT_PROMPT + (refusal + OUT_PROMPT) * 6 + "\n\n", run.console)
+                      + OUT_PROMPT + (refusal + OUT_PROMPT) * 7 + "\n\n", run.console)
         self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
         self.assertEqual(sorted(os.listdir(self.site)), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
+
+    def test_answers_saved_by_an_editor_with_a_byte_order_mark(self):
+        # The mark is no part of the first answer, whether or not it stands
+        # alone on its line.
+        self.put("dem.xyz", b"1 2 3\n")
+        for start in ("\ufeff", "\ufeff\n"):
+            with self.subTest(start):
+                run = self.run_tool(start + "site1\ndem\nnorth\n0 10 0 10 1\n")
+                self.assertEqual(run.status, 0, run.console)
+                self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
+                self.assertIn(b"File_in : c:\\images\\site1\\dem.xyz ", run.file("north_xyz_info.txt"))
 
     # --- data the tool must not take for points ---------------------------
 

@@ -59,18 +59,41 @@ void refuse_answer(const char* why) {
   while (c != '\n' && c != EOF);
 }
 
+namespace {
+
+// A UTF-8 byte-order mark, which an editor may put at the start of a file
+// of answers: it is no part of the first answer.
+constexpr char byte_order_mark[] = "\xEF\xBB\xBF";
+constexpr int byte_order_mark_size = 3;
+bool first_token = true;
+
+}  // namespace
+
 answer read_token(FILE* in, char (&token)[name_size]) {
   int c;
   do c = answer_getc(in);
   while (c != EOF && is_space(c));
   if (c == EOF) return answer::ended;
+  char text[name_size + byte_order_mark_size];
   int len = 0;
   for (; c != EOF && !is_space(c); c = answer_getc(in)) {
-    if (len < name_size) token[len] = char(c);
+    // A 0 byte would end the name there, silently: it is kept as another
+    // control character, which the name checks refuse.
+    if (len < int(sizeof text)) text[len] = c != 0 ? char(c) : '\x01';
     ++len;
   }
   if (c != EOF) answer_ungetc(c, in);
+  int skip = 0;
+  if (first_token) {
+    first_token = false;
+    if (len >= byte_order_mark_size && std::memcmp(text, byte_order_mark, byte_order_mark_size) == 0) {
+      skip = byte_order_mark_size;
+    }
+  }
+  len -= skip;
+  if (len == 0) return read_token(in, token);  // the mark stood alone
   if (len >= name_size) return answer::refused;
+  std::memcpy(token, text + skip, size_t(len));
   token[len] = 0;
   return answer::read;
 }
