@@ -1,5 +1,7 @@
 // TESSERA_SIFT: extracts the points of a rectangular zone from an XYZ file.
 // No arguments for its work: every run is one dialogue on the console.
+#include <cstdio>
+
 #include "run/command_line.h"
 #include "run/opening.h"
 #include "run/platform.h"
@@ -7,7 +9,11 @@
 #include "treatment.h"
 
 int main(int argc, char** argv) {
-  if (answer_command_line(argc, argv)) return 0;
+  if (answer_command_line(argc, argv)) {
+    // The usage or the version is the whole answer: a write that failed
+    // (a full device) must not look like success.
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status_ok : status_write_failed;
+  }
   console_start();
   opening();
   treatment();

@@ -397,12 +397,13 @@ class EndToEnd(ToolCase):
             ("site1\ndem\nnorth\nabc def\n0 10 0 10 1\n", "\n\t\tX_min ? ",
              "\tThat answer is not a number: please type a decimal number.\n\n\t\tX_min ? \t\tX_max ? "),
             ("site1\ndem\nnorth\n0 1e400 0\n10 0 10 1\n", "\t\tX_max ? ",
-             "\tThat answer is not a number: please type a decimal number.\n\t\tX_max ? "),
+             "\t1e400 is too large for a number: please type a smaller one.\n\t\tX_max ? "),
             ("site1\ndem\nnorth\n0 10 0 10\n0\n1e-300\n1e10\n1\n", PIXEL_PROMPT,
              "\tA pixel size of 0 makes no raster: please type another one.\n" + PIXEL_PROMPT
              + "\tThat pixel size makes more than 2147483647 lines or columns: please type a larger one.\n"
              + PIXEL_PROMPT
-             + "\tThat pixel size is too large to count in meters: please type a smaller one.\n" + PIXEL_PROMPT
+             + "\tThat pixel size is too large to count in meters: please type one between -2147483648 and "
+             "2147483647.\n" + PIXEL_PROMPT
              + "\n\n\tFor a pixel size of 1 meters"),
         ]
         for answers, prompt, followed in cases:
@@ -423,7 +424,9 @@ class EndToEnd(ToolCase):
             ("0,5 0 10 0 10 1\n0 10 0 10 1\n",
              x_min + "\t0,5 is not a number: use a point for decimals.\n" + x_min + x_max, "0.000000"),
             ("10abc\n.5 10 0 10 1\n", x_min + not_a_number + x_min + x_max, "0.500000"),
-            ("1e999\n-1e-3 10 0 10 1\n", x_min + not_a_number + x_min + x_max, "-0.001000"),
+            ("1e999\n-1e-3 10 0 10 1\n",
+             x_min + "\t1e999 is too large for a number: please type a smaller one.\n" + x_min + x_max, "-0.001000"),
+            ("1e999x\n-1e-3 10 0 10 1\n", x_min + not_a_number + x_min + x_max, "-0.001000"),
             ("0 10 0 1,5e3\n10 1\n", "\t\tY_max ? \t1,5e3 is not a number: use a point for decimals.\n"
              "\t\tY_max ? " + PIXEL_PROMPT, "0.000000"),
             (".5 10\n0 10\n1\n", x_min + x_max + "\t\tY_min ? \t\tY_max ? " + PIXEL_PROMPT, "0.500000"),
@@ -494,6 +497,10 @@ class EndToEnd(ToolCase):
                 self.assertEqual(p.returncode, 0)
                 self.assertTrue(text.startswith(starts), text[:100])
                 self.assertEqual(sorted(os.listdir(self.site)), before)
+        if not WINE_PREFIX:
+            with open("/dev/full", "wb") as full:
+                p = subprocess.run(command() + ["--help"], stdout=full, env=environment(), timeout=120)
+            self.assertEqual(p.returncode, 3)
         # Any other argument is ignored: the dialogue runs as without one.
         p = subprocess.run(command() + ["--frobnicate", "x"], input=b"site1\ndem\nnorth\n0 10 0 10 1\n",
                            stdout=subprocess.PIPE, cwd=self.root, env=environment(), timeout=120,

@@ -55,7 +55,8 @@ void zone_selection(zone& z) {
     if (dpix_size == 0.0) {
       refuse_answer("A pixel size of 0 makes no raster: please type another one.");
     } else if (!pixel_fits_meters(dpix_size)) {
-      refuse_answer("That pixel size is too large to count in meters: please type a smaller one.");
+      refuse_answer("That pixel size is too large to count in meters: please type one between -2147483648 and "
+                    "2147483647.");
     } else if (!raster_count(z.Y_max_extract, z.Y_min_extract, dpix_size, nb_lig) ||
                !raster_count(z.X_max_extract, z.X_min_extract, dpix_size, nb_col)) {
       refuse_answer("That pixel size makes more than 2147483647 lines or columns: please type a larger one.");

@@ -106,11 +106,13 @@ answer read_number(FILE* in, double& value, shown_answer& refused) {
   answer_ungetc(c, in);
   stream_source s{in, refused};
   decimal_number d;
-  bool ok = scan_decimal(s, d) && decimal_to_double(d, value);
+  bool scanned = scan_decimal(s, d);
+  bool ok = scanned && decimal_to_double(d, value);
+  refused.too_large = scanned && !ok;
   // The number must be the whole token: whatever follows it up to the next
   // blank, tab or line end belongs to this answer and spoils it.
   if (s.peek() != EOF && !is_space(s.peek())) {
-    ok = false;
+    ok = refused.too_large = false;
     while (s.peek() != EOF && !is_space(s.peek())) s.bump();
   }
   s.done();
@@ -139,9 +141,12 @@ double ask_number(const char* prompt) {
     answer a = read_number(stdin, value, refused);
     if (a == answer::ended) input_ended();
     if (a == answer::read) return value;
+    char why[sizeof refused.text + 64];
     if (std::strchr(refused.text, ',') != nullptr) {
-      char why[sizeof refused.text + 64];
       std::snprintf(why, sizeof why, "%s is not a number: use a point for decimals.", refused.text);
+      refuse_answer(why);
+    } else if (refused.too_large) {
+      std::snprintf(why, sizeof why, "%s is too large for a number: please type a smaller one.", refused.text);
       refuse_answer(why);
     } else {
       refuse_answer("That answer is not a number: please type a decimal number.");

@@ -26,6 +26,7 @@ answer read_token(FILE* in, char (&token)[name_size]);
 constexpr int shown_answer_chars = 32;
 struct shown_answer {
   char text[shown_answer_chars + 4];
+  bool too_large;  // a number, but beyond the range of a double
 };
 
 // Reads one number from `in`: a whole token (up to the next blank, tab or
