@@ -936,6 +936,15 @@ class EarlierFilesKept(ToolCase):
                 (os.rmdir if make == os.mkdir else os.remove)(os.path.join(self.site, blocked))
                 self.sums.pop(os.path.join(self.site, kept))
 
+    def test_something_else_at_the_lock_path(self):
+        self.earlier()
+        self.put("dem.xyz", b"1 2 3\n")
+        os.mkdir(os.path.join(self.site, ".north.xyz.tessera-lock"))
+        run = self.run_tool("site1\ndem\nnorth\n0 10 0 10 1\n")
+        self.assertEqual(run.status, 2)
+        self.assertIn("\n\tCould not create the lock file of c:\\images\\site1\\north.xyz : ", run.console)
+        os.rmdir(os.path.join(self.site, ".north.xyz.tessera-lock"))
+
     @posix_only
     def test_symbolic_link_at_the_report_path(self):
         # The rename replaces the link; the file it pointed to is untouched.
