@@ -936,6 +936,7 @@ class EarlierFilesKept(ToolCase):
                 (os.rmdir if make == os.mkdir else os.remove)(os.path.join(self.site, blocked))
                 self.sums.pop(os.path.join(self.site, kept))
 
+    @posix_only
     def test_something_else_at_the_lock_path(self):
         self.earlier()
         self.put("dem.xyz", b"1 2 3\n")

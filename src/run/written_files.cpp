@@ -71,11 +71,14 @@ void open_written_files() {
     show("\n\t%s is in use by another run: nothing was changed.\n", nom_out);
     end_run(status_in_use);
   }
-  if (err != 0) {
+  if (err == EISDIR || err == ELOOP || err == not_a_regular_file) {
     // Something other than a lock file sits at its name (.north.xyz.tessera-lock).
     show("\n\tCould not create the lock file of %s : %s\n", nom_out, reason_text(err));
     end_run(status_cannot_create);
   }
+  // Otherwise the folder itself cannot be written (read-only, full): said of
+  // the output, as for any file that cannot be created there.
+  if (err != 0) cannot_create(nom_out, err);
   holding_lock = true;
 
   // What sits at a final name is looked at now, not when the run ends, so
