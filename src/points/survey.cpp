@@ -5,6 +5,18 @@
 #include "run/dialogue.h"
 #include "run/report.h"
 
+namespace {
+
+// Widens a running range to a value: both tests strict, each made on its
+// own, so a value can move the minimum, the maximum or (the first time
+// past the start values) both.
+inline void widen(double v, double& lo, double& hi) {
+  if (v > hi) hi = v;
+  if (v < lo) lo = v;
+}
+
+}  // namespace
+
 survey_values survey_records(record_reader& r, progress_fn progress) {
   // The running values live in locals, so that they stay in registers for
   // the whole pass.
@@ -16,12 +28,9 @@ survey_values survey_records(record_reader& r, progress_fn progress) {
     const record_view& v = r.record();
     count.add();
     double X = v.x(), Y = v.y(), Z = v.z();
-    if (X > X_max) X_max = X;
-    if (X < X_min) X_min = X;
-    if (Y > Y_max) Y_max = Y;
-    if (Y < Y_min) Y_min = Y;
-    if (Z > Z_max) Z_max = Z;
-    if (Z < Z_min) Z_min = Z;
+    widen(X, X_min, X_max);
+    widen(Y, Y_min, Y_max);
+    widen(Z, Z_min, Z_max);
   }
   return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, r.offset(), r.stop(), r.read_errno(),
           r.shifted()};
