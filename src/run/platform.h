@@ -103,6 +103,11 @@ void unlock_output();
 // errno.
 int create_temporary(const char* host, const char* like, FILE*& f);
 
+// Tells the system that the cached contents of the regular file at `host`
+// are of no more use (the earlier output, which the run will replace).
+// Does nothing where there is no such file or no such request.
+void forget_cached(const char* host);
+
 // Renames `from` over `to`, replacing what is there (a symbolic link at
 // `to` is replaced, never followed). Zero or the errno.
 int replace_file(const char* from, const char* to);

@@ -341,6 +341,14 @@ int create_temporary(const char* host, const char* like, FILE*& f) {
   return 0;
 }
 
+void forget_cached(const char* host) {
+  int fd = open(host, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  close(fd);
+}
+
 int replace_file(const char* from, const char* to) {
 #ifdef __linux__
   // Over an earlier file (or a link), the two names are swapped and then

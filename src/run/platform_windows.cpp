@@ -230,6 +230,10 @@ int create_temporary(const char* host, const char*, FILE*& f) {
   return 0;
 }
 
+// Windows has no request to drop a file's cached contents; its cache
+// manager lets the earlier output's pages go as the new ones come.
+void forget_cached(const char*) {}
+
 int replace_file(const char* from, const char* to) {
   if (MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
   return errno_of(GetLastError());
