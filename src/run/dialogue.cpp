@@ -61,6 +61,15 @@ void refuse_answer(const char* why) {
 
 namespace {
 
+// The first byte of the answer text of `in` after blanks, tabs and
+// line ends, or EOF.
+int first_after_space(FILE* in) {
+  int c;
+  do c = answer_getc(in);
+  while (c != EOF && is_space(c));
+  return c;
+}
+
 // A UTF-8 byte-order mark, which an editor may put at the start of a file
 // of answers: it is no part of the first answer.
 constexpr char byte_order_mark[] = "\xEF\xBB\xBF";
@@ -70,9 +79,7 @@ bool first_token = true;
 }  // namespace
 
 answer read_token(FILE* in, char (&token)[name_size]) {
-  int c;
-  do c = answer_getc(in);
-  while (c != EOF && is_space(c));
+  int c = first_after_space(in);
   if (c == EOF) return answer::ended;
   char text[name_size + byte_order_mark_size];
   int len = 0;
@@ -99,9 +106,7 @@ answer read_token(FILE* in, char (&token)[name_size]) {
 }
 
 answer read_number(FILE* in, double& value, shown_answer& refused) {
-  int c;
-  do c = answer_getc(in);
-  while (c != EOF && is_space(c));
+  int c = first_after_space(in);
   if (c == EOF) return answer::ended;
   answer_ungetc(c, in);
   stream_source s{in, refused};
@@ -141,16 +146,13 @@ double ask_number(const char* prompt) {
     answer a = read_number(stdin, value, refused);
     if (a == answer::ended) input_ended();
     if (a == answer::read) return value;
-    char why[sizeof refused.text + 64];
-    if (std::strchr(refused.text, ',') != nullptr) {
-      std::snprintf(why, sizeof why, "%s is not a number: use a point for decimals.", refused.text);
-      refuse_answer(why);
-    } else if (refused.too_large) {
-      std::snprintf(why, sizeof why, "%s is too large for a number: please type a smaller one.", refused.text);
-      refuse_answer(why);
-    } else {
-      refuse_answer("That answer is not a number: please type a decimal number.");
-    }
+    // A decimal comma gets its own hint; a number beyond a double says so.
+    const char* why = std::strchr(refused.text, ',') != nullptr ? "%s is not a number: use a point for decimals."
+                      : refused.too_large ? "%s is too large for a number: please type a smaller one."
+                                          : "That answer is not a number: please type a decimal number.";
+    char text[sizeof refused.text + 64];
+    std::snprintf(text, sizeof text, why, refused.text);
+    refuse_answer(text);
   }
 }
 
