@@ -1,16 +1,20 @@
 /* Writes a deterministic elevation grid in XYZ text: rows x cols points at
    1 m spacing from X 2600000.5, Y 1200000.5, two decimals, blank separated,
-   line feed endings. Usage: make_grid ROWS COLS FILE */
+   line feed endings. Usage: make_grid ROWS COLS FILE [FORM]
+   FORM is xyz (the default), rgb (the same points followed by three colour
+   columns, X Y Z R G B) or comma (the same points as X,Y,Z). */
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    fprintf(stderr, "usage: make_grid ROWS COLS FILE\n");
+  if (argc != 4 && argc != 5) {
+    fprintf(stderr, "usage: make_grid ROWS COLS FILE [xyz|rgb|comma]\n");
     return 2;
   }
   long rows = atol(argv[1]);
   long cols = atol(argv[2]);
+  const char* form = argc == 5 ? argv[4] : "xyz";
   FILE* f = fopen(argv[3], "wb");
   if (f == NULL) {
     perror(argv[3]);
@@ -20,7 +24,14 @@ int main(int argc, char** argv) {
     for (long c = 0; c < cols; ++c) {
       /* A smooth surface with a deterministic roughness, in hundredths. */
       long z = 40000 + (r * 37 + c * 11) % 9000 + (r * 7919 + c * 104729) % 97;
-      fprintf(f, "%ld.50 %ld.50 %ld.%02ld\n", 2600000 + c, 1200000 + r, z / 100, z % 100);
+      if (strcmp(form, "rgb") == 0) {
+        fprintf(f, "%ld.50 %ld.50 %ld.%02ld %ld %ld %ld\n", 2600000 + c, 1200000 + r, z / 100, z % 100,
+                (r * 3 + c) % 256, (c * 5) % 256, z % 256);
+      } else if (strcmp(form, "comma") == 0) {
+        fprintf(f, "%ld.50,%ld.50,%ld.%02ld\n", 2600000 + c, 1200000 + r, z / 100, z % 100);
+      } else {
+        fprintf(f, "%ld.50 %ld.50 %ld.%02ld\n", 2600000 + c, 1200000 + r, z / 100, z % 100);
+      }
     }
   }
   if (fclose(f) != 0) {

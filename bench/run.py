@@ -7,6 +7,10 @@ Runs are interleaved (tool, classic, awk, tool, ...) after a warm-up; the
 table gives medians, ratios and peak resident memory, and the tool's output
 is checked byte for byte against the classic program's.
 
+A second table times the tool alone on the tenth's points in three forms:
+three columns, six columns (X Y Z R G B, the colours written through) and
+comma-separated X,Y,Z, each against the three-column time.
+
     python3 bench/run.py [--runs 3] [--work DIR]
 """
 
@@ -110,6 +114,7 @@ def main():
                 label, zone_label, med["tool"], med["classic"], med["mawk"], med["classic"] / med["tool"],
                 med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024,
                 "" if identical else "  OUTPUT DIFFERS"))
+    forms_table(args, tool, work, grid, make_grid, answers)
     # What the kernel alone takes to replace the full output (truncate the
     # previous one, write as many bytes), the floor under "every point".
     out = os.path.join(grid, "tool_out.xyz")
@@ -121,6 +126,31 @@ def main():
           "program's last run: %.3f s)" % (size // 1000000, floor, med["classic"] / 20))
     print("output files byte-identical to the classic program's: %s" % ("yes" if all_identical else "NO"))
     return 0 if all_identical else 1
+
+
+def forms_table(args, tool, work, grid, make_grid, answers):
+    """The tool on the same points as three columns, six columns and
+    comma-separated, interleaved, each against the three-column time."""
+    rows = 250
+    forms = [("three columns", "tenth"), ("six columns X Y Z R G B", "tenth_rgb"), ("comma-separated X,Y,Z", "tenth_comma")]
+    for form, name in forms[1:]:
+        path = os.path.join(grid, name + ".xyz")
+        if not os.path.exists(path):
+            sh([make_grid, str(rows), "4000", path, "rgb" if "rgb" in name else "comma"])
+    print("\nthe same 1000000 points in other forms (the tool alone; medians of %d interleaved runs)\n" % args.runs)
+    print("| form | zone | tool s | against three columns |")
+    print("|---|---|---|---|")
+    for zone_label, zone in SCENARIOS:
+        times = {name: [] for _, name in forms}
+        for i in range(args.runs + 1):
+            for _, name in forms:
+                t, _ = timed([tool], answers(name, "form_out", zone), cwd=work)
+                if i > 0:
+                    times[name].append(t)
+        base = statistics.median(times["tenth"])
+        for form, name in forms:
+            med = statistics.median(times[name])
+            print("| %s | %s | %.3f | %.2fx |" % (form, zone_label, med, med / base))
 
 
 def filecmp(a, b):
