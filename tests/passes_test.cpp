@@ -42,7 +42,8 @@ TEST(SurveyRecords, CountsBoundsAndEnds) {
       {"Y beyond 10000000: Y_min stays there", "1 2e7 3\n1 3e7 3\n", 2, {1, 1, M, 3e7, 3, 3},
        read_status::end_of_data},
       {"a stop ends the fold", "1 2 3\n4 x 6\n", 1, {1, 1, 2, 2, 3, 3}, read_status::not_a_number},
-      {"cut short", "1 2 3\n4 5", 1, {1, 1, 2, 2, 3, 3}, read_status::cut_short},
+      {"a short last line", "1 2 3\n4 5", 1, {1, 1, 2, 2, 3, 3}, read_status::short_line},
+      {"cut short (free layout)", "1 2\n3 4", 1, {1, 1, 2, 2, 3, 3}, read_status::cut_short},
   };
   for (const row& r : rows) {
     survey_values s = survey_of(r.bytes);
@@ -144,7 +145,7 @@ TEST(DataStop, CountsPast32Bits) {
   for (int64_t count : counts) {
     survey_values s{};
     s.end = read_status::not_a_number;
-    s.stop = {count + 1, count + 1, "abc"};
+    s.stop = {count + 1, count + 1, "abc", 0};
     char text[256];
     describe_stop(s, text, sizeof text);
     std::string want = "line " + std::to_string(count + 1) + ", record " + std::to_string(count + 1) + ":";

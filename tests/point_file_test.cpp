@@ -44,7 +44,7 @@ TEST(PointReader, RecordsAndEnds) {
       {"only whitespace", " \n\t\r\n ", {}, read_status::end_of_data, 0, ""},
       {"no final line feed", "1 2 3\n4 5 6", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
       {"CR LF", "1 2 3\r\n4 5 6\r\n", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
-      {"CR alone ends a line", "1 2 3\r4 5 6\r7 8\n", {{1, 2, 3}, {4, 5, 6}}, read_status::cut_short, 3, ""},
+      {"CR alone ends a line", "1 2 3\r4 5 6\r7 8\n", {{1, 2, 3}, {4, 5, 6}}, read_status::short_line, 3, ""},
       {"CR alone counts lines", "1 2 3\r\r4 5 6\rx\r", {{1, 2, 3}, {4, 5, 6}}, read_status::not_a_number, 4, "x"},
       {"CR CR LF: a line end, then a line feed", "1 2 3\r\r\nx", {{1, 2, 3}}, read_status::not_a_number, 3, "x"},
       {"header ending in a lone CR", "X Y Z\r1 2 3\r4 5 6\r", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0,
@@ -58,11 +58,11 @@ TEST(PointReader, RecordsAndEnds) {
       {"first line too large stops", "1e999 2 3\n4 5 6\n", {}, read_status::not_a_number, 1, "1e999"},
       {"first line with a decimal comma stops", "12,5 3 4\n", {}, read_status::not_a_number, 1, ",5"},
       {"first line of a sign and a word stops", "\n-x 1 2\n", {}, read_status::not_a_number, 2, "-x"},
-      {"quoted from the failing character", "1 2 3\n4 5 6-\n", {{1, 2, 3}, {4, 5, 6}}, read_status::not_a_number, 2,
-       "-"},
+      {"quoted from the failing character", "1 2 3\n4 5 6-\n", {{1, 2, 3}}, read_status::not_a_number, 2, "-"},
       {"0x1A ends the data", "1 2 3\n4 5 6\n7 8 9\n\x1A" "garbage 1 2", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}},
        read_status::end_of_data, 0, ""},
-      {"four numbers a line shift", "1 2 3 4\n5 6 7 8\n", {{1, 2, 3}, {4, 5, 6}}, read_status::cut_short, 2, ""},
+      {"four numbers a line: one point a line", "1 2 3 4\n5 6 7 8\n", {{1, 2, 3}, {5, 6, 7}}, read_status::end_of_data,
+       0, ""},
       {"any whitespace separates", "1\t2\n3 4\n5\n6", {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
       {"long decimals", "0.123456789012 1.5 2\n0.123456789012 1.5 2\n", {{0.123456789012, 1.5, 2}, {0.123456789012, 1.5, 2}},
        read_status::end_of_data, 0, ""},
@@ -71,7 +71,7 @@ TEST(PointReader, RecordsAndEnds) {
       {"header skipped", "X Y Z\n1 2 3\n", {{1, 2, 3}}, read_status::end_of_data, 0, ""},
       {"text later stops", "1 2 3\n4 5 6\n7 abc 9\n10 11 12\n", {{1, 2, 3}, {4, 5, 6}}, read_status::not_a_number,
        3, "abc"},
-      {"nan stops", "1 2 3\nnan 5 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "nan"},
+      {"nan is skipped", "1 2 3\nnan 5 6\n", {{1, 2, 3}}, read_status::end_of_data, 0, ""},
       {"hexadecimal stops", "1 2 3\n0x1A 5 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "x1A"},
       {"too large stops", "1 2 3\n4 1e400 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "1e400"},
       {"second header line stops", "X Y Z\nx y z\n", {}, read_status::not_a_number, 2, "x"},
@@ -87,7 +87,7 @@ TEST(PointReader, RecordsAndEnds) {
       EXPECT_EQ(got.records[i].Y, r.records[i].Y) << r.name << " record " << i;
       EXPECT_EQ(got.records[i].Z, r.records[i].Z) << r.name << " record " << i;
     }
-    if (r.end == read_status::not_a_number || r.end == read_status::cut_short) {
+    if (r.end == read_status::not_a_number || r.end == read_status::cut_short || r.end == read_status::short_line) {
       EXPECT_EQ(got.stop.line, r.stop_line) << r.name;
       EXPECT_EQ(got.stop.record, int64_t(r.records.size()) + 1) << r.name;
       EXPECT_EQ(std::string(got.stop.text), r.stop_text) << r.name;
@@ -106,9 +106,10 @@ TEST(PointReader, HeaderIsReportedWithItsLine) {
   EXPECT_EQ(got.records.size(), 1u);
 }
 
-// The first line holding more than three numbers but not a multiple of
-// three is noted with its count, whichever tier reads its records.
-TEST(PointReader, NotesTheFirstLineThatShiftsThePoints) {
+// Lines of more than three numbers are one point each (they once shifted
+// the points three numbers at a time): the layout is decided from the first
+// data line, and every tier reads by it.
+TEST(PointReader, LinesOfMoreNumbersAreOnePointEach) {
   auto lines = [](const std::string& line, int n) {
     std::string text;
     for (int i = 0; i < n; ++i) text += line;
@@ -117,34 +118,37 @@ TEST(PointReader, NotesTheFirstLineThatShiftsThePoints) {
   struct row {
     std::string name;
     std::string bytes;
-    int64_t line;  // 0: no notice
-    int64_t numbers;
+    point_layout kind;
+    int columns;
+    size_t records;
   };
+  const point_layout F = point_layout::free, L = point_layout::line;
   const row rows[] = {
-      {"four a line", lines("1 2 3 4\n", 3), 1, 4},
-      {"five on line 2", "1 2 3\n4 5 6 7 8\n9 10 11 12 13 14 15\n", 2, 5},
-      {"seven", "1 2 3\n4 5 6 7 8 9 10\n11 12\n", 2, 7},
-      {"eight", lines("1 2 3 4 5 6 7 8\n", 3), 1, 8},
-      {"one a line", lines("1\n", 9), 0, 0},
-      {"two a line", lines("1 2\n", 9), 0, 0},
-      {"three a line", lines("1 2 3\n", 9), 0, 0},
-      {"six a line", lines("1.5 2.5 3.5 4.5 5.5 6.5\n", 100), 0, 0},
-      {"nine a line", lines("1 2 3 4 5 6 7 8 9\n", 5), 0, 0},
-      {"last line without its line feed", "1 2 3\n4 5 6 7 8", 2, 5},
-      {"after a header", "X Y Z\n" + lines("1 2 3 4\n", 3), 2, 4},
-      {"lone CR lines", lines("1 2 3 4\r", 3), 1, 4},
-      {"CR LF lines", lines("1 2 3 4\r\n", 3), 1, 4},
-      {"before a stop", "1 2 3 4\n5 x\n", 1, 4},
-      {"the stop's own line is not judged", "1 2 3 4 x\n", 0, 0},
-      {"blank lines count none", "1 2 3\n\n\n4 5 6\n", 0, 0},
+      {"four a line", lines("1 2 3 4\n", 3), L, 4, 3},
+      {"five on line 2", "1 2 3\n4 5 6 7 8\n9 10 11 12 13 14 15\n", L, 3, 3},
+      {"seven", "1 2 3\n4 5 6 7 8 9 10\n11 12\n", L, 3, 2},
+      {"eight", lines("1 2 3 4 5 6 7 8\n", 3), L, 8, 3},
+      {"one a line", lines("1\n", 9), F, 0, 3},
+      {"two a line", lines("1 2\n", 9), F, 0, 6},
+      {"three a line", lines("1 2 3\n", 9), L, 3, 9},
+      {"six a line", lines("1.5 2.5 3.5 4.5 5.5 6.5\n", 100), L, 6, 100},
+      {"nine a line", lines("1 2 3 4 5 6 7 8 9\n", 5), L, 9, 5},
+      {"last line without its line feed", "1 2 3\n4 5 6 7 8", L, 3, 2},
+      {"after a header", "X Y Z\n" + lines("1 2 3 4\n", 3), L, 4, 3},
+      {"lone CR lines", lines("1 2 3 4\r", 3), L, 4, 3},
+      {"CR LF lines", lines("1 2 3 4\r\n", 3), L, 4, 3},
+      {"before a stop", "1 2 3 4\n5 x\n", L, 4, 1},
+      {"a word among the extra columns", "1 2 3 4 x\n", L, 5, 1},
+      {"blank lines count none", "1 2 3\n\n\n4 5 6\n", L, 3, 2},
       {"fast layouts, then one line of four", lines("2600000.50 1200000.50 450.63\n", 499) + "1 2 3 4\n" +
-                                                   lines("2600000.50 1200000.50 450.63\n", 100), 500, 4},
-      {"fast layouts of four", lines("2600000.50 1200000.50 450.63 17\n", 1000), 1, 4},
+                                                   lines("2600000.50 1200000.50 450.63\n", 100), L, 3, 600},
+      {"fast layouts of four", lines("2600000.50 1200000.50 450.63 17\n", 1000), L, 4, 1000},
   };
   for (const row& r : rows) {
     pass_result got = read_all(r.bytes);
-    EXPECT_EQ(got.shifted.line, r.line) << r.name;
-    EXPECT_EQ(got.shifted.numbers, r.numbers) << r.name;
+    EXPECT_EQ(got.layout.kind, r.kind) << r.name;
+    EXPECT_EQ(got.layout.columns, r.columns) << r.name;
+    EXPECT_EQ(got.records.size(), r.records) << r.name;
     expect_same_pass(got, read_all(r.bytes, 7, true), r.name);
   }
 }

@@ -19,7 +19,8 @@ struct whole_pass {
   int64_t header_line;
   std::string header_text;
   std::string written;  // every record as record_view::write_to writes it
-  shifted_line shifted;
+  file_layout layout;
+  line_tally skipped, nodata;
 };
 
 // Reads `f` to its end. With a block size, the reader reads through a heap
@@ -28,21 +29,26 @@ struct whole_pass {
 inline whole_pass read_whole(FILE* f, int block_size = 0, bool general_only = false) {
   whole_pass result;
   auto pass = [&](record_reader& r) {
+    FILE* out = std::tmpfile();
     point_writer w;
-    char line[record_text_max + 64];
+    writer_start(w, out);
     while ((result.end = r.next_record()) == read_status::record) {
       const record_view& v = r.record();
       result.records.push_back(v.point());
-      writer_start(w, nullptr);  // never flushed: each record fits `line`
-      w.buf = w.pos = line;
       v.write_to(w);
-      result.written.append(line, size_t(w.pos - line));
     }
+    writer_flush(w);
+    std::rewind(out);
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) result.written.append(chunk, n);
+    std::fclose(out);
     result.stop = r.stop();
     result.offset = r.offset();
     result.header_line = r.header_line();
     result.header_text = r.header_text();
-    result.shifted = r.shifted();
+    result.layout = r.layout();
+    result.skipped = r.skipped();
+    result.nodata = r.nodata();
   };
   if (block_size == 0) {
     record_reader r(f);
@@ -65,9 +71,12 @@ inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   if (a.offset != b.offset) return "end offsets";
   if (a.header_line != b.header_line || a.header_text != b.header_text) return "headers";
   if (a.written != b.written) return "written texts";
-  if (a.shifted.line != b.shifted.line || a.shifted.numbers != b.shifted.numbers) return "shifted lines";
-  if ((a.end == read_status::not_a_number || a.end == read_status::cut_short) &&
-      (a.stop.line != b.stop.line || a.stop.record != b.stop.record || std::strcmp(a.stop.text, b.stop.text) != 0)) {
+  if (std::memcmp(&a.layout, &b.layout, sizeof a.layout) != 0) return "layouts";
+  if (a.skipped.count != b.skipped.count || a.skipped.first_line != b.skipped.first_line) return "skipped lines";
+  if (a.nodata.count != b.nodata.count || a.nodata.first_line != b.nodata.first_line) return "nodata lines";
+  if ((a.end == read_status::not_a_number || a.end == read_status::cut_short || a.end == read_status::short_line) &&
+      (a.stop.line != b.stop.line || a.stop.record != b.stop.record || std::strcmp(a.stop.text, b.stop.text) != 0 ||
+       (a.end == read_status::short_line && a.stop.numbers != b.stop.numbers))) {
     return std::string("stops: ") + a.stop.text + " / " + b.stop.text;
   }
   return "";

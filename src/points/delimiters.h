@@ -50,6 +50,22 @@ inline char_masks char_masks_at(const char* p) {
   return m;
 }
 
+// The bit mask of the bytes equal to `c` among the first 16 x `blocks` at p.
+template <int blocks>
+inline uint64_t byte_mask(const char* p, char c) {
+  uint64_t m = 0;
+#if defined(__SSE2__)
+  const __m128i want = _mm_set1_epi8(c);
+  for (int i = 0; i < blocks; ++i) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+    m |= uint64_t(uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, want)))) << (16 * i);
+  }
+#else
+  for (int i = 0; i < 16 * blocks; ++i) m |= uint64_t(p[i] == c) << i;
+#endif
+  return m;
+}
+
 // True if the first 16 x `blocks` bytes at p, with every digit read as '0',
 // equal `pattern` at every position whose bit is set in `range`. The pattern
 // is a record's text with its digits replaced by '0', so a match means the

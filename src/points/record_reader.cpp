@@ -32,6 +32,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "points/delimiters.h"
 
@@ -165,13 +167,14 @@ struct reader_tiers {
   struct quoted_text {
     static constexpr int shown = 32;
     char (&out)[48];
+    int separator = 0;  // the delimited layout's separator ends a token too
     int len = 0;
     bool done = false;
     // Takes the next character of the token (or -1 at its end); false once
     // the token has ended.
     bool add(int c) {
       if (done) return false;
-      if (c < 0 || is_space(c)) {
+      if (c < 0 || is_space(c) || (separator != 0 && c == separator)) {
         done = true;
       } else if (len == shown) {
         std::memcpy(out + len, "...", 3);
@@ -211,13 +214,14 @@ struct reader_tiers {
     return line;
   }
 
-  // Ends the pass where it stands: places the shifted line, if any, on its
-  // line; then nothing more is read.
+  // Ends the pass where it stands: places the first skipped lines on their
+  // lines; then nothing more is read.
   static void end_pass(record_reader& r) {
     if (r.ended_) return;
     r.ended_ = true;
     int64_t end = r.offset();
-    if (r.shifted_end_ >= 0) r.shifted_.line = locate(r, r.shifted_end_, nullptr);
+    if (r.skipped_at_ >= 0) r.skipped_.first_line = locate(r, r.skipped_at_, nullptr);
+    if (r.nodata_at_ >= 0) r.nodata_.first_line = locate(r, r.nodata_at_, nullptr);
     // The block may now hold other bytes.
     r.consumed_ = end;
     r.pos_ = r.end_ = r.buf_;
@@ -231,7 +235,7 @@ struct reader_tiers {
   static void note_stop(record_reader& r, int64_t at, bool with_text) {
     r.stop_.record = r.records_ + 1;
     r.stop_.text[0] = 0;
-    quoted_text text{r.stop_.text};
+    quoted_text text{r.stop_.text, r.file_layout_.separator};
     r.stop_.line = locate(r, at, with_text ? &text : nullptr);
     end_pass(r);
   }
@@ -239,35 +243,126 @@ struct reader_tiers {
   // The characters a number can begin with.
   static bool begins_number(int c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
 
-  // Skips the first non-blank line if its first character cannot begin a
-  // number: a header. A first line that begins like a number but is not
-  // one is read, and stops the pass like any other line.
-  static void skip_header(record_reader& r) {
+  // Whitespace within a line: all of it but the line feed.
+  static bool is_blank(int c) { return c != '\n' && is_space(c); }
+
+  // Moves past the rest of the line and its line feed.
+  static void skip_line(record_reader& r) {
     stream_source s{r};
-    int64_t line = 1;
-    int c;
-    for (; is_space(c = s.peek()); s.bump()) line += c == '\n';
-    if (c < 0 || begins_number(c)) return;
-    r.header_line_ = line;
-    quoted_text text{r.header_text_};
-    while (text.add(s.peek())) s.bump();
-    while (s.peek() >= 0 && *r.pos_ != '\n') {
+    while (s.peek() >= 0) {
       const char* nl = static_cast<const char*>(std::memchr(r.pos_, '\n', size_t(r.end_ - r.pos_)));
-      r.pos_ = nl != nullptr ? const_cast<char*>(nl) : r.end_;
+      if (nl != nullptr) {
+        r.pos_ = const_cast<char*>(nl) + 1;
+        return;
+      }
+      r.pos_ = r.end_;
     }
-    if (s.peek() == '\n') s.bump();
   }
 
-  // Counts `numbers` numbers on their lines; gap_end[i] is the cleaned
-  // offset of the first line end before number i, or -1 if none.
-  static void count_numbers(record_reader& r, const int64_t* gap_end, int numbers) {
-    for (int i = 0; i < numbers; ++i) {
-      if (gap_end[i] >= 0) {
-        r.line_ended(r.line_numbers_, gap_end[i]);
-        r.line_numbers_ = 0;
-      }
-      ++r.line_numbers_;
+  // Counts a skipped line that begins at cleaned offset `at`.
+  static void tally(line_tally& t, int64_t& first_at, int64_t at) {
+    if (t.count++ == 0) first_at = at;
+  }
+
+  // A comment line, from its first non-blank character: #, //, % or >.
+  static bool is_comment(std::string_view t) {
+    return !t.empty() && (t[0] == '#' || t[0] == '%' || t[0] == '>' || t.substr(0, 2) == "//");
+  }
+
+  // At the first non-blank character of a line: moves past the line and
+  // says so if it is a comment or the header again. Otherwise the characters
+  // it took in comparing the line with the header are in `taken`, to be
+  // read again (replay_source).
+  static bool skip_if_not_data(record_reader& r, std::string& taken) {
+    stream_source s{r};
+    taken.clear();
+    int c = s.peek();
+    if (c == '#' || c == '%' || c == '>') {
+      skip_line(r);
+      return true;
     }
+    if (c == '/') {
+      s.bump();
+      taken += '/';
+      if (s.peek() != '/') return false;
+      skip_line(r);
+      return true;
+    }
+    const std::string& h = r.header_;
+    if (h.empty() || c != static_cast<unsigned char>(h[0])) return false;
+    size_t k = 0;
+    for (; k < h.size() && s.peek() == static_cast<unsigned char>(h[k]); ++k) {
+      taken += h[k];
+      s.bump();
+    }
+    if (k < h.size()) return false;
+    for (; is_blank(c = s.peek()); s.bump()) taken += char(c);
+    if (c >= 0 && c != '\n') return false;
+    if (c == '\n') s.bump();
+    return true;
+  }
+
+  // The characters a line comparison took, then the stream again.
+  struct replay_source {
+    const std::string& taken;
+    size_t i;
+    stream_source s;
+    int peek() { return i < taken.size() ? static_cast<unsigned char>(taken[i]) : s.peek(); }
+    void bump() {
+      if (i < taken.size()) {
+        ++i;
+      } else {
+        s.bump();
+      }
+    }
+    int64_t offset() const { return s.r.offset() - int64_t(taken.size() - i); }
+  };
+
+  enum class field { number, nan, absent, bad };
+
+  // Reads one of the first three fields of a line of the line or delimited
+  // layout: in the delimited layout within one pair of double quotes or
+  // none, an optional sign, then a number or nan (any case); the field ends
+  // at a blank, the separator or the end of the line. After `bad`, `at` is
+  // the offset of the text to quote: where the field begins, or where the
+  // number in it is followed by what cannot follow it.
+  static field read_field(replay_source& s, char sep, double& value, int64_t& at) {
+    at = s.offset();
+    int c = s.peek();
+    if (c < 0 || c == '\n') return field::absent;
+    if (sep != 0 && c == sep) return field::bad;  // an empty field
+    bool quoted = sep != 0 && c == '"';
+    if (quoted) s.bump();
+    c = s.peek();
+    bool signed_ = c == '-' || c == '+';
+    bool negative = c == '-';
+    if (signed_) {
+      s.bump();
+      c = s.peek();
+    }
+    bool nan = c == 'n' || c == 'N';
+    if (nan) {
+      for (const char* w = "nan"; *w != 0; ++w, s.bump()) {
+        if ((s.peek() | 0x20) != *w) return field::bad;
+      }
+    } else {
+      decimal_number d;
+      if (c == '-' || c == '+' || !scan_decimal(s, d) || !decimal_to_double(d, value)) return field::bad;
+      if (negative) value = -value;
+    }
+    if (quoted) {
+      if (s.peek() != '"') {
+        at = s.offset();
+        return field::bad;
+      }
+      s.bump();
+    }
+    c = s.peek();
+    if (!(c < 0 || is_space(c) || (sep != 0 && c == sep))) {
+      at = s.offset();
+      return field::bad;
+    }
+    return nan ? field::nan : field::number;
   }
 
   static read_status take(record_reader& r, const double (&values)[3]) {
@@ -280,48 +375,343 @@ struct reader_tiers {
     return read_status::record;
   }
 
-  // Tier 4: the general scanner, refilling the block as it goes.
-  static read_status general(record_reader& r) {
+  // Ends the pass at the end of the data.
+  static read_status data_end(record_reader& r) {
+    if (r.read_errno_ != 0) return read_status::read_error;
+    end_pass(r);
+    return read_status::end_of_data;
+  }
+
+  // Stops the pass at text that is not a number, at cleaned offset `at`.
+  static read_status text_stop(record_reader& r, int64_t at) {
+    if (r.read_errno_ != 0) return read_status::read_error;
+    note_stop(r, at, true);
+    return read_status::not_a_number;
+  }
+
+  // Tier 4 of the free layout: the general scanner, refilling the block as
+  // it goes. A comment line or the header again, where a number should
+  // begin a line, is skipped.
+  static read_status general_free(record_reader& r) {
     stream_source s{r};
     double values[3];
-    int64_t gap_end[4];
     int64_t token = 0;
     for (int i = 0; i < 3; ++i) {
-      gap_end[i] = -1;
-      for (int c; is_space(c = s.peek()); s.bump()) {
-        if (c == '\n' && gap_end[i] < 0) gap_end[i] = r.offset();
-      }
-      if (s.peek() < 0) {
+      bool line_start = r.offset() == r.line_start_;
+      int c;
+      for (; is_space(c = s.peek()); s.bump()) line_start |= c == '\n';
+      if (c < 0) {
+        if (i == 0) return data_end(r);
         if (r.read_errno_ != 0) return read_status::read_error;
-        // The data end: so do the last line and the pass.
-        count_numbers(r, gap_end, i);
-        r.line_ended(r.line_numbers_, gap_end[i] >= 0 ? gap_end[i] : r.offset());
-        r.line_numbers_ = 0;
-        if (i == 0) {
-          end_pass(r);
-          return read_status::end_of_data;
-        }
         // The record's last number tells the line.
         note_stop(r, token, false);
         return read_status::cut_short;
       }
+      if (line_start && !begins_number(c)) {
+        int64_t at = r.offset();
+        if (!skip_if_not_data(r, r.taken_)) return text_stop(r, at);
+        tally(r.skipped_, r.skipped_at_, at);
+        r.line_start_ = r.offset();
+        --i;
+        continue;
+      }
       token = r.offset();
       decimal_number d;
-      if (!scan_decimal(s, d) || !decimal_to_double(d, values[i])) {
-        if (r.read_errno_ != 0) return read_status::read_error;
-        // The lines before the failing number are complete.
-        count_numbers(r, gap_end, i);
-        if (gap_end[i] >= 0) r.line_ended(r.line_numbers_, gap_end[i]);
-        // Quoted from the character where the number that could not be
-        // read begins (a number before it on its token was read).
-        note_stop(r, token, true);
-        return read_status::not_a_number;
-      }
+      // Quoted from the character where the number that could not be read
+      // begins (a number before it on its token was read).
+      if (!scan_decimal(s, d) || !decimal_to_double(d, values[i])) return text_stop(r, token);
     }
-    count_numbers(r, gap_end, 3);
+    r.view_.extras_size_ = 0;
     return take(r, values);
   }
 
+  // Tier 4 of the line and delimited layouts: a line at a time, refilling
+  // the block as it goes. Blank lines, comment lines and the header again
+  // are skipped, and so are lines with a nan among their X, Y and Z.
+  static read_status general_line(record_reader& r) {
+    stream_source s{r};
+    const char sep = r.file_layout_.separator;
+    for (;;) {
+      int c;
+      while (is_blank(c = s.peek())) s.bump();
+      if (c < 0) return data_end(r);
+      if (c == '\n') {
+        s.bump();
+        continue;
+      }
+      const int64_t line_at = r.offset();
+      if (skip_if_not_data(r, r.taken_)) {
+        tally(r.skipped_, r.skipped_at_, line_at);
+        continue;
+      }
+      replay_source f{r.taken_, 0, s};
+      double values[3];
+      bool nan = false;
+      int64_t at = 0;
+      for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
+          while (is_blank(f.peek())) f.bump();
+          if (sep != 0 && f.peek() == sep) {
+            f.bump();
+            while (is_blank(f.peek())) f.bump();
+          } else if (sep != 0 && f.peek() >= 0 && f.peek() != '\n') {
+            return text_stop(r, f.offset());
+          }
+        }
+        field k = read_field(f, sep, values[i], at);
+        if (k == field::bad) return text_stop(r, at);
+        if (k == field::absent) {
+          if (r.read_errno_ != 0) return read_status::read_error;
+          r.stop_.numbers = i;
+          note_stop(r, line_at, false);
+          return read_status::short_line;
+        }
+        nan |= k == field::nan;
+      }
+      // The rest of the line: in the delimited layout, after the separator
+      // that follows the third field.
+      if (sep != 0) {
+        while (is_blank(f.peek())) f.bump();
+        c = f.peek();
+        if (c == sep) {
+          f.bump();
+        } else if (c >= 0 && c != '\n') {
+          return text_stop(r, f.offset());
+        }
+      }
+      r.extras_.clear();
+      for (; (c = f.peek()) >= 0 && c != '\n'; f.bump()) r.extras_ += char(c);
+      if (c == '\n') f.bump();
+      if (r.read_errno_ != 0) return read_status::read_error;
+      if (nan) {
+        tally(r.nodata_, r.nodata_at_, line_at);
+        continue;
+      }
+      r.view_.extras_ = r.extras_.data();
+      r.view_.extras_size_ = r.extras_.size();
+      return take(r, values);
+    }
+  }
+
+  static read_status general(record_reader& r) {
+    return r.file_layout_.kind == point_layout::free ? general_free(r) : general_line(r);
+  }
+
+  // Line and delimited layouts, for the tiers that read a line in the
+  // block: the rest of a line whose third number ends at p. Finds its extra
+  // columns and where the next line begins; false if the line goes on
+  // beyond the block, or if what follows the third number cannot follow it
+  // (left to the general scanner to say).
+  static bool line_rest(record_reader& r, const char* p, const char*& next) {
+    record_view& v = r.view_;
+    v.extras_size_ = 0;
+    const char sep = r.file_layout_.separator;
+    if (sep != 0) {
+      while (p != r.end_ && is_blank(static_cast<unsigned char>(*p))) ++p;
+      if (p != r.end_ && *p != '\n') {
+        if (*p != sep) return false;
+        ++p;
+        if (p == r.end_ && !r.eof_) return false;
+      } else if (p == r.end_ && !r.eof_) {
+        return false;
+      }
+    } else if (p != r.end_ && !is_space(static_cast<unsigned char>(*p))) {
+      return false;
+    }
+    if (p == r.end_) {
+      if (!r.eof_) return false;
+      next = p;
+      return true;
+    }
+    if (sep == 0 && *p == '\n') {
+      next = p + 1;
+      return true;
+    }
+    const char* nl = static_cast<const char*>(std::memchr(p, '\n', size_t(r.end_ - p)));
+    if (nl == nullptr) {
+      if (!r.eof_) return false;
+      nl = next = r.end_;
+    } else {
+      next = nl + 1;
+    }
+    v.extras_ = p;
+    v.extras_size_ = size_t(nl - p);
+    return true;
+  }
+
+  // Deciding the layout. The first data line is read whole up to this
+  // many bytes, which is more than any real point line holds: a longer
+  // line is decided by its beginning.
+  static constexpr size_t decide_line_max = 1 << 16;
+
+  // Reads the rest of the line from its first non-blank character (keeping
+  // at most decide_line_max bytes) and moves past its line feed. Returns
+  // the offset of that character.
+  static int64_t read_line(record_reader& r, std::string& line) {
+    stream_source s{r};
+    line.clear();
+    while (is_blank(s.peek())) s.bump();
+    int64_t at = r.offset();
+    for (int c; (c = s.peek()) >= 0; s.bump()) {
+      if (c == '\n') {
+        s.bump();
+        return at;
+      }
+      if (line.size() < decide_line_max) line += char(c);
+    }
+    return at;
+  }
+
+  static std::string_view trimmed(std::string_view t) {
+    while (!t.empty() && is_space(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);
+    while (!t.empty() && is_space(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
+    return t;
+  }
+
+  // A field of a first data line that the layouts read as a number: a
+  // number, or nan in any case with or without a sign.
+  static bool is_number_text(std::string_view t) {
+    std::string_view u = t;
+    if (!u.empty() && (u[0] == '-' || u[0] == '+')) u.remove_prefix(1);
+    if (u.size() == 3 && (u[0] | 0x20) == 'n' && (u[1] | 0x20) == 'a' && (u[2] | 0x20) == 'n') return true;
+    std::string z(t);
+    text_source src{z.c_str()};
+    decimal_number d;
+    double v;
+    return scan_decimal(src, d) && src.p == z.c_str() + z.size() && decimal_to_double(d, v);
+  }
+
+  // The whitespace-separated fields of a line, and how many of them are
+  // numbers before the first that is not.
+  static void count_fields(std::string_view t, int& fields, int& numbers) {
+    fields = numbers = 0;
+    bool counting = true;
+    while (!(t = trimmed(t)).empty()) {
+      size_t n = 0;
+      while (n < t.size() && !is_space(static_cast<unsigned char>(t[n]))) ++n;
+      ++fields;
+      counting = counting && is_number_text(t.substr(0, n));
+      numbers += counting;
+      t.remove_prefix(n);
+    }
+  }
+
+  // The fields of a line cut at `sep` (an empty last one is nothing), if
+  // there are 3 or more and each is a number once the blanks around it and
+  // one pair of double quotes are taken off; otherwise 0.
+  static int delimited_fields(std::string_view t, char sep) {
+    if (t.find(sep) == std::string_view::npos) return 0;
+    int fields = 0;
+    for (;;) {
+      size_t cut = t.find(sep);
+      std::string_view f = trimmed(t.substr(0, cut));
+      bool last = cut == std::string_view::npos;
+      if (last && f.empty()) break;
+      if (f.size() >= 2 && f.front() == '"' && f.back() == '"') f = f.substr(1, f.size() - 2);
+      if (!is_number_text(f)) return 0;
+      ++fields;
+      if (last) break;
+      t.remove_prefix(cut + 1);
+    }
+    return fields >= 3 ? fields : 0;
+  }
+
+  // The layout a data line shows.
+  static file_layout layout_of(std::string_view t) {
+    for (char sep : {',', ';'}) {
+      if (int n = delimited_fields(t, sep); n != 0) return {point_layout::delimited, sep, n, 0, 0};
+    }
+    int fields, numbers;
+    count_fields(t, fields, numbers);
+    if (numbers >= 3) return {point_layout::line, 0, fields, 0, 0};
+    return {point_layout::free, 0, 0, 0, 0};
+  }
+
+  // A whole number alone on its line: what may be a count of points.
+  static bool is_count(std::string_view t, int64_t& value) {
+    // More digits than this may not fit 64 bits: no count of points.
+    constexpr size_t count_digits_max = 18;
+    if (t.empty() || t.size() > count_digits_max) return false;
+    value = 0;
+    for (char c : t) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    return true;
+  }
+
+  // Reads the lines before the points: blank lines, comments, the header,
+  // a count of points; decides the layout from the first data line; then
+  // starts the pass again at the first line to read as points.
+  static void decide_layout(record_reader& r) {
+    std::string line;
+    int64_t line_no = 0;
+    bool seen_line = false;     // a line neither blank nor a comment came
+    int64_t count_start = -1;   // where a possible count of points begins
+    int64_t after_count = 0;    // then where the line after it begins
+    int64_t count_line = 0, count_value = 0;
+    int64_t data_start = -1;
+    file_layout layout{point_layout::free, 0, 0, 0, 0};
+    for (;;) {
+      stream_source s{r};
+      if (s.peek() < 0) break;
+      const int64_t start = r.offset();
+      ++line_no;
+      const int64_t at = read_line(r, line);
+      std::string_view t = trimmed(line);
+      if (t.empty()) continue;
+      if (is_comment(t) || (!r.header_.empty() && t == r.header_)) {
+        if (count_start < 0) tally(r.skipped_, r.skipped_at_, at);
+        continue;
+      }
+      if (!seen_line) {
+        seen_line = true;
+        if (!begins_number(static_cast<unsigned char>(t.front()))) {
+          r.header_line_ = line_no;
+          r.header_ = t;
+          quoted_text text{r.header_text_};
+          for (size_t i = 0; i < t.size() && text.add(static_cast<unsigned char>(t[i])); ++i) {
+          }
+          text.add(-1);
+          continue;
+        }
+      }
+      if (count_start < 0 && is_count(t, count_value)) {
+        count_start = start;
+        after_count = r.offset();
+        count_line = line_no;
+        continue;
+      }
+      layout = layout_of(t);
+      data_start = start;
+      if (count_start >= 0) {
+        if (layout.kind == point_layout::free) {
+          data_start = count_start;
+        } else {
+          data_start = after_count;
+          layout.count_line = count_line;
+          layout.count_value = count_value;
+        }
+      }
+      break;
+    }
+    if (data_start < 0) data_start = count_start >= 0 ? count_start : r.offset();
+    r.file_layout_ = layout;
+    r.view_.separator_ = layout.separator;
+    // The pass starts again at the first line to read as points.
+    std::rewind(r.file_);
+    r.consumed_ = 0;
+    r.eof_ = false;
+    r.read_errno_ = 0;
+    r.pos_ = r.end_ = r.buf_;
+    *r.end_ = 0;
+    skip_byte_order_mark(r);
+    stream_source s{r};
+    while (r.offset() < data_start && s.peek() >= 0) {
+      r.pos_ += std::min<int64_t>(data_start - r.offset(), r.end_ - r.pos_);
+    }
+    r.line_start_ = r.offset();
+  }
   // Tier 3's number: an optional sign, at most numbers_whole_max integer
   // digits and numbers_decimals_max decimals, numbers_digits_max in all, no
   // exponent.
@@ -360,23 +750,34 @@ struct reader_tiers {
     return true;
   }
 
-  // Tier 3: one number after another, each read 8 digits at a time.
+  // Tier 3: one number after another, each read 8 digits at a time. In
+  // the line and delimited layouts the three lie on one line, the second
+  // and third each after one separator.
   static read_status by_numbers(record_reader& r) {
     const char* s = r.pos_;
+    const char sep = r.file_layout_.separator;
+    const bool lines = r.file_layout_.kind != point_layout::free;
     double values[3];
-    const char* gap_end[3];
     for (int i = 0; i < 3; ++i) {
-      gap_end[i] = nullptr;
-      for (char c; is_space(static_cast<unsigned char>(c = *s)); ++s) {
-        if (c == '\n' && gap_end[i] == nullptr) gap_end[i] = s;
+      if (i == 0 || !lines) {
+        while (is_space(static_cast<unsigned char>(*s))) ++s;
+      } else {
+        while (is_blank(static_cast<unsigned char>(*s))) ++s;
+        if (sep != 0) {
+          if (*s != sep) return general(r);
+          ++s;
+          while (is_blank(static_cast<unsigned char>(*s))) ++s;
+        }
       }
       decimal_number d;
       if (!eight_at_once(s, d) || s >= r.end_ || !decimal_to_double(d, values[i])) return general(r);
+      // A field of a line ends at a blank or the separator.
+      if (lines && !is_space(static_cast<unsigned char>(*s)) && *s != sep) return general(r);
     }
-    int64_t ends[3];
-    for (int i = 0; i < 3; ++i) ends[i] = gap_end[i] != nullptr ? r.consumed_ + (gap_end[i] - r.buf_) : -1;
-    count_numbers(r, ends, 3);
-    r.pos_ = const_cast<char*>(s);
+    const char* next = s;
+    r.view_.extras_size_ = 0;
+    if (lines && !line_rest(r, s, next)) return general(r);
+    r.pos_ = const_cast<char*>(next);
     return take(r, values);
   }
 
@@ -402,8 +803,11 @@ struct reader_tiers {
   static read_status learn(record_reader& r) {
     const char* s = r.pos_;
     char_masks m = char_masks_at<window / 16>(s);
+    const char sep = r.file_layout_.separator;
+    const bool lines = r.file_layout_.kind != point_layout::free;
     uint64_t delimiter = m.space | m.nul;
-    record_reader::layout& l = r.layout_;
+    if (sep != 0) delimiter |= byte_mask<window / 16>(s, sep);
+    record_reader::record_shape& l = r.layout_;
     uint64_t starts = ~delimiter;
     int a0 = starts != 0 ? __builtin_ctzll(starts) : 64;
     uint64_t ends = a0 < 64 ? delimiter & (~uint64_t(0) << a0) : 0;
@@ -424,26 +828,35 @@ struct reader_tiers {
         !shape_of(s, a1, e1, m.digit, m.point, shape[1]) || !shape_of(s, a2, e2, m.digit, m.point, shape[2])) {
       return by_numbers(r);
     }
+    // In the line and delimited layouts the three numbers lie on one line
+    // (blank lines may come before it), the second and the third each
+    // after one separator, the first after none.
+    if (lines && (!gap_holds(s, 0, a0, sep, 0, true) || !gap_holds(s, e0, a1, sep, 1, false) ||
+                  !gap_holds(s, e1, a2, sep, 1, false))) {
+      return by_numbers(r);
+    }
     l.known = true;
     l.range = (uint64_t(2) << e2) - 1;
     for (int i = 0; i < window; ++i) l.pattern[i] = i <= e2 && s[i] >= '0' && s[i] <= '9' ? '0' : s[i];
-    l.end = e2;
     r.view_.copyable_ = copyable(shape[0]) && copyable(shape[1]) && copyable(shape[2]);
-    // The line ends in the gaps before the three numbers.
-    const int gap[3][2] = {{0, a0}, {e0, a1}, {e1, a2}};
-    l.first_gap = 3;
-    for (int i = 0; i < 3; ++i) {
-      const void* nl = std::memchr(s + gap[i][0], '\n', size_t(gap[i][1] - gap[i][0]));
-      if (nl == nullptr) continue;
-      if (l.first_gap == 3) {
-        l.first_gap = i;
-        l.first_end = int(static_cast<const char*>(nl) - s);
-      }
-      l.tail = 3 - i;
+    // A line whose third number ends it ends with the pattern; any other
+    // line goes on to its end (record_reader::take_line).
+    l.rest = lines && s[e2] != '\n';
+    l.end = lines && !l.rest ? e2 + 1 : e2;
+    if (!l.rest) return r.take_text(s);
+    if (r.take_line(s)) return read_status::record;
+    return by_numbers(r);
+  }
+
+  // Whether the gap [from, to) of a window at s holds `seps` separators
+  // (sep, or none if sep is 0), and a line end only if `line_ends`.
+  static bool gap_holds(const char* s, int from, int to, char sep, int seps, bool line_ends) {
+    int found = 0;
+    for (int i = from; i < to; ++i) {
+      if (s[i] == '\n' && !line_ends) return false;
+      found += sep != 0 && s[i] == sep;
     }
-    l.whole_line = l.first_gap == 0 && l.tail == 3;
-    r.count_line_numbers(l, s);
-    return r.take_text(s);
+    return found == (sep != 0 ? seps : 0);
   }
 
   // Writes one number of a copyable shape from its text.
@@ -474,14 +887,16 @@ record_reader::record_reader(FILE* file, char* block, int block_size, bool gener
   *end_ = 0;
   std::rewind(file);
   reader_tiers::skip_byte_order_mark(*this);
-  reader_tiers::skip_header(*this);
+  reader_tiers::decide_layout(*this);
 }
 
-void record_reader::line_ended(int64_t count, int64_t end) {
-  if (count > 3 && count % 3 != 0 && shifted_end_ < 0) {
-    shifted_end_ = end;
-    shifted_.numbers = count;
-  }
+bool record_reader::take_line(const char* s) {
+  const char* next;
+  if (!reader_tiers::line_rest(*this, s + layout_.end, next)) return false;
+  view_.text_ = s;
+  pos_ = const_cast<char*>(next);
+  ++records_;
+  return true;
 }
 
 // Tier 1: a record laid out like the one before it matches that layout's
@@ -493,6 +908,55 @@ read_status record_reader::next_other() {
   if (general_only_) return reader_tiers::general(*this);
   return reader_tiers::learn(*this);
 }
+
+namespace {
+
+// Writes the extra columns of a line (`text`, the rest of the line after
+// its third number, or after the separator that follows it) at `out` as the
+// output holds them: each column after a single blank. In the delimited
+// layout the columns are the fields between separators, without the blanks
+// around them; an empty last field is nothing, and any other empty field is
+// written "" so that the columns after it keep their places. `out` has room
+// for extras_text_max(size) bytes.
+char* put_extras(char* out, const char* text, size_t size, char sep) {
+  const char* p = text;
+  const char* end = text + size;
+  auto blank = [](char c) { return is_space(static_cast<unsigned char>(c)); };
+  if (sep == 0) {
+    for (;;) {
+      while (p != end && blank(*p)) ++p;
+      if (p == end) return out;
+      *out++ = ' ';
+      while (p != end && !blank(*p)) *out++ = *p++;
+    }
+  }
+  for (;;) {
+    const char* a = p;
+    while (p != end && *p != sep) ++p;
+    const char* b = p;
+    while (a != b && blank(*a)) ++a;
+    while (a != b && blank(b[-1])) --b;
+    bool last = p == end;
+    if (last && a == b) return out;
+    *out++ = ' ';
+    if (a == b) {
+      *out++ = '"';
+      *out++ = '"';
+    } else {
+      std::memcpy(out, a, size_t(b - a));
+      out += b - a;
+    }
+    if (last) return out;
+    ++p;
+  }
+}
+
+// The most put_extras writes for `size` bytes: an empty field, one
+// separator, becomes three bytes, and the first column's blank may be one
+// more.
+constexpr size_t extras_text_max(size_t size) { return 3 * size + 3; }
+
+}  // namespace
 
 bool record_view::write_to(point_writer& w) const {
   char* out = record_space(w);
@@ -509,6 +973,25 @@ bool record_view::write_to(point_writer& w) const {
     out = format_lf(out, y());
     *out++ = ' ';
     out = format_lf(out, z());
+  }
+  if (extras_size_ != 0) {
+    record_done(w, out);
+    if (extras_text_max(extras_size_) + 2 <= size_t(record_text_max)) {
+      if ((out = record_space(w)) == nullptr) return false;
+      out = put_extras(out, extras_, extras_size_, separator_);
+    } else {
+      // Longer columns than a record's room: through a text of their own.
+      std::string text(extras_text_max(extras_size_), '\0');
+      text.resize(size_t(put_extras(text.data(), extras_, extras_size_, separator_) - text.data()));
+      for (size_t done = 0; done < text.size();) {
+        if ((out = record_space(w)) == nullptr) return false;
+        size_t n = std::min(text.size() - done, size_t(record_text_max));
+        std::memcpy(out, text.data() + done, n);
+        record_done(w, out + n);
+        done += n;
+      }
+      if ((out = record_space(w)) == nullptr) return false;
+    }
   }
   out[0] = '\r';
   out[1] = '\n';

@@ -1,17 +1,34 @@
-// Reading point files: numbers separated by whitespace, taken three at a time
-// as the X, Y and Z of a record.
+// Reading point files.
 //
 // A pass streams the input from its beginning through one fixed block. A
 // UTF-8 byte-order mark at the very start is skipped. A carriage return
 // followed by a line feed is removed; one not followed by a line feed ends a
-// line as a line feed does. A byte 0x1A ends the data. Line structure does
-// not decide the records: any whitespace separates numbers. A first line
-// whose first character cannot begin a number (a column header such as
-// "X Y Z") is skipped. Any later text that is not a number, or a last
-// record with fewer than three numbers, stops the pass; the reader then
-// tells where. The reader also notes the first line that holds more than
-// three numbers but not a multiple of three, since the points after it are
-// then shifted.
+// line as a line feed does. A byte 0x1A ends the data.
+//
+// The layout of the points is decided once, from the first data line (the
+// first line that is not blank, not a comment and not the header), and the
+// whole pass reads by it:
+//   free       the first data line holds 1 or 2 numbers: numbers separated
+//              by any whitespace, taken three at a time across lines;
+//   line       it holds 3 or more whitespace-separated numbers: each line is
+//              one point, X, Y and Z its first three numbers, whatever
+//              follows them its extra columns;
+//   delimited  cut at each ',' (or each ';') it gives 3 or more fields, each
+//              a number once the blanks around it and one pair of double
+//              quotes are taken off: each line is one point, as above.
+// A first data line holding one whole number and followed by a line of a
+// point is a count of points: it is skipped and noted. A `nan` counts as a
+// number in deciding.
+//
+// The header is the first line that is neither blank nor a comment, when
+// its first character cannot begin a number; it is skipped. Comment lines
+// (first non-blank characters #, //, % or >) and lines equal to the header
+// are skipped wherever they stand, and counted. In the line and delimited
+// layouts a line whose X, Y or Z is nan is skipped and counted; a line with
+// fewer than three numbers, or with text that is not a number among its
+// first three fields, stops the pass there. In the free layout any text
+// that is not a number, or a last record with fewer than three numbers,
+// stops it. The reader then tells where.
 //
 //   record_reader r(file);
 //   while (r.next_record() == read_status::record) {
@@ -26,6 +43,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "points/eight_digits.h"
 #include "points/delimiters.h"
@@ -36,7 +54,8 @@ enum class read_status {
   record,        // a complete record was read
   end_of_data,   // the data ended before the first number of a record
   not_a_number,  // text that is not a number stopped the reading
-  cut_short,     // the data ended inside a record
+  cut_short,     // the data ended inside a record (free layout)
+  short_line,    // a line held fewer than three numbers (line and delimited layouts)
   read_error,    // the file could not be read
 };
 
@@ -46,14 +65,24 @@ struct data_stop {
   int64_t record;  // the record that could not be read, from 1
   char text[48];   // the offending text from the character where reading failed, shortened,
                    // non-printable bytes as '?'
+  int numbers;     // after short_line: how many numbers the line holds
 };
 
-// The first line holding a count of numbers that is more than three and not
-// a multiple of three (4, 5, 7, 8, ...): from there on the points are read
-// shifted against the lines.
-struct shifted_line {
-  int64_t line;     // from 1, or 0 if no line did so
-  int64_t numbers;  // how many numbers it holds
+enum class point_layout { free, line, delimited };
+
+// How the points of a file are laid out, as its first data line shows.
+struct file_layout {
+  point_layout kind;
+  char separator;       // the delimited layout's ',' or ';'
+  int columns;          // line and delimited layouts: the columns of the first data line
+  int64_t count_line;   // the line of a point count before the points, or 0
+  int64_t count_value;  // then the count it gives
+};
+
+// Lines a pass skipped of one kind: how many, and the first one's line.
+struct line_tally {
+  int64_t count;
+  int64_t first_line;  // from 1, or 0 if none
 };
 
 // The reader reads its input in blocks of this size.
@@ -99,7 +128,8 @@ class record_view {
   double z() const { return value(2); }
   point_record point() const { return {x(), y(), z()}; }
 
-  // Writes the record as "%lf %lf %lf" and CR LF. False if a write failed.
+  // Writes the record as "%lf %lf %lf", its extra columns each after a
+  // single blank, and CR LF. False if a write failed.
   bool write_to(point_writer& w) const;
 
  private:
@@ -116,13 +146,18 @@ class record_view {
   number_shape shapes_[3] = {};  // then the shapes of its three numbers
   bool copyable_ = false;       // then: its numbers print as their own digits
   double values_[3] = {};       // otherwise the three values
+  // The text after the third number on its line (after the separator that
+  // follows it, in the delimited layout), as read: the extra columns.
+  const char* extras_ = nullptr;
+  size_t extras_size_ = 0;
+  char separator_ = 0;  // the delimited layout's separator, or 0
 };
 
 class record_reader {
  public:
   // Starts a pass over `file` from its beginning, with the reader's own
-  // block (one reader at a time uses it), and skips a header line if the
-  // data begins with one.
+  // block (one reader at a time uses it): decides the layout, and skips
+  // the lines before the first data line.
   explicit record_reader(FILE* file);
 
   // The same with a block of the caller's: `block` holds block_size +
@@ -141,13 +176,13 @@ class record_reader {
     // pattern, which checks every character of it. A 0 byte, the one at the
     // end of the data included, never stands in a pattern, so a record that
     // matches lies wholly in the data.
-    const layout& l = layout_;
+    const record_shape& l = layout_;
     const char* s = pos_;
     if (l.known && (l.end < 32 ? matches_pattern<2>(s, l.pattern, l.range) : matches_pattern<4>(s, l.pattern, l.range))) {
-      // A record of a whole-line layout follows one of the same layout, so
-      // the line it ends held three numbers, and so will its own.
-      if (!l.whole_line) count_line_numbers(l, s);
-      return take_text(s);
+      // A line whose third number ends it, or a record of the free layout,
+      // ends where the pattern does; other lines go on to their end.
+      if (!l.rest) return take_text(s);
+      if (take_line(s)) return read_status::record;
     }
     return next_other();
   }
@@ -161,9 +196,11 @@ class record_reader {
   const data_stop& stop() const { return stop_; }   // after not_a_number or cut_short
   int64_t header_line() const { return header_line_; }  // the skipped header's line, or 0
   const char* header_text() const { return header_text_; }
-  // Once the pass is over (any status but record): the first line whose
-  // count of numbers shifts the points, if any.
-  const shifted_line& shifted() const { return shifted_; }
+  const file_layout& layout() const { return file_layout_; }
+  // Once the pass is over (any status but record): the comment lines and
+  // repeated headers skipped, and the lines skipped for a nan.
+  const line_tally& skipped() const { return skipped_; }
+  const line_tally& nodata() const { return nodata_; }
 
  private:
   friend struct reader_tiers;
@@ -171,17 +208,13 @@ class record_reader {
   // The layout of the last record read by its masks (the shapes of its
   // numbers are in view_). Survey files repeat one layout line after line;
   // a record that matches it needs no more checking.
-  struct layout {
+  struct record_shape {
     bool known;
     uint64_t range;    // bits up to and including the record's last delimiter
     char pattern[64];  // the record's text up to there, digits read as '0'
-    int end;           // offset of the delimiter after the third number
-    // The line ends among the record's text: before its first, second or
-    // third number (gaps 0, 1 and 2).
-    int first_gap;     // the first gap holding a line end, or 3 if none does
-    int first_end;     // then the offset of its first line end
-    int tail;          // then the numbers after the last line end (1 to 3)
-    bool whole_line;   // a line end before the first number only: the record is a line
+    int end;           // where the record ends: the delimiter after the third number, or
+                       // past it when that delimiter is the line's end
+    bool rest;         // line layouts: the line goes on after the third number's delimiter
   };
 
   FILE* file_;
@@ -196,34 +229,31 @@ class record_reader {
   int64_t records_ = 0;
   int64_t header_line_ = 0;
   char header_text_[48] = "";
+  std::string header_;             // the header line, for finding it repeated
+  file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
   data_stop stop_{};
-  layout layout_{};
+  record_shape layout_{};
   record_view view_;
   bool ended_ = false;             // the pass is over
-  int64_t line_numbers_ = 0;       // numbers on the current line so far
-  int64_t shifted_end_ = -1;       // cleaned offset of the end of the line for shifted_, or -1
-  shifted_line shifted_{0, 0};
-
-  // Counts the numbers of a record laid out like `l` at `s` on their lines.
-  void count_line_numbers(const layout& l, const char* s) {
-    if (l.first_gap == 3) {
-      line_numbers_ += 3;
-      return;
-    }
-    int64_t count = line_numbers_ + l.first_gap;
-    line_numbers_ = l.tail;
-    if (count > 3 && count % 3 != 0) line_ended(count, consumed_ + (s - buf_) + l.first_end);
-  }
-  // Notes a line that ended at cleaned offset `end` holding `count` numbers.
-  void line_ended(int64_t count, int64_t end);
+  int64_t line_start_ = 0;         // free layout: a cleaned offset known to begin a line
+  line_tally skipped_{0, 0};
+  line_tally nodata_{0, 0};
+  int64_t skipped_at_ = -1;        // cleaned offsets of the first skipped lines, placed on
+  int64_t nodata_at_ = -1;         // their lines when the pass ends
+  std::string extras_;             // the general path's copy of a line's extra columns
+  std::string taken_;              // the characters a line's comparison with the header took
 
   // Takes the record at `s` as laid out like layout_.
   read_status take_text(const char* s) {
     view_.text_ = s;
+    view_.extras_size_ = 0;
     pos_ = const_cast<char*>(s + layout_.end);
     ++records_;
     return read_status::record;
   }
+  // The same for a line that goes on after its third number; false (with
+  // nothing taken) if its end lies beyond the block.
+  bool take_line(const char* s);
   // Tiers 2 to 4.
   read_status next_other();
 };

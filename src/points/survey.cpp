@@ -1,6 +1,8 @@
 #include "points/survey.h"
 
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "run/dialogue.h"
 #include "run/report.h"
@@ -32,8 +34,8 @@ survey_values survey_records(record_reader& r, progress_fn progress) {
     widen(Y, Y_min, Y_max);
     widen(Z, Z_min, Z_max);
   }
-  return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, r.offset(), r.stop(), r.read_errno(),
-          r.shifted()};
+  return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status,     r.offset(),
+          r.stop(),  r.read_errno(), r.layout(), r.skipped(), r.nodata()};
 }
 
 void describe_stop(const survey_values& s, char* text, int size) {
@@ -41,19 +43,74 @@ void describe_stop(const survey_values& s, char* text, int size) {
     std::snprintf(text, size_t(size),
                   "\n\n\tThe data stop at line %lld: record %lld is cut short; the records before it are used.",
                   static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record));
-  } else {
+  } else if (s.end == read_status::short_line) {
     std::snprintf(text, size_t(size),
-                  "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number; the records before it "
+                  "\n\n\tThe data stop at line %lld, record %lld: the line holds %d number%s where a point needs "
+                  "three; the records before it are used.",
+                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record), s.stop.numbers,
+                  s.stop.numbers == 1 ? "" : "s");
+  } else {
+    // A comma before a digit where a number stopped is a decimal comma.
+    bool comma = s.stop.text[0] == ',' && s.stop.text[1] >= '0' && s.stop.text[1] <= '9';
+    std::snprintf(text, size_t(size),
+                  "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number%s; the records before it "
                   "are used.",
-                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record), s.stop.text);
+                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record), s.stop.text,
+                  comma ? " (use a point for decimals)" : "");
   }
 }
 
-void describe_shifted(const shifted_line& l, char* text, int size) {
-  std::snprintf(text, size_t(size),
-                "\n\n\tLine %lld holds %lld numbers (the first line whose count is not a multiple of three): points "
-                "are read three numbers at a time, so later points are shifted.",
-                static_cast<long long>(l.line), static_cast<long long>(l.numbers));
+namespace {
+
+// Appends a formatted sentence to text[0, size), as far as it fits.
+void append(char* text, int size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void append(char* text, int size, const char* format, ...) {
+  size_t used = std::strlen(text);
+  if (used + 1 >= size_t(size)) return;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text + used, size_t(size) - used, format, args);
+  va_end(args);
+}
+
+}  // namespace
+
+void describe_reading(const survey_values& s, char* text, int size) {
+  text[0] = 0;
+  const file_layout& l = s.layout;
+  if (l.count_line != 0) {
+    append(text, size, "\n\n\tLine %lld gives the number of points, %lld, and is not read as a point",
+           static_cast<long long>(l.count_line), static_cast<long long>(l.count_value));
+    if (l.count_value != s.ico) {
+      append(text, size, "; %lld point%s read", static_cast<long long>(s.ico), s.ico == 1 ? " was" : "s were");
+    }
+    append(text, size, ".");
+  }
+  if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
+    const char* separated = l.separator == ',' ? " separated by commas" : l.separator == ';' ? " separated by semicolons" : "";
+    if (l.columns > 3) {
+      append(text, size,
+             "\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after "
+             "them to the output.",
+             l.columns, separated);
+    } else {
+      append(text, size, "\n\n\tThe lines hold 3 columns%s: X, Y and Z.", separated);
+    }
+  }
+  if (s.skipped.count != 0) {
+    append(text, size,
+           s.skipped.count == 1 ? "\n\n\t%lld line is a comment or repeats the header and is skipped: line %lld."
+                                : "\n\n\t%lld lines are comments or repeat the header and are skipped, the first at "
+                                  "line %lld.",
+           static_cast<long long>(s.skipped.count), static_cast<long long>(s.skipped.first_line));
+  }
+  if (s.nodata.count != 0) {
+    append(text, size,
+           s.nodata.count == 1 ? "\n\n\t%lld line has nan for X, Y or Z (no value) and is skipped: line %lld."
+                               : "\n\n\t%lld lines have nan for X, Y or Z (no value) and are skipped, the first at "
+                                 "line %lld.",
+           static_cast<long long>(s.nodata.count), static_cast<long long>(s.nodata.first_line));
+  }
 }
 
 void survey_pass(survey_values& s) {
@@ -74,11 +131,9 @@ void survey_pass(survey_values& s) {
   show("\n\n\tX_min = %lf X_max = %lf ", s.X_min, s.X_max);
   show("\n\tY_min = %lf Y_max = %lf ", s.Y_min, s.Y_max);
   show("\n\tZ_min = %lf Z_max = %lf ", s.Z_min, s.Z_max);
-  char shifted[256] = "";
-  if (s.shifted.line != 0) {
-    describe_shifted(s.shifted, shifted, sizeof shifted);
-    show("%s", shifted);
-  }
+  char reading[1024];
+  describe_reading(s, reading, sizeof reading);
+  if (reading[0] != 0) show("%s", reading);
 
   report("\n\n\tInfo concerning File_in named %s : ", nom_in);
   report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.ico));
@@ -97,9 +152,5 @@ void survey_pass(survey_values& s) {
     report("%s ", stopped);
     run_status = status_data_stopped;
   }
-  if (shifted[0] != 0) {
-    report("%s ", shifted);
-    // A data stop, which lost records, outranks it.
-    if (run_status == status_ok) run_status = status_columns_shifted;
-  }
+  if (reading[0] != 0) report("%s ", reading);
 }

@@ -14,7 +14,9 @@ struct survey_values {
   int64_t end_offset;  // where in the data it ended
   data_stop stop;      // where the data stopped, if they did
   int read_errno;      // why the input could not be read, if it could not
-  shifted_line shifted;  // the first line whose count of numbers shifts the points, if any
+  file_layout layout;    // how the points are laid out
+  line_tally skipped;    // comment lines and repeated headers skipped
+  line_tally nodata;     // lines skipped for a nan among X, Y and Z
 };
 
 // The survey as a fold of the records: the count, and each bound the
@@ -31,6 +33,8 @@ void survey_pass(survey_values& s);
 // report alike. `text` has room for `size` bytes.
 void describe_stop(const survey_values& s, char* text, int size);
 
-// The sentence that tells which line first shifts the points, for the
-// console and the report alike. `text` has room for `size` bytes.
-void describe_shifted(const shifted_line& l, char* text, int size);
+// The sentences that tell how the file was read when it was not three
+// numbers a line or free (a count of points, columns beyond X Y Z, a
+// separator) and which lines were skipped, for the console and the report
+// alike; "" when there is nothing to tell. `text` has room for `size` bytes.
+void describe_reading(const survey_values& s, char* text, int size);

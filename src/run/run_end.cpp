@@ -87,7 +87,7 @@ int publish(int status) {
 }  // namespace
 
 bool points_were_used(int status) {
-  return status == status_ok || status == status_data_stopped || status == status_columns_shifted;
+  return status == status_ok || status == status_data_stopped;
 }
 
 const char* reason_text(int err) {

@@ -18,8 +18,8 @@ enum exit_status {
   status_write_failed = 3,     // writing the output or the report failed
   status_data_stopped = 4,     // the input holds text that is not a point; the run used the records before it
   status_read_failed = 5,      // the input could not be read, or changed between the two passes
-  status_columns_shifted = 6,  // a line holds more than three numbers, not a multiple of three: every
-                               // number was used, three at a time, so later points are shifted
+  // 6 is no longer given: it told of points shifted by a line of more than
+  // three numbers, which is now read as one point with extra columns.
   status_in_use = 7,           // another run is writing the same output and report
 };
 
