@@ -180,11 +180,12 @@ class ToolCase(unittest.TestCase):
                            start_new_session=True)  # no controlling terminal: no key wait
         return Run(p.returncode, p.stdout.decode("latin-1"), self.site)
 
-    def expected(self, points, zone, pixel, name_in="dem", name_out="north", notice="", header=None, shifted=""):
+    def expected(self, points, zone, pixel, name_in="dem", name_out="north", notice="", header=None, reading=""):
         """The console text and the report of a whole run. `notice` tells
         where the data stopped, `header` is the line and the text of a
-        skipped header, `shifted` the notice of a line that shifts the
-        points."""
+        skipped header, `reading` the notices of how the file was read
+        (columns, a point count, skipped lines). A point may carry its extra
+        columns as a fourth item, the text the output has after X Y Z."""
         b = bounds(points)
         meters = int(pixel)
         lig = trunc_count(zone[3], zone[2], pixel)
@@ -197,7 +198,7 @@ class ToolCase(unittest.TestCase):
                    + "\n\n\tX_min = %f X_max = %f " % (b[0], b[1])
                    + "\n\tY_min = %f Y_max = %f " % (b[2], b[3])
                    + "\n\tZ_min = %f Z_max = %f " % (b[4], b[5])
-                   + shifted
+                   + reading
                    + ZONE_PROMPTS + PIXEL_PROMPT
                    + "\n\n\tFor a pixel size of %d meters, the resulting image" % meters
                    + "\n\twill have %d lines and %d columns" % (lig, col)
@@ -210,7 +211,7 @@ class ToolCase(unittest.TestCase):
                             zip(["X_min", "X_max", "Y_min", "Y_max", "Z_min", "Z_max"], b))
                   + ("\n\n\t" + header_text + " " if header else "")
                   + (notice + " " if notice else "")
-                  + (shifted + " " if shifted else "")
+                  + (reading + " " if reading else "")
                   + "\n\n\tCoordinates of the selected zone named %s :" % path_out
                   + "".join("\n\t\t%s = %f " % (n, v) for n, v in
                             zip(["X_min", "X_max", "Y_min", "Y_max"], zone))
@@ -219,15 +220,15 @@ class ToolCase(unittest.TestCase):
                   + "\n\twill have %d lines and %d columns" % (lig, col)
                   + CREDIT)
         inside = [p for p in points if zone[0] <= p[0] <= zone[1] and zone[2] <= p[1] <= zone[3]]
-        output = "".join("%f %f %f\n" % p for p in inside)
+        output = "".join("%f %f %f" % p[:3] + (" " + p[3] if len(p) > 3 else "") + "\n" for p in inside)
         return console, report.replace("\n", "\r\n").encode(), output.replace("\n", "\r\n").encode()
 
-    def check_whole_run(self, data, zone, pixel, notice="", status=0, points=None, header=None, shifted=""):
+    def check_whole_run(self, data, zone, pixel, notice="", status=0, points=None, header=None, reading=""):
         self.put("dem.xyz", data)
         points = read_points(data) if points is None else points
         answers = "site1\ndem\nnorth\n%r\n%r\n%r\n%r\n%r\n" % (zone + (pixel,))
         run = self.run_tool(answers)
-        console, report, output = self.expected(points, zone, pixel, notice=notice, header=header, shifted=shifted)
+        console, report, output = self.expected(points, zone, pixel, notice=notice, header=header, reading=reading)
         self.assertEqual(run.console, console)
         self.assertEqual(run.file("north_xyz_info.txt"), report)
         self.assertEqual(run.file("north.xyz"), output)
@@ -328,7 +329,8 @@ class EndToEnd(ToolCase):
             (b"1 2 3\n4 5 6\n7 8 abc\n10 11 12\n",
              '\n\n\tThe data stop at line 3, record 3: "abc" is not a number; the records before it are used.'),
             (b"1 2 3\n4 5 6\n7 8",
-             "\n\n\tThe data stop at line 3: record 3 is cut short; the records before it are used."),
+             "\n\n\tThe data stop at line 3, record 3: the line holds 2 numbers where a point needs three; the records "
+             "before it are used."),
             (b"1 2 3\n4 5 6\n1e999 8 9\n",
              '\n\n\tThe data stop at line 3, record 3: "1e999" is not a number; the records before it are used.'),
             (b"1 2 3\n4 5 6\n" + b"\x00\x01\xfe" * 1000,
@@ -341,47 +343,99 @@ class EndToEnd(ToolCase):
                                      points=[(1.0, 2.0, 3.0), (4.0, 5.0, 6.0)])
 
     def test_files_as_users_have_them(self):
-        def stop(line, record, text):
-            return ('\n\n\tThe data stop at line %d, record %d: "%s" is not a number; the records before it are used.'
-                    % (line, record, text))
+        def stop(line, record, text, hint=""):
+            return ('\n\n\tThe data stop at line %d, record %d: "%s" is not a number%s; the records before it are used.'
+                    % (line, record, text, hint))
 
-        def cut(line, record):
-            return "\n\n\tThe data stop at line %d: record %d is cut short; the records before it are used." % (line, record)
+        def comma_stop(line, record, text):
+            return stop(line, record, text, " (use a point for decimals)")
 
-        def shifted(line, numbers):
-            return ("\n\n\tLine %d holds %d numbers (the first line whose count is not a multiple of three): points "
-                    "are read three numbers at a time, so later points are shifted." % (line, numbers))
+        def short(line, record, numbers):
+            return ("\n\n\tThe data stop at line %d, record %d: the line holds %d number%s where a point needs three; "
+                    "the records before it are used." % (line, record, numbers, "" if numbers == 1 else "s"))
+
+        def columns(n, separated=""):
+            if n == 3:
+                return "\n\n\tThe lines hold 3 columns%s: X, Y and Z." % separated
+            return ("\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after "
+                    "them to the output." % (n, separated))
+
+        def skipped(count, line):
+            if count == 1:
+                return "\n\n\t1 line is a comment or repeats the header and is skipped: line %d." % line
+            return ("\n\n\t%d lines are comments or repeat the header and are skipped, the first at line %d."
+                    % (count, line))
+
+        def nodata(count, line):
+            if count == 1:
+                return "\n\n\t1 line has nan for X, Y or Z (no value) and is skipped: line %d." % line
+            return ("\n\n\t%d lines have nan for X, Y or Z (no value) and are skipped, the first at line %d."
+                    % (count, line))
+
+        def count(line, value, read=None):
+            text = "\n\n\tLine %d gives the number of points, %d, and is not read as a point" % (line, value)
+            return text + ("; %d points were read." % read if read is not None else ".")
 
         def points(n):
             return [(3.0 * i + 1, 3.0 * i + 2, 3.0 * i + 3) for i in range(n)]
 
         P = points(3)
+        commas, semicolons = " separated by commas", " separated by semicolons"
         cases = [
-            # name, data, points, header, data stop, shifted notice, status
+            # name, data, points, header, data stop, notices of the reading, status
             ("byte-order mark", b"\xef\xbb\xbf1 2 3\n4 5 6\n7 8 9\n", P, None, "", "", 0),
-            ("byte-order mark and header", b"\xef\xbb\xbfX,Y,Z\r\n1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, (1, "X,Y,Z"), "",
+            ("byte-order mark and header", b"\xef\xbb\xbfX Y Z\r\n1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, (1, "X"), "",
              "", 0),
             ("word header", b"Easting Northing Height\n1 2 3\n4 5 6\n7 8 9", P, (1, "Easting"), "", "", 0),
             ("too large a first number", b"1e999 2 3\n4 5 6\n", [], None, stop(1, 1, "1e999"), "", 4),
-            ("decimal comma on the first line", b"12,5 3 4\n1 2 3\n", [], None, stop(1, 1, ",5"), "", 4),
-            ("quoted from the failing character", b"1 2 3\n4 5 6-\n", P[:2], None, stop(2, 3, "-"), "", 4),
+            ("decimal comma on the first line", b"12,5 3 4\n1 2 3\n", [], None, comma_stop(1, 1, ",5"), "", 4),
+            ("decimal commas and semicolons", b"637012,24;849512,11;421,3\n", [], None,
+             comma_stop(1, 1, ",24;849512,11;421,3"), "", 4),
+            ("quoted from the failing character", b"1 2 3\n4 5 6-\n", P[:1], None, stop(2, 2, "-"), "", 4),
             ("lone CR lines", b"1 2 3\r4 5 6\r7 8 9\r", P, None, "", "", 0),
             ("lone CR lines after a header", b"X Y Z\r1 2 3\r4 5 6\r7 8 9", P, (1, "X"), "", "", 0),
             ("lone CR lines counted in a stop", b"1 2 3\r4 5 6\r7 x 9\r", P[:2], None, stop(3, 3, "x"), "", 4),
             ("CR LF lines", b"1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, None, "", "", 0),
-            ("four numbers a line", b"1 2 3 4\n5 6 7 8\n9 10 11 12\n", points(4), None, "", shifted(1, 4), 6),
-            ("five numbers a line", b"1 2 3 4 5\n6 7 8 9 10\n11 12 13 14 15\n", points(5), None, "", shifted(1, 5), 6),
-            ("seven numbers on line 2", b"1 2 3\n4 5 6 7 8 9 10\n11 12\n", points(4), None, "", shifted(2, 7), 6),
             ("one number a line", b"1\n2\n3\n4\n5\n6\n", points(2), None, "", "", 0),
             ("two numbers a line", b"1 2\n3 4\n5 6\n", points(2), None, "", "", 0),
             ("three numbers a line", b"1 2 3\n4 5 6\n", points(2), None, "", "", 0),
-            ("six numbers a line", b"1 2 3 4 5 6\n7 8 9 10 11 12\n", points(4), None, "", "", 0),
-            ("shifted, then cut short", b"1 2 3 4\n5 6 7 8\n", points(2), None, cut(2, 3), shifted(1, 4), 4),
+            # One point a line, its extra columns written after X Y Z.
+            ("four numbers a line", b"1 2 3 4\n5 6 7 8\n9 10 11 12\n", [(1, 2, 3, "4"), (5, 6, 7, "8"), (9, 10, 11, "12")],
+             None, "", columns(4), 0),
+            ("five numbers a line", b"1 2 3 4 5\n6 7 8 9 10\n11 12 13 14 15\n",
+             [(1, 2, 3, "4 5"), (6, 7, 8, "9 10"), (11, 12, 13, "14 15")], None, "", columns(5), 0),
+            ("six numbers a line", b"1 2 3 4 5 6\n7 8 9 10 11 12\n", [(1, 2, 3, "4 5 6"), (7, 8, 9, "10 11 12")], None,
+             "", columns(6), 0),
+            ("colours after tabs and blanks", b"636295.33 848905.1 421.3\t255  128 0\r\n636296.5 848906.25 422 0 0 0 \r\n",
+             [(636295.33, 848905.1, 421.3, "255 128 0"), (636296.5, 848906.25, 422, "0 0 0")], None, "", columns(6), 0),
+            ("seven numbers on line 2, then a short line", b"1 2 3\n4 5 6 7 8 9 10\n11 12\n",
+             [(1, 2, 3), (4, 5, 6, "7 8 9 10")], None, short(3, 3, 2), "", 4),
+            ("a line missing its Z", b"1 2 3\n4 5\n7 8 9\n", P[:1], None, short(2, 2, 2), "", 4),
+            ("a word among X Y Z", b"1 2 3\n4 five 6\n7 8 9\n", P[:1], None, stop(2, 2, "five"), "", 4),
+            # Comma and semicolon files.
+            ("comma file with its header", b"X,Y,Z\n1,2,3\n4,5,6\n7,8,9\n", P, (1, "X,Y,Z"), "", columns(3, commas), 0),
+            ("commas and blanks", b"x, y, z\r\n1, 2, 3\r\n4 ,5 , 6\r\n", points(2), (1, "x,"), "", columns(3, commas),
+             0),
+            ("trailing separators", b"1,2,3,\n4,5,6,\n", points(2), None, "", columns(3, commas), 0),
+            ("semicolons, quotes and a column more", b'"X";"Y";"Z";"I"\n"1";"2";"3";"17"\n4;5;6;18\n',
+             [(1, 2, 3, '"17"'), (4, 5, 6, "18")], (1, '"X";"Y";"Z";"I"'), "", columns(4, semicolons), 0),
+            ("an empty column keeps its place", b"4,5,6,7,8\n1,2,3,,5\n", [(4, 5, 6, "7 8"), (1, 2, 3, '"" 5')], None, "",
+             columns(5, commas), 0),
+            # Lines that are not points.
+            ("comments and a repeated header", b"# exported\n// by a program\nX Y Z\n1 2 3\n% note\n> segment\n4 5 6\n"
+             b"X Y Z\n7 8 9\n", P, (3, "X"), "", skipped(5, 1), 0),
+            ("a comment in the free layout", b"1 2\n# c\n3 4\n5 6\n", points(2), None, "", skipped(1, 2), 0),
+            ("nan rows of a grid", b"635600\t853400\tNaN\n635601 853400 nan\n1 2 3\n4 5 -nan\n7 8 9\n",
+             [(1, 2, 3), (7, 8, 9)], None, "", nodata(3, 1), 0),
+            ("numeric nodata stays a point", b"1 2 -9999\n4 5 6\n", [(1, 2, -9999), (4, 5, 6)], None, "", "", 0),
+            ("a point count first", b"3\n1 2 3\n4 5 6\n7 8 9\n", P, None, "", count(1, 3), 0),
+            ("a point count that differs", b"5\n1 2 3 4\n5 6 7 8\n", [(1, 2, 3, "4"), (5, 6, 7, "8")], None, "",
+             count(1, 5, 2) + columns(4), 0),
         ]
-        for name, data, pts, header, notice, shift, status in cases:
+        for name, data, pts, header, notice, reading, status in cases:
             with self.subTest(name):
-                self.check_whole_run(data, (0.0, 100.0, 0.0, 100.0), 1.0, notice=notice, status=status, points=pts,
-                                     header=header, shifted=shift)
+                self.check_whole_run(data, (0.0, 1e7, 0.0, 1e7), 1.0, notice=notice, status=status, points=pts,
+                                     header=header, reading=reading)
 
     def test_control_z_and_carriage_returns(self):
         self.check_whole_run(b"1 2 3\r\n4 5 6\r\n7 8 9\r\n\x1a junk", (0.0, 10.0, 0.0, 10.0), 1.0)
