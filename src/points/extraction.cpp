@@ -2,21 +2,46 @@
 
 #include "run/dialogue.h"
 
-extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress) {
+extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress,
+                                  const zone_map* map) {
   pass_count count{progress};
   const zone zz = z;  // a copy the compiler can keep in registers
-  read_status status;
+  read_status status = read_status::record;
   bool written = true;
-  while ((status = r.next_record()) == read_status::record) {
-    const record_view& v = r.record();
-    count.add();
-    // Each number is converted only if the test needs it: a record's text
-    // was checked whole when it was read.
-    if (!in_zone_x(zz, v.x()) || !in_zone_y(zz, v.y())) continue;
-    if (!v.write_to(w)) {
-      written = false;
-      break;
+  // The map's stretches, if it was made of this file: the reader stands at
+  // the start of stretches[next] whenever the loop below begins a round.
+  const stretch* stretches = nullptr;
+  size_t mapped = 0, next = 0;
+  if (map != nullptr && map->fits(r)) {
+    stretches = map->stretches().data();
+    mapped = map->stretches().size();
+  }
+  for (;;) {
+    int64_t read_to = INT64_MAX;
+    if (next < mapped) {
+      size_t after = next;
+      while (after < mapped && !stretches[after].always_read && stretch_misses(stretches[after], zz)) ++after;
+      if (after != next) {
+        const reader_position& p = stretches[after - 1].end;
+        r.resume(p);
+        count.add_many(p.records - count.ico);
+        next = after;
+        continue;
+      }
+      read_to = stretches[next++].end.records;
     }
+    while (count.ico < read_to && (status = r.next_record()) == read_status::record) {
+      const record_view& v = r.record();
+      count.add();
+      // Each number is converted only if the test needs it: a record's text
+      // was checked whole when it was read.
+      if (!in_zone_x(zz, v.x()) || !in_zone_y(zz, v.y())) continue;
+      if (!v.write_to(w)) {
+        written = false;
+        break;
+      }
+    }
+    if (status != read_status::record || !written) break;
   }
   if (written) written = writer_flush(w);
   return {count.ico, status, r.offset(), written};
@@ -27,7 +52,7 @@ void extraction_pass(const zone& z, const survey_values& s) {
   record_reader r(f1);
   point_writer w;
   writer_start(w, f2);
-  extraction_result e = extract_records(r, z, w, progress);
+  extraction_result e = extract_records(r, z, w, progress, &s.map);
   if (!e.written) write_failed(f2, nom_out, w.write_errno);
   if (e.end == read_status::read_error) input_read_failed(r.read_errno());
   if (e.ico != s.ico || e.end != s.end || e.end_offset != s.end_offset) {

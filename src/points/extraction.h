@@ -9,6 +9,7 @@
 #include "points/record_reader.h"
 #include "points/survey.h"
 #include "points/zone.h"
+#include "points/zone_map.h"
 
 struct extraction_result {
   int64_t ico;         // records read
@@ -18,8 +19,12 @@ struct extraction_result {
 };
 
 // Writes every record of `r` inside `z` to `w`, in the order read, and
-// flushes `w`. Stops reading at the first failed write.
-extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress);
+// flushes `w`. Stops reading at the first failed write. With the map the
+// survey made of the same file, steps over the stretches that cannot hold
+// a point of the zone, counting their records as read; null reads every
+// record.
+extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress,
+                                  const zone_map* map = nullptr);
 
 // Rewinds f1, writes the records inside `z` to f2, closes f1. The survey's
 // values tell where its pass ended, so a second reading that does not see

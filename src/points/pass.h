@@ -22,6 +22,13 @@ struct pass_count {
       next_progress += progress_every;
     }
   }
+  // Counts `n` records at once, showing every multiple passed on the way.
+  void add_many(int64_t n) {
+    ico += n;
+    for (; ico >= next_progress; next_progress += progress_every) {
+      if (show != nullptr) show(next_progress);
+    }
+  }
 };
 
 // Says that the input could not be read and why, and ends the run with

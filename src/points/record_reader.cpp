@@ -85,6 +85,15 @@ namespace {
 // The reader's own block; the passes run one at a time.
 char input_block[input_block_size + input_block_padding];
 
+// Sets the position of `file` to byte `at`, past 2 GiB too.
+bool seek_input(FILE* file, int64_t at) {
+#ifdef _WIN32
+  return _fseeki64(file, at, SEEK_SET) == 0;
+#else
+  return fseeko(file, off_t(at), SEEK_SET) == 0;
+#endif
+}
+
 }  // namespace
 
 struct reader_tiers {
@@ -125,9 +134,11 @@ struct reader_tiers {
     unsigned char head[3];
     if (std::fread(head, 1, 3, r.file_) == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
       r.consumed_ = 3;
+      r.next_at_ = 3;
       return;
     }
     std::rewind(r.file_);
+    r.next_at_ = 0;
   }
 
   // Moves past the consumed block and reads the next one. False at the end
@@ -141,6 +152,8 @@ struct reader_tiers {
         r.eof_ = true;
       }
       if (n == 0) return false;
+      r.block_at_ = r.next_at_;
+      r.next_at_ += int64_t(n);
       r.consumed_ += bytes;
       n = clean_block(r, n);
       r.pos_ = r.buf_;
@@ -888,6 +901,35 @@ record_reader::record_reader(FILE* file, char* block, int block_size, bool gener
   std::rewind(file);
   reader_tiers::skip_byte_order_mark(*this);
   reader_tiers::decide_layout(*this);
+}
+
+reader_position record_reader::position() const {
+  return {block_at_, consumed_, records_, skipped_.count, nodata_.count, int32_t(pos_ - buf_), line_start_ == offset()};
+}
+
+void record_reader::resume(const reader_position& p) {
+  if (ended_) return;
+  if (p.block_at != block_at_ || p.consumed != consumed_) {
+    // The block as the other pass read it: from its first byte, then cleaned.
+    pos_ = end_ = buf_;
+    *end_ = 0;
+    eof_ = false;
+    consumed_ = p.consumed;
+    next_at_ = p.block_at;
+    if (!seek_input(file_, p.block_at)) {
+      read_errno_ = errno != 0 ? errno : EIO;
+      eof_ = true;
+      return;
+    }
+    reader_tiers::refill(*this);
+  }
+  // A file changed since the place was taken may hold less there: the pass
+  // then reads what it finds, and the input check after it tells.
+  pos_ = buf_ + std::min<int64_t>(p.in_block, end_ - buf_);
+  records_ = p.records;
+  skipped_.count = p.skipped;
+  nodata_.count = p.nodata;
+  line_start_ = p.line_start ? offset() : -1;
 }
 
 bool record_reader::take_line(const char* s) {

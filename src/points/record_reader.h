@@ -85,6 +85,23 @@ struct line_tally {
   int64_t first_line;  // from 1, or 0 if none
 };
 
+// A place between two records where a pass can be resumed, and what the
+// reader knew there. The place is told by the block that holds it, which
+// begins at a known byte of the file (blocks lie end to end from the start
+// of the data, in every pass over the same file), and the place's index
+// in that block's cleaned bytes: cleaning a block (carriage returns, a
+// 0x1A) depends only on its bytes and the byte after them, so reading the
+// same block again gives the same index for the same place.
+struct reader_position {
+  int64_t block_at;     // the file byte where the block begins
+  int64_t consumed;     // cleaned bytes before the block
+  int64_t records;      // records read before the place
+  int64_t skipped;      // comment lines and repeated headers skipped before it
+  int64_t nodata;       // lines skipped for a nan before it
+  int32_t in_block;     // the place in the block's cleaned bytes
+  bool line_start;      // free layout: the place begins a line as far as the reader knows
+};
+
 // The reader reads its input in blocks of this size.
 constexpr int input_block_size = 1 << 20;
 // How far past the end of the data the reader may read: its fast paths read
@@ -198,9 +215,22 @@ class record_reader {
   const char* header_text() const { return header_text_; }
   const file_layout& layout() const { return file_layout_; }
   // Once the pass is over (any status but record): the comment lines and
-  // repeated headers skipped, and the lines skipped for a nan.
+  // repeated headers skipped, and the lines skipped for a nan. (Their
+  // counts so far are right at any time; the first lines only then.)
   const line_tally& skipped() const { return skipped_; }
   const line_tally& nodata() const { return nodata_; }
+
+  // The size of the reader's block: places taken by one reader can be
+  // resumed by another with blocks of the same size.
+  int block_size() const { return block_size_; }
+  // Where the reader stands, between two records (before the first, or
+  // after a record read).
+  reader_position position() const;
+  // Moves the reader to a place another pass over the same file took by
+  // position(), further on, as if it had read every record up to there:
+  // within the block it holds, or by reading the place's block from the
+  // file. If the file cannot be read there, the next record says so.
+  void resume(const reader_position& p);
 
  private:
   friend struct reader_tiers;
@@ -224,6 +254,8 @@ class record_reader {
   char* pos_;        // next byte to read
   char* end_;        // end of the data in buf_
   bool eof_ = false;  // nothing more will be read from the file
+  int64_t block_at_ = 0;  // the file byte where the block begins
+  int64_t next_at_ = 0;   // the file byte the next block begins at
   int read_errno_ = 0;
   int64_t consumed_ = 0;  // cleaned bytes before buf_
   int64_t records_ = 0;

@@ -1,8 +1,11 @@
 #include "points/survey.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "run/dialogue.h"
 #include "run/report.h"
@@ -19,23 +22,35 @@ inline void widen(double v, double& lo, double& hi) {
 
 }  // namespace
 
-survey_values survey_records(record_reader& r, progress_fn progress) {
+survey_values survey_records(record_reader& r, progress_fn progress, zone_map map) {
   // The running values live in locals, so that they stay in registers for
   // the whole pass.
   pass_count count{progress};
   double X_min = 10000000.0, Y_min = 10000000.0, Z_min = 10000000.0;
   double X_max = 0.0, Y_max = 0.0, Z_max = 0.0;
-  read_status status;
-  while ((status = r.next_record()) == read_status::record) {
-    const record_view& v = r.record();
-    count.add();
-    double X = v.x(), Y = v.y(), Z = v.z();
-    widen(X, X_min, X_max);
-    widen(Y, Y_min, Y_max);
-    widen(Z, Z_min, Z_max);
+  read_status status = read_status::record;
+  map.start(r);
+  for (;;) {
+    // One stretch of the map: its own ranges of X and Y, from no value.
+    const int64_t stretch_end = map.stretch_end();
+    double sX_min = HUGE_VAL, sX_max = -HUGE_VAL, sY_min = HUGE_VAL, sY_max = -HUGE_VAL;
+    while (count.ico < stretch_end && (status = r.next_record()) == read_status::record) {
+      const record_view& v = r.record();
+      count.add();
+      double X = v.x(), Y = v.y(), Z = v.z();
+      widen(X, X_min, X_max);
+      widen(Y, Y_min, Y_max);
+      widen(Z, Z_min, Z_max);
+      sX_min = std::min(sX_min, X);
+      sX_max = std::max(sX_max, X);
+      sY_min = std::min(sY_min, Y);
+      sY_max = std::max(sY_max, Y);
+    }
+    if (status != read_status::record) break;
+    map.close_stretch(r, sX_min, sX_max, sY_min, sY_max);
   }
-  return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status,     r.offset(),
-          r.stop(),  r.read_errno(), r.layout(), r.skipped(), r.nodata()};
+  return {count.ico,  X_min,      X_max,         Y_min,      Y_max,       Z_min,      Z_max,          status,
+          r.offset(), r.stop(),   r.read_errno(), r.layout(), r.skipped(), r.nodata(), std::move(map)};
 }
 
 void describe_stop(const survey_values& s, char* text, int size) {

@@ -6,6 +6,7 @@
 
 #include "points/pass.h"
 #include "points/record_reader.h"
+#include "points/zone_map.h"
 
 struct survey_values {
   int64_t ico;  // records read
@@ -17,13 +18,17 @@ struct survey_values {
   file_layout layout;    // how the points are laid out
   line_tally skipped;    // comment lines and repeated headers skipped
   line_tally nodata;     // lines skipped for a nan among X, Y and Z
+  zone_map map;          // the stretches of the records, for the extraction
 };
 
 // The survey as a fold of the records: the count, and each bound the
 // strict running minimum or maximum of its values from the start values
 // 10000000.0 (minima) and 0.0 (maxima), so a reported minimum is never above
-// 10000000 and a reported maximum never below 0.
-survey_values survey_records(record_reader& r, progress_fn progress);
+// 10000000 and a reported maximum never below 0. The records' stretches
+// are recorded into `map` (an empty map, whose stretch length and ceiling
+// the caller chooses; zone_map(0) records nothing), which the result then
+// holds.
+survey_values survey_records(record_reader& r, progress_fn progress, zone_map map = zone_map());
 
 // Reads f1 from its start to its end; shows the bounds and writes the
 // report's survey entries.
