@@ -238,6 +238,7 @@ struct reader_tiers {
     // The block may now hold other bytes.
     r.consumed_ = end;
     r.pos_ = r.end_ = r.buf_;
+    r.block_at_ = -1;
     *r.end_ = 0;
     r.eof_ = true;
   }
@@ -717,6 +718,7 @@ struct reader_tiers {
     r.eof_ = false;
     r.read_errno_ = 0;
     r.pos_ = r.end_ = r.buf_;
+    r.block_at_ = -1;
     *r.end_ = 0;
     skip_byte_order_mark(r);
     stream_source s{r};
@@ -909,10 +911,11 @@ reader_position record_reader::position() const {
 
 void record_reader::resume(const reader_position& p) {
   if (ended_) return;
-  if (p.block_at != block_at_ || p.consumed != consumed_) {
+  if (p.block_at != block_at_ || p.consumed != consumed_ || block_at_ < 0) {
     // The block as the other pass read it: from its first byte, then cleaned.
     pos_ = end_ = buf_;
     *end_ = 0;
+    block_at_ = -1;
     eof_ = false;
     consumed_ = p.consumed;
     next_at_ = p.block_at;

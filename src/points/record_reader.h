@@ -254,7 +254,7 @@ class record_reader {
   char* pos_;        // next byte to read
   char* end_;        // end of the data in buf_
   bool eof_ = false;  // nothing more will be read from the file
-  int64_t block_at_ = 0;  // the file byte where the block begins
+  int64_t block_at_ = -1;  // the file byte where the block begins, or -1 while it holds none
   int64_t next_at_ = 0;   // the file byte the next block begins at
   int read_errno_ = 0;
   int64_t consumed_ = 0;  // cleaned bytes before buf_
