@@ -11,7 +11,16 @@ A second table times the tool alone on the tenth's points in three forms:
 three columns, six columns (X Y Z R G B, the colours written through) and
 comma-separated X,Y,Z, each against the three-column time.
 
-    python3 bench/run.py [--runs 3] [--work DIR]
+A third table times the extraction's zone map on the grid and on a shuffled
+copy of it (the same lines in a random order, where no stretch can be
+stepped over): warm runs of the small zone and of every point, and a cold
+extraction, where the input's pages are dropped from the page cache while
+the tool waits at the zone prompt (as happens when the user takes a while
+to answer) and the time from the zone's answers to the end is measured.
+With --before, an earlier build of the tool runs interleaved with this one
+in that table, for figures before and after.
+
+    python3 bench/run.py [--runs 3] [--work DIR] [--only map] [--before TOOL]
 """
 
 import argparse
@@ -58,6 +67,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--work", default=os.path.join(ROOT, "build-bench", "work"))
+    parser.add_argument("--only", choices=["map"], help="run only the zone map's table")
+    parser.add_argument("--before", help="an earlier build of the tool, timed against this one in the map's table")
     args = parser.parse_args()
 
     build = os.path.join(ROOT, "build-bench")
@@ -84,6 +95,8 @@ def main():
     cpu = subprocess.run(["sh", "-c", "grep -m1 'model name' /proc/cpuinfo | cut -d: -f2"],
                          capture_output=True, text=True).stdout.strip()
     print("machine: %s, %d cores (runs use one), %s" % (cpu, os.cpu_count(), os.uname().release))
+    if args.only == "map":
+        return map_table(args, tool, work, grid, answers)
     print("medians of %d interleaved runs after a warm-up; seconds of wall time; peak RSS in MiB\n" % args.runs)
     print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |")
     print("|---|---|---|---|---|---|---|---|---|---|")
@@ -125,7 +138,92 @@ def main():
     print("\nwriting %d MB over the previous output with dd alone: %.3f s (a 20th of the classic "
           "program's last run: %.3f s)" % (size // 1000000, floor, med["classic"] / 20))
     print("output files byte-identical to the classic program's: %s" % ("yes" if all_identical else "NO"))
-    return 0 if all_identical else 1
+    status = map_table(args, tool, work, grid, answers)
+    return 0 if all_identical and status == 0 else 1
+
+
+def shuffled_copy(grid):
+    """The grid's lines in a fixed random order, made once."""
+    source = os.path.join(grid, "grid.xyz")
+    path = os.path.join(grid, "grid_shuffled.xyz")
+    if not os.path.exists(path) or os.path.getsize(path) != os.path.getsize(source):
+        import random
+        with open(source, "rb") as f:
+            lines = f.readlines()
+        random.Random(19).shuffle(lines)
+        with open(path + ".tmp", "wb") as f:
+            f.writelines(lines)
+        del lines
+        os.replace(path + ".tmp", path)
+    return path
+
+
+def cold_extraction(tool, work, grid, name, out, zone):
+    """Seconds from the zone's answers to the end of a run whose input was
+    dropped from the page cache while the tool waited at the zone prompt."""
+    p = subprocess.Popen([tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd=work)
+    p.stdin.write(b"grid\n%s\n%s\n" % (name.encode(), out.encode()))
+    p.stdin.flush()
+    seen = b""
+    while b"X_min ? " not in seen:
+        chunk = p.stdout.read1(65536)
+        if not chunk:
+            raise RuntimeError("the tool ended before the zone prompt")
+        seen = seen[-16:] + chunk
+    fd = os.open(os.path.join(grid, name + ".xyz"), os.O_RDONLY)
+    try:
+        os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+    finally:
+        os.close(fd)
+    start = time.perf_counter()
+    p.communicate(("%r %r %r %r\n1\n" % tuple(float(z) for z in zone)).encode(), timeout=600)
+    seconds = time.perf_counter() - start
+    if p.returncode != 0:
+        raise RuntimeError("the tool ended with status %d" % p.returncode)
+    return seconds
+
+
+def map_table(args, tool, work, grid, answers):
+    """The zone map: the grid and its shuffled copy, warm, and the grid's
+    small zone with a cold extraction; with --before, the earlier build
+    interleaved with this one. Outputs are compared between the builds."""
+    shuffled_copy(grid)
+    tools = [("after", tool)]
+    if args.before:
+        tools.insert(0, ("before", os.path.abspath(args.before)))
+    small = SCENARIOS[0][1]
+    cases = [("290 MB grid", "grid", zone_label, zone, "warm") for zone_label, zone in SCENARIOS]
+    cases += [("290 MB shuffled", "grid_shuffled", zone_label, zone, "warm") for zone_label, zone in SCENARIOS]
+    cases += [("290 MB grid", "grid", SCENARIOS[0][0], small, "cold extraction")]
+    print("\nthe zone map (medians of %d interleaved runs after a warm-up; whole runs, or from the zone's answers "
+          "to the end for the cold extraction)\n" % args.runs)
+    print("| file | zone | run | %s | RSS MiB |" % " | ".join("%s s" % label for label, _ in tools)
+          + (" after/before speed-up |" if len(tools) == 2 else ""))
+    print("|---|---|---|%s---|%s" % ("---|" * len(tools), "---|" if len(tools) == 2 else ""))
+    identical = True
+    for file_label, name, zone_label, zone, run in cases:
+        times = {label: [] for label, _ in tools}
+        rss = 0
+        for i in range(args.runs + 1):
+            for label, program in tools:
+                out = "map_%s" % label
+                if run == "warm":
+                    t, m = timed([program], answers(name, out, zone), cwd=work)
+                    if label == "after":
+                        rss = max(rss, m)
+                else:
+                    t = cold_extraction(program, work, grid, name, out, zone)
+                if i > 0:
+                    times[label].append(t)
+        if len(tools) == 2:
+            identical &= filecmp(os.path.join(grid, "map_before.xyz"), os.path.join(grid, "map_after.xyz"))
+        med = [statistics.median(times[label]) for label, _ in tools]
+        print("| %s | %s | %s | %s | %s |%s" % (
+            file_label, zone_label, run, " | ".join("%.3f" % m for m in med), "%.1f" % (rss / 1024) if rss else "",
+            " %.2fx |" % (med[0] / med[1]) if len(tools) == 2 else ""))
+    if len(tools) == 2:
+        print("\noutputs of the two builds byte-identical: %s" % ("yes" if identical else "NO"))
+    return 0 if identical else 1
 
 
 def forms_table(args, tool, work, grid, make_grid, answers):
