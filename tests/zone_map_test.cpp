@@ -4,10 +4,12 @@
 #include "points/extraction.h"
 #include "points/survey.h"
 #include "points/zone_map.h"
+#include "whole_pass.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,6 +200,36 @@ TEST(ZoneMap, ExtractionWithTheMapGivesWhatItGivesWithout) {
           EXPECT_EQ(with.e.ico, s.ico) << file.name << ", zone " << zz.name;
         }
       }
+    }
+    std::fclose(f);
+  }
+}
+
+// The survey widens its ranges by each stretch's: the same bits as value
+// by value, signed zeros and the start values included.
+TEST(ZoneMap, SurveyBoundsDoNotDependOnTheStretches) {
+  const std::string files[] = {
+      "-0 0 -0\n0 -0 0\n5 -0.0 1e8\n-3 2 0\n0 0 -0\n",
+      "0 -0 0\n-0 0 -0\n2e7 3e7 -1\n-0 -0 -0\n",
+      point_file(extra_columns, nan_lines | comments),
+  };
+  for (const std::string& bytes : files) {
+    FILE* f = file_of(bytes);
+    // Value by value, from the start values, both tests strict.
+    double want[6] = {10000000.0, 0.0, 10000000.0, 0.0, 10000000.0, 0.0};
+    const whole_pass plain = read_whole(f, 64);
+    for (const point_record& p : plain.records) {
+      const double v[3] = {p.X, p.Y, p.Z};
+      for (int i = 0; i < 3; ++i) {
+        if (v[i] < want[2 * i]) want[2 * i] = v[i];
+        if (v[i] > want[2 * i + 1]) want[2 * i + 1] = v[i];
+      }
+    }
+    for (int64_t records : {0, 1, 2, 3}) {
+      survey_values s = survey_of(f, 64, zone_map(records, 3));
+      const double got[6] = {s.X_min, s.X_max, s.Y_min, s.Y_max, s.Z_min, s.Z_max};
+      EXPECT_EQ(std::memcmp(got, want, sizeof want), 0) << bytes.substr(0, 20) << ", stretches of " << records;
+      EXPECT_EQ(size_t(s.ico), plain.records.size());
     }
     std::fclose(f);
   }

@@ -1,6 +1,5 @@
 #include "points/survey.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -12,40 +11,47 @@
 
 namespace {
 
-// Widens a running range to a value: both tests strict, each made on its
-// own, so a value can move the minimum, the maximum or (the first time
-// past the start values) both.
+// Widens a running range to a value, or to another range: both tests
+// strict, each made on its own, so a value can move the minimum, the
+// maximum or (the first time past the start values) both, and of equal
+// values the first one stays. Widening by the ranges of consecutive runs
+// of values, each found in the same way from no value, gives the same
+// bits as widening by every value in turn.
 inline void widen(double v, double& lo, double& hi) {
   if (v > hi) hi = v;
   if (v < lo) lo = v;
+}
+inline void widen(double v_lo, double v_hi, double& lo, double& hi) {
+  if (v_hi > hi) hi = v_hi;
+  if (v_lo < lo) lo = v_lo;
 }
 
 }  // namespace
 
 survey_values survey_records(record_reader& r, progress_fn progress, zone_map map) {
-  // The running values live in locals, so that they stay in registers for
-  // the whole pass.
   pass_count count{progress};
   double X_min = 10000000.0, Y_min = 10000000.0, Z_min = 10000000.0;
   double X_max = 0.0, Y_max = 0.0, Z_max = 0.0;
   read_status status = read_status::record;
   map.start(r);
   for (;;) {
-    // One stretch of the map: its own ranges of X and Y, from no value.
+    // The ranges of one stretch of the map, from no value, in locals that
+    // the loop keeps close; the survey's ranges are widened by them when
+    // the stretch ends, so the map costs the loop nothing more.
     const int64_t stretch_end = map.stretch_end();
-    double sX_min = HUGE_VAL, sX_max = -HUGE_VAL, sY_min = HUGE_VAL, sY_max = -HUGE_VAL;
+    double sX_min = HUGE_VAL, sY_min = HUGE_VAL, sZ_min = HUGE_VAL;
+    double sX_max = -HUGE_VAL, sY_max = -HUGE_VAL, sZ_max = -HUGE_VAL;
     while (count.ico < stretch_end && (status = r.next_record()) == read_status::record) {
       const record_view& v = r.record();
       count.add();
       double X = v.x(), Y = v.y(), Z = v.z();
-      widen(X, X_min, X_max);
-      widen(Y, Y_min, Y_max);
-      widen(Z, Z_min, Z_max);
-      sX_min = std::min(sX_min, X);
-      sX_max = std::max(sX_max, X);
-      sY_min = std::min(sY_min, Y);
-      sY_max = std::max(sY_max, Y);
+      widen(X, sX_min, sX_max);
+      widen(Y, sY_min, sY_max);
+      widen(Z, sZ_min, sZ_max);
     }
+    widen(sX_min, sX_max, X_min, X_max);
+    widen(sY_min, sY_max, Y_min, Y_max);
+    widen(sZ_min, sZ_max, Z_min, Z_max);
     if (status != read_status::record) break;
     map.close_stretch(r, sX_min, sX_max, sY_min, sY_max);
   }
