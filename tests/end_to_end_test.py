@@ -240,6 +240,20 @@ class ToolCase(unittest.TestCase):
 class EndToEnd(ToolCase):
     # --- whole runs --------------------------------------------------------
 
+    def test_zones_over_a_file_of_many_stretches(self):
+        # 200000 points in rows of 1000, as a grid is written: the
+        # extraction steps over the stretches of rows outside the zone, and
+        # the console (progress lines included), report and output are
+        # those of reading every record.
+        data = b"".join(b"%d.5 %d.25 %d\r\n" % (i % 1000, i // 1000, i % 7) for i in range(200000))
+        zones = [(2000.0, 3000.0, 0.0, 1e9),   # no stretch
+                 (10.5, 20.5, 100.25, 110.25),  # some rows, their edges on points
+                 (0.0, 1e9, 195.0, 1e9),        # the last rows, up to the end of the data
+                 (0.0, 1e9, 0.0, 1e9)]          # every stretch
+        for zone in zones:
+            with self.subTest(zone):
+                self.check_whole_run(data, zone, 1.0)
+
     def test_real_files_whole_and_partial_zones(self):
         cases = [
             ("simple.xyz", (636000.0, 637000.0, 849000.0, 850000.0), 0.5),
@@ -1063,6 +1077,42 @@ class EarlierFilesKept(ToolCase):
                 time.sleep(0.05)  # a modification time apart from the file's own
                 change(path)
                 rest, _ = p.communicate(b"0 1e9 0 1e9 1\n", timeout=60)
+                self.assertEqual(p.returncode, 5)
+                self.assertTrue(rest.decode().endswith(
+                    "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not match the first.\n"
+                    + unchanged()), rest[-300:])
+
+    def test_input_changed_where_the_extraction_steps_over(self):
+        # The extraction does not read the stretches outside the zone: the
+        # input's identity, size and times compared after it catch a change
+        # there, as they do anywhere.
+        data = b"".join(b"%d.5 %d.25 1\n" % (i % 1000, i // 1000) for i in range(200000))
+
+        def edit_in_place(path):
+            with open(path, "r+b") as f:
+                f.write(b"9")  # "0.5" becomes "9.5": same size, outside the zone either way
+
+        def edit_and_put_the_time_back(path):
+            before = os.stat(path)
+            edit_in_place(path)
+            os.utime(path, ns=(before.st_atime_ns, before.st_mtime_ns))
+
+        def cut(path):
+            with open(path, "r+b") as f:  # the places the extraction resumes at are gone
+                f.truncate(len(data) // 3)
+
+        changes = [edit_in_place, cut]
+        if not WINE_PREFIX:  # the change time of Wine's files is not the host's
+            changes.append(edit_and_put_the_time_back)
+        for change in changes:
+            with self.subTest(change.__name__):
+                self.earlier()
+                path = self.put("dem.xyz", data)
+                del self.sums[path]  # this test changes the input itself
+                p, _ = self.start()
+                time.sleep(0.05)  # a modification time apart from the file's own
+                change(path)
+                rest, _ = p.communicate(b"0 1e9 150 151 1\n", timeout=60)
                 self.assertEqual(p.returncode, 5)
                 self.assertTrue(rest.decode().endswith(
                     "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not match the first.\n"
