@@ -158,9 +158,13 @@ def shuffled_copy(grid):
     return path
 
 
-def cold_extraction(tool, work, grid, name, out, zone):
-    """Seconds from the zone's answers to the end of a run whose input was
-    dropped from the page cache while the tool waited at the zone prompt."""
+def prompted_run(tool, work, grid, name, out, zone, drop):
+    """One run driven prompt by prompt: the seconds to the zone prompt (the
+    survey) and from the zone's answers to the end (the extraction). With
+    `drop`, the input's pages are dropped from the page cache while the tool
+    waits at the zone prompt, as the system does when the user takes a while
+    to answer."""
+    start = time.perf_counter()
     p = subprocess.Popen([tool], stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd=work)
     p.stdin.write(b"grid\n%s\n%s\n" % (name.encode(), out.encode()))
     p.stdin.flush()
@@ -170,17 +174,19 @@ def cold_extraction(tool, work, grid, name, out, zone):
         if not chunk:
             raise RuntimeError("the tool ended before the zone prompt")
         seen = seen[-16:] + chunk
-    fd = os.open(os.path.join(grid, name + ".xyz"), os.O_RDONLY)
-    try:
-        os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
-    finally:
-        os.close(fd)
+    survey = time.perf_counter() - start
+    if drop:
+        fd = os.open(os.path.join(grid, name + ".xyz"), os.O_RDONLY)
+        try:
+            os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+        finally:
+            os.close(fd)
     start = time.perf_counter()
     p.communicate(("%r %r %r %r\n1\n" % tuple(float(z) for z in zone)).encode(), timeout=600)
-    seconds = time.perf_counter() - start
+    extraction = time.perf_counter() - start
     if p.returncode != 0:
         raise RuntimeError("the tool ended with status %d" % p.returncode)
-    return seconds
+    return survey, extraction
 
 
 def map_table(args, tool, work, grid, answers):
@@ -194,9 +200,11 @@ def map_table(args, tool, work, grid, answers):
     small = SCENARIOS[0][1]
     cases = [("290 MB grid", "grid", zone_label, zone, "warm") for zone_label, zone in SCENARIOS]
     cases += [("290 MB shuffled", "grid_shuffled", zone_label, zone, "warm") for zone_label, zone in SCENARIOS]
+    cases += [("290 MB grid", "grid", SCENARIOS[0][0], small, "survey alone")]
     cases += [("290 MB grid", "grid", SCENARIOS[0][0], small, "cold extraction")]
-    print("\nthe zone map (medians of %d interleaved runs after a warm-up; whole runs, or from the zone's answers "
-          "to the end for the cold extraction)\n" % args.runs)
+    print("\nthe zone map (medians of %d interleaved runs after a warm-up; whole runs, the survey alone (to the "
+          "zone prompt), or the extraction alone (from the zone's answers to the end) with the input dropped from "
+          "the page cache at the zone prompt)\n" % args.runs)
     print("| file | zone | run | %s | RSS MiB |" % " | ".join("%s s" % label for label, _ in tools)
           + (" after/before speed-up |" if len(tools) == 2 else ""))
     print("|---|---|---|%s---|%s" % ("---|" * len(tools), "---|" if len(tools) == 2 else ""))
@@ -211,8 +219,10 @@ def map_table(args, tool, work, grid, answers):
                     t, m = timed([program], answers(name, out, zone), cwd=work)
                     if label == "after":
                         rss = max(rss, m)
+                elif run == "survey alone":
+                    t = prompted_run(program, work, grid, name, out, zone, False)[0]
                 else:
-                    t = cold_extraction(program, work, grid, name, out, zone)
+                    t = prompted_run(program, work, grid, name, out, zone, True)[1]
                 if i > 0:
                     times[label].append(t)
         if len(tools) == 2:
