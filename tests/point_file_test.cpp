@@ -364,3 +364,25 @@ TEST(PointReader, FastPathsAgreeWithTheGeneralScannerOnEverySpelling) {
 }
 
 }  // namespace
+
+#include "plain_reader.h"
+
+namespace {
+
+// The tiered reader, and the general scanner alone, against the plain
+// line-by-line reader, on random files in every layout with the lines that
+// are not points, through blocks of many sizes.
+TEST(PointReader, LayoutsAgreeWithAPlainLineReader) {
+  std::mt19937_64 rng(15);
+  for (int file = 0; file < 2000; ++file) {
+    std::string bytes = random_layout_text(rng, 1 + int(rng() % 300));
+    whole_pass want = plain::read(bytes);
+    int block = file % 3 == 0 ? 0 : 1 + int(rng() % 200);
+    std::string what = "file " + std::to_string(file) + " block " + std::to_string(block);
+    EXPECT_EQ(plain::difference(read_all(bytes, block), want), "") << what << "\n" << bytes;
+    EXPECT_EQ(plain::difference(read_all(bytes, 1 + int(rng() % 200), true), want), "") << what << " general";
+    if (testing::Test::HasFailure()) return;
+  }
+}
+
+}  // namespace
