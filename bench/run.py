@@ -11,7 +11,7 @@ A second table times the tool alone on the tenth's points in three forms:
 three columns, six columns (X Y Z R G B, the colours written through) and
 comma-separated X,Y,Z, each against the three-column time.
 
-    python3 bench/run.py [--runs 3] [--work DIR]
+    python3 bench/run.py [--runs 3] [--work DIR] [--forms-only]
 """
 
 import argparse
@@ -58,6 +58,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--work", default=os.path.join(ROOT, "build-bench", "work"))
+    parser.add_argument("--forms-only", action="store_true", help="only the table of the three forms")
     args = parser.parse_args()
 
     build = os.path.join(ROOT, "build-bench")
@@ -88,7 +89,7 @@ def main():
     print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |")
     print("|---|---|---|---|---|---|---|---|---|---|")
     all_identical = True
-    for label, (name, _) in files.items():
+    for label, (name, _) in ({} if args.forms_only else files).items():
         path = os.path.join(grid, name + ".xyz")
         for zone_label, zone in SCENARIOS:
             times = {"tool": [], "classic": [], "mawk": []}
@@ -115,6 +116,8 @@ def main():
                 med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024,
                 "" if identical else "  OUTPUT DIFFERS"))
     forms_table(args, tool, work, grid, make_grid, answers)
+    if args.forms_only:
+        return 0
     # What the kernel alone takes to replace the full output (truncate the
     # previous one, write as many bytes), the floor under "every point".
     out = os.path.join(grid, "tool_out.xyz")
