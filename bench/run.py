@@ -41,17 +41,21 @@ def sh(cmd, **kw):
     subprocess.run(cmd, check=True, **kw)
 
 
-def timed(cmd, stdin_text=None, cwd=None, shell=False, check=True):
+def timed(cmd, stdin_text=None, cwd=None, shell=False, check=True, cpu=False):
     """Wall seconds (measured here, to the microsecond) and peak resident KiB
-    (from /usr/bin/time) of one command; with check, its status must be 0."""
+    (from /usr/bin/time) of one command, and with cpu its processor seconds
+    (user and system); with check, its status must be 0."""
     with tempfile.NamedTemporaryFile("r") as report:
-        full = ["/usr/bin/time", "-o", report.name, "-f", "%M"]
+        full = ["/usr/bin/time", "-o", report.name, "-f", "%U %S %M"]
         full += ["sh", "-c", cmd] if shell else cmd
         start = time.perf_counter()
         subprocess.run(full, input=stdin_text, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        cwd=cwd, check=check, text=True)
         seconds = time.perf_counter() - start
-        return seconds, int(report.read().split()[-1])
+        fields = report.read().split()
+        if cpu:
+            return seconds, int(fields[-1]), float(fields[-3]) + float(fields[-2])
+        return seconds, int(fields[-1])
 
 
 def main():
@@ -140,21 +144,27 @@ def forms_table(args, tool, work, grid, make_grid, answers):
         path = os.path.join(grid, name + ".xyz")
         if not os.path.exists(path):
             sh([make_grid, str(rows), "4000", path, "rgb" if "rgb" in name else "comma"])
-    print("\nthe same 1000000 points in other forms (the tool alone; medians of %d interleaved runs)\n" % args.runs)
-    print("| form | zone | tool s | against three columns |")
-    print("|---|---|---|---|")
+    print("\nthe same 1000000 points in other forms (the tool alone; medians of %d interleaved runs;"
+          " processor seconds are user and system time)\n" % args.runs)
+    print("| form | zone | tool s | against three columns | processor s | against three columns |")
+    print("|---|---|---|---|---|---|")
     for zone_label, zone in SCENARIOS:
         times = {name: [] for _, name in forms}
+        cpus = {name: [] for _, name in forms}
         for i in range(args.runs + 1):
             for _, name in forms:
                 # An older tool stops at the first comma (status 4): its time is shown all the same.
-                t, _ = timed([tool], answers(name, "form_out", zone), cwd=work, check=False)
+                t, _, c = timed([tool], answers(name, "form_out", zone), cwd=work, check=False, cpu=True)
                 if i > 0:
                     times[name].append(t)
+                    cpus[name].append(c)
         base = statistics.median(times["tenth"])
+        base_cpu = statistics.median(cpus["tenth"])
         for form, name in forms:
             med = statistics.median(times[name])
-            print("| %s | %s | %.3f | %.2fx |" % (form, zone_label, med, med / base))
+            cpu = statistics.median(cpus[name])
+            print("| %s | %s | %.3f | %.2fx | %.3f | %.2fx |" % (form, zone_label, med, med / base, cpu,
+                                                               cpu / max(base_cpu, 0.001)))
 
 
 def filecmp(a, b):
