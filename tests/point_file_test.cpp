@@ -421,6 +421,8 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
        p123 + "\r\n" + p456 + "\r\n", read_status::end_of_data, D, 1, 0, 0},
       {"a header repeated with more after it is text", "X Y Z\n1 2 3\nX Y Z W\n", p123 + "\r\n",
        read_status::not_a_number, L, 0, 0, 0},
+      {"a header beginning with one slash, repeated", "/x y z\n1 2 3\n/x y z\n4 5 6\n", p123 + "\r\n" + p456 + "\r\n",
+       read_status::end_of_data, L, 1, 0, 0},
       {"a lone slash is text", "1 2 3\n/ 4 5 6\n", p123 + "\r\n", read_status::not_a_number, L, 0, 0, 0},
       {"a count, then comments, then points", "2\n# c\n1 2 3\n4 5 6\n", p123 + "\r\n" + p456 + "\r\n",
        read_status::end_of_data, L, 1, 0, 1},

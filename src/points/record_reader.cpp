@@ -281,16 +281,18 @@ struct reader_tiers {
       skip_line(r);
       return true;
     }
+    const std::string& h = r.header_;
+    size_t k = 0;
     if (c == '/') {
       s.bump();
       taken += '/';
-      if (s.peek() != '/') return false;
-      skip_line(r);
-      return true;
+      if (s.peek() == '/') {
+        skip_line(r);
+        return true;
+      }
+      k = 1;  // a header may begin with one '/'
     }
-    const std::string& h = r.header_;
     if (h.empty() || c != static_cast<unsigned char>(h[0])) return false;
-    size_t k = 0;
     for (; k < h.size() && s.peek() == static_cast<unsigned char>(h[k]); ++k) {
       taken += h[k];
       s.bump();
