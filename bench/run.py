@@ -20,7 +20,7 @@ to answer) and the time from the zone's answers to the end is measured.
 With --before, an earlier build of the tool runs interleaved with this one
 in that table, for figures before and after.
 
-    python3 bench/run.py [--runs 3] [--work DIR] [--only map] [--before TOOL]
+    python3 bench/run.py [--runs 3] [--work DIR] [--forms-only] [--map-only] [--before TOOL]
 """
 
 import argparse
@@ -50,24 +50,29 @@ def sh(cmd, **kw):
     subprocess.run(cmd, check=True, **kw)
 
 
-def timed(cmd, stdin_text=None, cwd=None, shell=False):
+def timed(cmd, stdin_text=None, cwd=None, shell=False, check=True, cpu=False):
     """Wall seconds (measured here, to the microsecond) and peak resident KiB
-    (from /usr/bin/time) of one command."""
+    (from /usr/bin/time) of one command, and with cpu its processor seconds
+    (user and system); with check, its status must be 0."""
     with tempfile.NamedTemporaryFile("r") as report:
-        full = ["/usr/bin/time", "-o", report.name, "-f", "%M"]
+        full = ["/usr/bin/time", "-o", report.name, "-f", "%U %S %M"]
         full += ["sh", "-c", cmd] if shell else cmd
         start = time.perf_counter()
         subprocess.run(full, input=stdin_text, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       cwd=cwd, check=True, text=True)
+                       cwd=cwd, check=check, text=True)
         seconds = time.perf_counter() - start
-        return seconds, int(report.read().split()[-1])
+        fields = report.read().split()
+        if cpu:
+            return seconds, int(fields[-1]), float(fields[-3]) + float(fields[-2])
+        return seconds, int(fields[-1])
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--work", default=os.path.join(ROOT, "build-bench", "work"))
-    parser.add_argument("--only", choices=["map"], help="run only the zone map's table")
+    parser.add_argument("--forms-only", action="store_true", help="only the table of the three forms")
+    parser.add_argument("--map-only", action="store_true", help="only the table of the zone map")
     parser.add_argument("--before", help="an earlier build of the tool, timed against this one in the map's table")
     args = parser.parse_args()
 
@@ -95,13 +100,13 @@ def main():
     cpu = subprocess.run(["sh", "-c", "grep -m1 'model name' /proc/cpuinfo | cut -d: -f2"],
                          capture_output=True, text=True).stdout.strip()
     print("machine: %s, %d cores (runs use one), %s" % (cpu, os.cpu_count(), os.uname().release))
-    if args.only == "map":
+    if args.map_only:
         return map_table(args, tool, work, grid, answers)
     print("medians of %d interleaved runs after a warm-up; seconds of wall time; peak RSS in MiB\n" % args.runs)
     print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |")
     print("|---|---|---|---|---|---|---|---|---|---|")
     all_identical = True
-    for label, (name, _) in files.items():
+    for label, (name, _) in ({} if args.forms_only else files).items():
         path = os.path.join(grid, name + ".xyz")
         for zone_label, zone in SCENARIOS:
             times = {"tool": [], "classic": [], "mawk": []}
@@ -128,6 +133,8 @@ def main():
                 med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024,
                 "" if identical else "  OUTPUT DIFFERS"))
     forms_table(args, tool, work, grid, make_grid, answers)
+    if args.forms_only:
+        return 0
     # What the kernel alone takes to replace the full output (truncate the
     # previous one, write as many bytes), the floor under "every point".
     out = os.path.join(grid, "tool_out.xyz")
@@ -245,20 +252,27 @@ def forms_table(args, tool, work, grid, make_grid, answers):
         path = os.path.join(grid, name + ".xyz")
         if not os.path.exists(path):
             sh([make_grid, str(rows), "4000", path, "rgb" if "rgb" in name else "comma"])
-    print("\nthe same 1000000 points in other forms (the tool alone; medians of %d interleaved runs)\n" % args.runs)
-    print("| form | zone | tool s | against three columns |")
-    print("|---|---|---|---|")
+    print("\nthe same 1000000 points in other forms (the tool alone; medians of %d interleaved runs;"
+          " processor seconds are user and system time)\n" % args.runs)
+    print("| form | zone | tool s | against three columns | processor s | against three columns |")
+    print("|---|---|---|---|---|---|")
     for zone_label, zone in SCENARIOS:
         times = {name: [] for _, name in forms}
+        cpus = {name: [] for _, name in forms}
         for i in range(args.runs + 1):
             for _, name in forms:
-                t, _ = timed([tool], answers(name, "form_out", zone), cwd=work)
+                # An older tool stops at the first comma (status 4): its time is shown all the same.
+                t, _, c = timed([tool], answers(name, "form_out", zone), cwd=work, check=False, cpu=True)
                 if i > 0:
                     times[name].append(t)
+                    cpus[name].append(c)
         base = statistics.median(times["tenth"])
+        base_cpu = statistics.median(cpus["tenth"])
         for form, name in forms:
             med = statistics.median(times[name])
-            print("| %s | %s | %.3f | %.2fx |" % (form, zone_label, med, med / base))
+            cpu = statistics.median(cpus[name])
+            print("| %s | %s | %.3f | %.2fx | %.3f | %.2fx |" % (form, zone_label, med, med / base, cpu,
+                                                               cpu / max(base_cpu, 0.001)))
 
 
 def filecmp(a, b):

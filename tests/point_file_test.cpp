@@ -364,3 +364,93 @@ TEST(PointReader, FastPathsAgreeWithTheGeneralScannerOnEverySpelling) {
 }
 
 }  // namespace
+
+#include "plain_reader.h"
+
+namespace {
+
+// The tiered reader, and the general scanner alone, against the plain
+// line-by-line reader, on random files in every layout with the lines that
+// are not points, through blocks of many sizes.
+TEST(PointReader, LayoutsAgreeWithAPlainLineReader) {
+  std::mt19937_64 rng(15);
+  for (int file = 0; file < 2000; ++file) {
+    std::string bytes = random_layout_text(rng, 1 + int(rng() % 300));
+    whole_pass want = plain::read(bytes);
+    int block = file % 3 == 0 ? 0 : 1 + int(rng() % 200);
+    std::string what = "file " + std::to_string(file) + " block " + std::to_string(block);
+    EXPECT_EQ(plain::difference(read_all(bytes, block), want), "") << what << "\n" << bytes;
+    EXPECT_EQ(plain::difference(read_all(bytes, 1 + int(rng() % 200), true), want), "") << what << " general";
+    if (testing::Test::HasFailure()) return;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Small files in each form, read by every tier alike: what the output gets
+// (X Y Z and the extra columns), how the reading ends, the layout, and the
+// lines skipped.
+TEST(PointReader, EveryFormAsTheOutputGetsIt) {
+  struct row {
+    std::string name;
+    std::string bytes;
+    std::string written;
+    read_status end;
+    point_layout kind;
+    int64_t skipped, nodata, count_line;
+  };
+  const point_layout F = point_layout::free, L = point_layout::line, D = point_layout::delimited;
+  const std::string p123 = "1.000000 2.000000 3.000000", p456 = "4.000000 5.000000 6.000000";
+  const std::string long_word(5000, 'w');
+  const row rows[] = {
+      {"extra columns, blanks and tabs", "1 2 3  a\tb \n4 5 6\t7\n", p123 + " a b\r\n" + p456 + " 7\r\n",
+       read_status::end_of_data, L, 0, 0, 0},
+      {"a long extra column", "1 2 3 " + long_word + "\n", p123 + " " + long_word + "\r\n", read_status::end_of_data,
+       L, 0, 0, 0},
+      {"commas, quotes, empty and trailing fields", "4 , 5 ,6\n1,2,3,\"a\", ,b,\n",
+       p456 + "\r\n" + p123 + " \"a\" \"\" b\r\n", read_status::end_of_data, D, 0, 0, 0},
+      {"semicolons with decimal points", "1.5;2;3;4\n1;2;3;x\n", "1.500000 2.000000 3.000000 4\r\n" + p123 + " x\r\n",
+       read_status::end_of_data, D, 0, 0, 0},
+      {"a word in the first line's columns is no delimited layout", "1,2,3,x\n", "", read_status::not_a_number, F, 0, 0,
+       0},
+      {"a header beginning like nan, and nan lines", "nx ny nz\nnan 2 3\n1 2 3\nnx ny nz  \nNAN 1 1\n4 5 6\n",
+       p123 + "\r\n" + p456 + "\r\n", read_status::end_of_data, L, 1, 2, 0},
+      {"a quoted header, and quoted points", "\"X\";\"Y\";\"Z\"\n\"1\";\"2\";\"3\"\n\"X\";\"Y\";\"Z\"\n4;5;6\n",
+       p123 + "\r\n" + p456 + "\r\n", read_status::end_of_data, D, 1, 0, 0},
+      {"a header repeated with more after it is text", "X Y Z\n1 2 3\nX Y Z W\n", p123 + "\r\n",
+       read_status::not_a_number, L, 0, 0, 0},
+      {"a header beginning with one slash, repeated", "/x y z\n1 2 3\n/x y z\n4 5 6\n", p123 + "\r\n" + p456 + "\r\n",
+       read_status::end_of_data, L, 1, 0, 0},
+      {"a lone slash is text", "1 2 3\n/ 4 5 6\n", p123 + "\r\n", read_status::not_a_number, L, 0, 0, 0},
+      {"a count, then comments, then points", "2\n# c\n1 2 3\n4 5 6\n", p123 + "\r\n" + p456 + "\r\n",
+       read_status::end_of_data, L, 1, 0, 1},
+      {"a count before a free layout is a number", "1\n2 3\n4\n", p123 + "\r\n", read_status::cut_short, F, 0, 0, 0},
+      {"a count alone", "7\n", "", read_status::cut_short, F, 0, 0, 0},
+      {"only comments and a header", "# a\nX Y Z\n% b\n", "", read_status::end_of_data, F, 2, 0, 0},
+      {"a comment inside a free point", "1\n2\n# c\n3\n", p123 + "\r\n", read_status::end_of_data, F, 1, 0, 0},
+      {"a nan in the free layout is text", "1 2\nnan 3\n", "", read_status::not_a_number, F, 0, 0, 0},
+      {"a sign before a sign", "1 2 3\n+-4 5 6\n", p123 + "\r\n", read_status::not_a_number, L, 0, 0, 0},
+      {"an empty field among X Y Z", "1,2,3\n4,,6\n", p123 + "\r\n", read_status::not_a_number, D, 0, 0, 0},
+      {"a line of two fields", "1,2,3\n4,5\n", p123 + "\r\n", read_status::short_line, D, 0, 0, 0},
+      {"a decimal comma", "1,5 2,5 3,5\n", "", read_status::not_a_number, F, 0, 0, 0},
+  };
+  for (const row& r : rows) {
+    for (int block : {0, 1, 3, 16}) {
+      for (bool general : {false, true}) {
+        if (general && block == 0) continue;
+        std::string what = r.name + " block " + std::to_string(block) + (general ? " general" : "");
+        pass_result got = read_all(r.bytes, block, general);
+        EXPECT_EQ(got.written, r.written) << what;
+        EXPECT_EQ(got.end, r.end) << what;
+        EXPECT_EQ(got.layout.kind, r.kind) << what;
+        EXPECT_EQ(got.skipped.count, r.skipped) << what;
+        EXPECT_EQ(got.nodata.count, r.nodata) << what;
+        EXPECT_EQ(got.layout.count_line, r.count_line) << what;
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -72,3 +72,62 @@ inline std::string random_point_text(std::mt19937_64& rng, int numbers) {
   }
   return text;
 }
+
+// A point file as programs write them, in one of the layouts: a byte-order
+// mark, comment lines, a header, a point count or none; then lines of
+// points, now and then a blank line, a comment, the header again, a nan, a
+// short line, a word, a quoted field, a trailing separator, an odd spelling
+// or a decimal comma; line ends LF, CR LF or a lone CR.
+inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
+  auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+  const int form = pick(5);  // 0 free, 1 three columns, 2 more columns, 3 commas, 4 semicolons
+  const char sep = form == 3 ? ',' : form == 4 ? ';' : ' ';
+  const int columns = form == 0 ? 1 + pick(2) : form == 1 ? 3 : 3 + pick(7);
+  static const char* const ends[] = {"\n", "\r\n", "\r"};
+  const char* end = ends[pick(8) == 0 ? 1 + pick(2) : 0];
+  static const char* const headers[] = {"X Y Z", "x,y,z", "\"X\";\"Y\";\"Z\"", "//X Y Z R G B", "Easting Northing",
+                                        "nx ny nz", "\"x\" \"y\""};
+  std::string header = headers[pick(7)];
+  std::string text;
+  if (pick(10) == 0) text += "\xef\xbb\xbf";
+  if (pick(4) == 0) text += std::string("# made by a program") + end;
+  bool with_header = pick(2) == 0;
+  if (with_header) text += header + end;
+  if (pick(5) == 0) text += std::to_string(pick(3) == 0 ? lines : pick(100000)) + end;
+  auto number = [&]() -> std::string {
+    if (pick(400) == 0) return random_spelling(rng);
+    std::string t = pick(4) == 0 ? "-" : "";
+    t += std::to_string(pick(1000000)) + "." + std::to_string(pick(100));
+    if (sep != ' ' && pick(60) == 0) t = "\"" + t + "\"";
+    return t;
+  };
+  for (int i = 0; i < lines; ++i) {
+    std::string line;
+    if (pick(20) == 0) {  // lines that are skipped, or points with odd columns
+      static const char* const others[] = {"", "  ", "# comment", "  // note", "% x", "> segment"};
+      line = others[pick(6)];
+      if (pick(6) == 0) line = header;
+      std::string s1(1, sep);
+      if (form != 0 && pick(3) == 0) {
+        static const char* const nans[] = {"nan", "NaN", "-nan", "+NAN", "\"nan\""};
+        std::string n = nans[pick(sep == ' ' ? 4 : 5)];
+        int at = pick(3);
+        line = (at == 0 ? n : "1") + s1 + (at == 1 ? n : "2") + s1 + (at == 2 ? n : "3");
+      } else if (form >= 2 && pick(3) == 0) {
+        line = "\t1" + s1 + " 2 " + s1 + "3" + s1 + (sep == ' ' ? "x\ty  z " : " x ; ; y ,,");
+      }
+    } else if (pick(400) == 0) {    } else if (pick(400) == 0) {  // lines that stop the reading, in some layout
+      static const char* const others[] = {"word", "1 2", "1,2", "1,2,", "1 2 3abc", "12,5 3,4 5,6", "0x1A 1 2",
+                                           "1,,3,4", "\x01\x02", "1e999 2 3", "+-1 2 3", "/ 1 2"};
+      line = others[pick(12)];
+    } else {
+      for (int k = 0; k < columns; ++k) {
+        if (k != 0) line += sep == ' ' ? (pick(20) == 0 ? "\t" : " ") : (pick(10) == 0 ? std::string(1, sep) + " " : std::string(1, sep));
+        line += k >= 3 && pick(10) == 0 ? std::string(pick(4) == 0 ? "" : "red") : number();
+      }
+      if (sep != ' ' && pick(20) == 0) line += sep;
+    }
+    text += line + end;
+  }
+  return text;
+}

@@ -61,6 +61,11 @@ inline whole_pass read_whole(FILE* f, int block_size = 0, bool general_only = fa
   return result;
 }
 
+inline bool same_layout(const file_layout& a, const file_layout& b) {
+  return a.kind == b.kind && a.separator == b.separator && a.columns == b.columns && a.count_line == b.count_line &&
+         a.count_value == b.count_value;
+}
+
 // What differs between two passes, or "" if nothing does.
 inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   if (a.records.size() != b.records.size()) return "record counts";
@@ -71,11 +76,7 @@ inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   if (a.offset != b.offset) return "end offsets";
   if (a.header_line != b.header_line || a.header_text != b.header_text) return "headers";
   if (a.written != b.written) return "written texts";
-  if (a.layout.kind != b.layout.kind || a.layout.separator != b.layout.separator ||
-      a.layout.columns != b.layout.columns || a.layout.count_line != b.layout.count_line ||
-      a.layout.count_value != b.layout.count_value) {
-    return "layouts";
-  }
+  if (!same_layout(a.layout, b.layout)) return "layouts";
   if (a.skipped.count != b.skipped.count || a.skipped.first_line != b.skipped.first_line) return "skipped lines";
   if (a.nodata.count != b.nodata.count || a.nodata.first_line != b.nodata.first_line) return "nodata lines";
   if ((a.end == read_status::not_a_number || a.end == read_status::cut_short || a.end == read_status::short_line) &&

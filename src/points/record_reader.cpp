@@ -295,16 +295,18 @@ struct reader_tiers {
       skip_line(r);
       return true;
     }
+    const std::string& h = r.header_;
+    size_t k = 0;
     if (c == '/') {
       s.bump();
       taken += '/';
-      if (s.peek() != '/') return false;
-      skip_line(r);
-      return true;
+      if (s.peek() == '/') {
+        skip_line(r);
+        return true;
+      }
+      k = 1;  // a header may begin with one '/'
     }
-    const std::string& h = r.header_;
     if (h.empty() || c != static_cast<unsigned char>(h[0])) return false;
-    size_t k = 0;
     for (; k < h.size() && s.peek() == static_cast<unsigned char>(h[k]); ++k) {
       taken += h[k];
       s.bump();
@@ -496,13 +498,16 @@ struct reader_tiers {
       r.extras_.clear();
       for (; (c = f.peek()) >= 0 && c != '\n'; f.bump()) r.extras_ += char(c);
       if (c == '\n') f.bump();
+      const size_t extras_size = r.extras_.size();
+      // Readable bytes after the columns, as after any text in the block.
+      r.extras_.append(extras_readable, '\0');
       if (r.read_errno_ != 0) return read_status::read_error;
       if (nan) {
         tally(r.nodata_, r.nodata_at_, line_at);
         continue;
       }
       r.view_.extras_ = r.extras_.data();
-      r.view_.extras_size_ = r.extras_.size();
+      r.view_.extras_size_ = extras_size;
       return take(r, values);
     }
   }
@@ -935,7 +940,7 @@ void record_reader::resume(const reader_position& p) {
   line_start_ = p.line_start ? offset() : -1;
 }
 
-bool record_reader::take_line(const char* s) {
+bool record_reader::take_rest(const char* s) {
   const char* next;
   if (!reader_tiers::line_rest(*this, s + layout_.end, next)) return false;
   view_.text_ = s;
@@ -1003,9 +1008,30 @@ constexpr size_t extras_text_max(size_t size) { return 3 * size + 3; }
 
 }  // namespace
 
+// Whitespace-separated columns that are already as the output has them
+// (one blank before each, no other whitespace), when they are no longer
+// than extras_readable: copied at once.
+inline bool plain_columns(const char* text, size_t size) {
+#if defined(__SSE2__)
+  if (size > size_t(extras_readable) || text[0] != ' ' || text[size - 1] == ' ') return false;
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+  const __m128i from_tab = _mm_sub_epi8(v, _mm_set1_epi8('\t'));
+  const __m128i four = _mm_set1_epi8(4);
+  uint32_t other = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(from_tab, four), from_tab)));
+  uint32_t blank = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(' '))));
+  uint32_t within = (uint32_t(1) << size) - 1;
+  return ((other | (blank & (blank >> 1))) & within) == 0;
+#else
+  (void)text;
+  (void)size;
+  return false;
+#endif
+}
+
 bool record_view::write_to(point_writer& w) const {
   char* out = record_space(w);
   if (out == nullptr) return false;
+  char* const room_end = out + record_text_max;
   if (text_ != nullptr && copyable_) {
     out = reader_tiers::copy_number(out, text_, shapes_[0]);
     *out++ = ' ';
@@ -1019,7 +1045,12 @@ bool record_view::write_to(point_writer& w) const {
     *out++ = ' ';
     out = format_lf(out, z());
   }
-  if (extras_size_ != 0) {
+  if (extras_size_ != 0 && separator_ == 0 && room_end - out >= extras_readable + 2 &&
+      plain_columns(extras_, extras_size_)) {
+    // The record's room holds these few bytes more.
+    std::memcpy(out, extras_, size_t(extras_readable));
+    out += extras_size_;
+  } else if (extras_size_ != 0) {
     record_done(w, out);
     if (extras_text_max(extras_size_) + 2 <= size_t(record_text_max)) {
       if ((out = record_space(w)) == nullptr) return false;

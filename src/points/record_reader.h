@@ -109,6 +109,11 @@ constexpr int input_block_size = 1 << 20;
 // a 0 byte always stands), so a block buffer needs this many bytes after its
 // data. record_reader.cpp checks it against the furthest read of each path.
 constexpr int reader_look_ahead = 78;
+// Extra columns no longer than this are checked and copied by one 16-byte
+// load: any text in the block, and the general path's copy of the columns,
+// has this many readable bytes from its start.
+constexpr int extras_readable = 16;
+static_assert(extras_readable <= reader_look_ahead, "the block holds the columns' load");
 // The padding of the reader's own block: the look-ahead, rounded up.
 constexpr int input_block_padding = 128;
 static_assert(input_block_padding >= reader_look_ahead, "the block must hold the reader's look-ahead");
@@ -284,8 +289,26 @@ class record_reader {
     return read_status::record;
   }
   // The same for a line that goes on after its third number; false (with
-  // nothing taken) if its end lies beyond the block.
-  bool take_line(const char* s);
+  // nothing taken) if its end lies beyond the block. A whitespace line's
+  // end is looked for first among the 32 bytes after the third number's
+  // delimiter (within the look-ahead of any position in the data).
+  bool take_line(const char* s) {
+    const char* p = s + layout_.end;
+    if (file_layout_.separator == 0) {
+      uint64_t nl = byte_mask<2>(p, '\n');
+      const char* e = p + (nl != 0 ? __builtin_ctzll(nl) : 32);
+      if (nl != 0 && e < end_) {
+        view_.text_ = s;
+        view_.extras_ = p;
+        view_.extras_size_ = size_t(e - p);
+        pos_ = const_cast<char*>(e + 1);
+        ++records_;
+        return true;
+      }
+    }
+    return take_rest(s);
+  }
+  bool take_rest(const char* s);
   // Tiers 2 to 4.
   read_status next_other();
 };

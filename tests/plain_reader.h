@@ -1,0 +1,284 @@
+// A plain, slow reader of point files, written line by line from the rules
+// of the layouts, for checking record_reader against: it cleans the whole
+// text first, cuts it into lines, decides the layout from the first data
+// line, and reads each line on its own. Numbers are read with the one
+// number grammar (scan_decimal); everything about lines, fields, comments,
+// headers, nan and counts is its own.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "whole_pass.h"
+
+namespace plain {
+
+inline bool space(char c) { return is_space(static_cast<unsigned char>(c)); }
+
+inline std::string_view trim(std::string_view t) {
+  while (!t.empty() && space(t.front())) t.remove_prefix(1);
+  while (!t.empty() && space(t.back())) t.remove_suffix(1);
+  return t;
+}
+
+// A whole number token: sign and digits as the grammar reads them, all of it.
+inline bool number(std::string_view t, double& v) {
+  std::string z(t);
+  text_source s{z.c_str()};
+  decimal_number d;
+  return !z.empty() && scan_decimal(s, d) && s.p == z.c_str() + z.size() && decimal_to_double(d, v);
+}
+
+inline bool nan_text(std::string_view t) {
+  if (!t.empty() && (t[0] == '+' || t[0] == '-')) t.remove_prefix(1);
+  if (t.size() != 3) return false;
+  return (t[0] == 'n' || t[0] == 'N') && (t[1] == 'a' || t[1] == 'A') && (t[2] == 'n' || t[2] == 'N');
+}
+
+// A field's value: 1 a number, 2 nan, 0 neither.
+inline int field_value(std::string_view t, double& v) {
+  if (nan_text(t)) return 2;
+  if (!t.empty() && (t[0] == '+' || t[0] == '-') && t.size() > 1 && (t[1] == '+' || t[1] == '-')) return 0;
+  return number(t, v) ? 1 : 0;
+}
+
+inline std::vector<std::string_view> words(std::string_view t) {
+  std::vector<std::string_view> out;
+  size_t i = 0;
+  while (i < t.size()) {
+    while (i < t.size() && space(t[i])) ++i;
+    size_t b = i;
+    while (i < t.size() && !space(t[i])) ++i;
+    if (i > b) out.push_back(t.substr(b, i - b));
+  }
+  return out;
+}
+
+inline std::vector<std::string_view> cut(std::string_view t, char sep) {
+  std::vector<std::string_view> out;
+  for (size_t b = 0;;) {
+    size_t e = t.find(sep, b);
+    out.push_back(t.substr(b, e == std::string_view::npos ? std::string_view::npos : e - b));
+    if (e == std::string_view::npos) return out;
+    b = e + 1;
+  }
+}
+
+// A delimited field without the blanks around it and one pair of quotes.
+inline std::string_view unquote(std::string_view f) {
+  f = trim(f);
+  if (f.size() >= 2 && f.front() == '"' && f.back() == '"') f = f.substr(1, f.size() - 2);
+  return f;
+}
+
+inline bool is_comment(std::string_view t) {
+  return !t.empty() && (t[0] == '#' || t[0] == '%' || t[0] == '>' || t.substr(0, 2) == "//");
+}
+
+inline bool begins_number(char c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
+
+// The layout a data line shows.
+inline file_layout layout_of(std::string_view t) {
+  for (char sep : {',', ';'}) {
+    if (t.find(sep) == std::string_view::npos) continue;
+    std::vector<std::string_view> f = cut(t, sep);
+    if (trim(f.back()).empty()) f.pop_back();
+    bool all = f.size() >= 3;
+    double v;
+    for (std::string_view x : f) all = all && field_value(unquote(x), v) != 0;
+    if (all) return {point_layout::delimited, sep, int(f.size()), 0, 0};
+  }
+  std::vector<std::string_view> w = words(t);
+  size_t n = 0;
+  double v;
+  while (n < w.size() && field_value(w[n], v) != 0) ++n;
+  if (n >= 3) return {point_layout::line, 0, int(w.size()), 0, 0};
+  return {point_layout::free, 0, 0, 0, 0};
+}
+
+inline std::string written(const double (&p)[3], const std::string& extras) {
+  char text[1100];
+  std::snprintf(text, sizeof text, "%f %f %f", p[0], p[1], p[2]);
+  return text + extras + "\r\n";
+}
+
+// Reads `bytes` as a point file: records, written text, end, stop (line,
+// record and the count of a short line), layout, header line, skipped
+// lines. Stop texts and offsets are not compared.
+inline whole_pass read(const std::string& bytes) {
+  whole_pass out{};
+  out.layout = {point_layout::free, 0, 0, 0, 0};
+  std::string text = bytes.substr(0, 3) == "\xef\xbb\xbf" ? bytes.substr(3) : bytes;
+  text = text.substr(0, text.find('\x1a'));
+  std::string clean;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      clean += text[i];
+    } else if (i + 1 == text.size() || text[i + 1] != '\n') {
+      clean += '\n';
+    }
+  }
+  std::vector<std::string_view> lines = cut(clean, '\n');
+  if (!clean.empty() && clean.back() == '\n') lines.pop_back();
+  if (clean.empty()) lines.clear();
+  std::string header;
+  auto skip = [&](line_tally& t, size_t i) {
+    if (t.count++ == 0) t.first_line = int64_t(i + 1);
+  };
+  auto not_data = [&](std::string_view t) { return is_comment(t) || (!header.empty() && t == header); };
+
+  // The lines before the points.
+  size_t start = lines.size();
+  bool seen = false;
+  size_t count_at = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string_view t = trim(lines[i]);
+    if (t.empty()) continue;
+    if (not_data(t)) {
+      if (count_at == lines.size()) skip(out.skipped, i);
+      continue;
+    }
+    if (!seen) {
+      seen = true;
+      if (!begins_number(t[0])) {
+        header = t;
+        out.header_line = int64_t(i + 1);
+        continue;
+      }
+    }
+    bool digits = !t.empty() && t.size() <= 18 && t.find_first_not_of("0123456789") == std::string_view::npos;
+    if (count_at == lines.size() && digits) {
+      count_at = i;
+      continue;
+    }
+    out.layout = layout_of(t);
+    start = i;
+    if (count_at != lines.size()) {
+      if (out.layout.kind == point_layout::free) {
+        start = count_at;
+      } else {
+        start = count_at + 1;
+        out.layout.count_line = int64_t(count_at + 1);
+        out.layout.count_value = std::stoll(std::string(trim(lines[count_at])));
+      }
+    }
+    break;
+  }
+  if (start == lines.size() && count_at != lines.size()) start = count_at;
+
+  auto stop = [&](read_status s, size_t line, int numbers) {
+    out.end = s;
+    out.stop.line = int64_t(line + 1);
+    out.stop.record = int64_t(out.records.size() + 1);
+    out.stop.numbers = numbers;
+    return out;
+  };
+  auto take = [&](const double (&p)[3], const std::string& extras) {
+    out.records.push_back({p[0], p[1], p[2]});
+    out.written += written(p, extras);
+  };
+
+  if (out.layout.kind == point_layout::free) {
+    double p[3];
+    int n = 0;
+    size_t last_line = 0;
+    for (size_t i = start; i < lines.size(); ++i) {
+      std::string_view line = lines[i];
+      std::string_view t = trim(line);
+      if (t.empty()) continue;
+      if (!begins_number(t[0])) {
+        if (not_data(t)) {
+          skip(out.skipped, i);
+          continue;
+        }
+        return stop(read_status::not_a_number, i, 0);
+      }
+      // Numbers read greedily, as many as the line holds.
+      std::string z(line);
+      text_source s{z.c_str()};
+      for (;;) {
+        while (space(char(s.peek()))) s.bump();
+        if (s.peek() == 0 && s.p == z.c_str() + z.size()) break;
+        decimal_number d;
+        if (!scan_decimal(s, d) || !decimal_to_double(d, p[n])) return stop(read_status::not_a_number, i, 0);
+        last_line = i;
+        if (++n == 3) {
+          take(p, "");
+          n = 0;
+        }
+      }
+    }
+    if (n != 0) return stop(read_status::cut_short, last_line, 0);
+    out.end = read_status::end_of_data;
+    return out;
+  }
+
+  const char sep = out.layout.separator;
+  for (size_t i = start; i < lines.size(); ++i) {
+    std::string_view t = trim(lines[i]);
+    if (t.empty()) continue;
+    if (not_data(t)) {
+      skip(out.skipped, i);
+      continue;
+    }
+    double p[3];
+    bool nan = false;
+    std::string extras;
+    if (sep == 0) {
+      std::vector<std::string_view> w = words(t);
+      for (int k = 0; k < 3; ++k) {
+        if (size_t(k) >= w.size()) return stop(read_status::short_line, i, k);
+        int v = field_value(w[size_t(k)], p[k]);
+        if (v == 0) return stop(read_status::not_a_number, i, 0);
+        nan |= v == 2;
+      }
+      for (size_t k = 3; k < w.size(); ++k) extras += " " + std::string(w[k]);
+    } else {
+      std::vector<std::string_view> f = cut(lines[i], sep);
+      for (size_t k = 0; k < 3; ++k) {
+        bool last = k + 1 == f.size();
+        if (k >= f.size() || (last && trim(f[k]).empty())) return stop(read_status::short_line, i, int(k));
+        std::string_view x = trim(f[k]);
+        int v = x.size() >= 2 && x.front() == '"' && x.back() == '"' ? field_value(x.substr(1, x.size() - 2), p[k])
+                                                                     : field_value(x, p[k]);
+        if (v == 0) return stop(read_status::not_a_number, i, 0);
+        nan |= v == 2;
+      }
+      if (f.size() > 3 && trim(f.back()).empty()) f.pop_back();
+      for (size_t k = 3; k < f.size(); ++k) extras += " " + (trim(f[k]).empty() ? std::string("\"\"") : std::string(trim(f[k])));
+    }
+    if (nan) {
+      skip(out.nodata, i);
+      continue;
+    }
+    take(p, extras);
+  }
+  out.end = read_status::end_of_data;
+  return out;
+}
+
+// What differs between the reader's pass and the plain one, or "".
+inline std::string difference(const whole_pass& a, const whole_pass& b) {
+  if (a.records.size() != b.records.size()) {
+    return "record counts " + std::to_string(a.records.size()) + " / " + std::to_string(b.records.size());
+  }
+  for (size_t i = 0; i < a.records.size(); ++i) {
+    if (std::memcmp(&a.records[i], &b.records[i], sizeof(point_record)) != 0) return "record " + std::to_string(i);
+  }
+  if (a.end != b.end) return "ends " + std::to_string(int(a.end)) + " / " + std::to_string(int(b.end));
+  if (a.written != b.written) return "written texts";
+  if (a.header_line != b.header_line) return "header lines";
+  if (!same_layout(a.layout, b.layout)) return "layouts";
+  if (a.skipped.count != b.skipped.count || a.skipped.first_line != b.skipped.first_line) return "skipped lines";
+  if (a.nodata.count != b.nodata.count || a.nodata.first_line != b.nodata.first_line) return "nodata lines";
+  if (a.end != read_status::end_of_data &&
+      (a.stop.line != b.stop.line || a.stop.record != b.stop.record ||
+       (a.end == read_status::short_line && a.stop.numbers != b.stop.numbers))) {
+    return "stops at line " + std::to_string(a.stop.line) + " / " + std::to_string(b.stop.line);
+  }
+  return "";
+}
+
+}  // namespace plain
