@@ -4,6 +4,7 @@
 #include "points/extraction.h"
 #include "points/survey.h"
 #include "points/zone_map.h"
+#include "spellings.h"
 #include "whole_pass.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -202,6 +204,37 @@ TEST(ZoneMap, ExtractionWithTheMapGivesWhatItGivesWithout) {
       }
     }
     std::fclose(f);
+  }
+}
+
+// The same on random files in every layout, with the lines that are not
+// points, odd spellings and stops, through blocks of many sizes, with short
+// stretches and low ceilings, for zones drawn inside the bounds and zones
+// whose edge is a stretch's least or greatest value.
+TEST(ZoneMap, RandomFilesGiveTheSameWithAndWithoutTheMap) {
+  std::mt19937_64 rng(19);
+  auto unit = [&] { return double(rng() % 1001) / 1000; };
+  for (int file = 0; file < 600; ++file) {
+    const std::string bytes = file % 4 == 0 ? random_point_text(rng, 1 + int(rng() % 900))
+                                            : random_layout_text(rng, 1 + int(rng() % 300));
+    const int block_size = 1 + int(rng() % 200);
+    FILE* f = file_of(bytes);
+    survey_values s = survey_of(f, block_size, zone_map(1 + int64_t(rng() % 4), 2 + rng() % 5));
+    const std::vector<stretch>& st = s.map.stretches();
+    for (int k = 0; k < 4; ++k) {
+      zone z;
+      if (k < 2 || st.empty()) {
+        const double x = s.X_min + unit() * (s.X_max - s.X_min), y = s.Y_min + unit() * (s.Y_max - s.Y_min);
+        z = {x, x + unit() * (s.X_max - x), y, y + unit() * (s.Y_max - y)};
+      } else {
+        const stretch& t = st[rng() % st.size()];
+        z = k == 2 ? zone{t.X_max, 1e300, -1e300, 1e300} : zone{-1e300, 1e300, -1e300, t.Y_min};
+      }
+      EXPECT_EQ(difference(extract(f, block_size, z, &s.map), extract(f, block_size, z, nullptr)), "")
+          << "file " << file << " block " << block_size << "\n" << bytes;
+    }
+    std::fclose(f);
+    if (testing::Test::HasFailure()) return;
   }
 }
 
