@@ -2,7 +2,8 @@
 // from, and where shown text goes.
 //
 // On POSIX hosts that is standard input and standard output as they stand:
-// names are the bytes typed. The Windows build (console_windows.cpp) reads a
+// names are the bytes typed (answers in UTF-16 with a byte-order mark are
+// read as the text they hold, on every host: see piped_answers.h). The Windows build (console_windows.cpp) reads a
 // console with the wide-character calls and hands every answer over as
 // UTF-8, and shows texts holding other than ASCII with the wide-character
 // calls, so that a name typed with accents reaches the file system and the
@@ -38,8 +39,14 @@ size_t piped_text_to_utf8(const char* bytes, size_t length, char* out);
 
 #else
 
-inline int answer_getc(FILE* in) { return std::getc(in); }
-inline void answer_ungetc(int c, FILE* in) { std::ungetc(c, in); }
+// The next byte of an answer read from `in`, or EOF. Standard input is read
+// through piped_answers.h (UTF-16 with its mark is read as text); any other
+// stream as it stands.
+int answer_getc(FILE* in);
+
+// Puts back the byte that answer_getc just gave.
+void answer_ungetc(int c, FILE* in);
+
 inline void show_text(const char* format, va_list args) { std::vprintf(format, args); }
 
 #endif
