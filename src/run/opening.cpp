@@ -30,6 +30,24 @@ void show_banner() {
   show("\n\n\tThe resulting file has xyz format");
 }
 
+// Refuses a folder answer that holds a character names cannot hold; a full
+// path pasted in gets a refusal of its own, which names the folder to type.
+void refuse_folder(const char* answer) {
+  char name[name_size];
+  if (!is_pasted_path(answer, name, sizeof name)) {
+    refuse_answer(forbidden_character_refusal);
+    return;
+  }
+  constexpr const char* pasted = "That is a full path: folders are named under C:\\images, and only the folder's name is typed";
+  char why[256];
+  if (name[0] != 0) {
+    std::snprintf(why, sizeof why, "%s (here %s).", pasted, name);
+  } else {
+    std::snprintf(why, sizeof why, "%s.", pasted);
+  }
+  refuse_answer(why);
+}
+
 // Asks for a name until the path it completes, with `room` more characters
 // after it, fits a path buffer.
 void ask_name(const char* prompt, const char* path_so_far, size_t room) {
@@ -74,7 +92,7 @@ void opening() {
   for (;;) {
     ask_token("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir);
     if (has_forbidden_character(nomdir)) {
-      refuse_answer(forbidden_character_refusal);
+      refuse_folder(nomdir);
       continue;
     }
     // Room for the separator, a one-letter name and the report suffix.
