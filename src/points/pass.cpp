@@ -1,10 +1,8 @@
 #include "points/pass.h"
 
-#include <cstring>
-
 #include "run/dialogue.h"
 
 void input_read_failed(int err) {
-  show("\n\tCould not read %s : %s\n", nom_in, std::strerror(err));
+  show("\n\tCould not read %s : %s\n", nom_in, reason_text(err));
   end_run(status_read_failed);
 }

@@ -76,11 +76,26 @@ unsigned long process_id();
 constexpr int not_a_regular_file = -1;
 // What lock_output returns when another run holds the lock.
 constexpr int held_by_another_run = -2;
+// A reason that is not an errno value: another program holds the file open
+// and does not let it be replaced (Windows; never on POSIX hosts, where a
+// file open elsewhere can always be replaced).
+constexpr int in_use_by_another_program = -3;
+
+// The text of an errno value, the same on every host: the POSIX host's own
+// (strerror), and on Windows the same words, whatever its C runtime says.
+const char* error_text(int err);
+
+// Why a write to the file at `host` failed, given the C runtime's errno. On
+// Windows, whose C runtime can report a full volume as EINVAL, ENOSPC when
+// the volume has less room left than the largest write a run makes;
+// elsewhere `err` as it stands.
+int write_failure(const char* host, int err);
 
 // Zero if a run may publish a file at `host` by replacing what is there:
 // nothing, a regular file it may write, or a symbolic link (the link itself
-// is replaced, never written through). Otherwise why not: a folder, a file
-// it may not write, or not_a_regular_file (a FIFO, a device, a socket).
+// is replaced, never written through). Otherwise why not: a folder (EISDIR),
+// a file it may not write, not_a_regular_file (a FIFO, a device, a socket),
+// or in_use_by_another_program.
 int final_path_refused(const char* host);
 
 // From here on, a signal or console event that ends the program first
@@ -109,7 +124,8 @@ int create_temporary(const char* host, const char* like, FILE*& f);
 void forget_cached(const char* host);
 
 // Renames `from` over `to`, replacing what is there (a symbolic link at
-// `to` is replaced, never followed). Zero or the errno.
+// `to` is replaced, never followed). Zero, in_use_by_another_program or the
+// errno.
 int replace_file(const char* from, const char* to);
 
 // Removes a file this run created.

@@ -377,6 +377,10 @@ int replace_file(const char* from, const char* to) {
 
 void remove_file(const char* host) { unlink(host); }
 
+const char* error_text(int err) { return std::strerror(err); }
+
+int write_failure(const char*, int err) { return err; }
+
 void settle_files() {
   sigset_t set = end_signal_set();
   sigprocmask(SIG_BLOCK, &set, nullptr);

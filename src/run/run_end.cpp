@@ -13,6 +13,11 @@ int run_status = status_ok;
 
 namespace {
 
+// The temporary file that the stream of the built path `name` writes.
+const char* temporary_of(const char* name) {
+  return std::strcmp(name, nom_out) == 0 ? written.temp_out : written.temp_info;
+}
+
 // Closes one written stream. A stream to be published is first flushed,
 // and a failure says which file and why; the temporary file of a run that
 // publishes nothing is removed, whatever its last bytes became.
@@ -40,7 +45,7 @@ bool close_written(FILE*& f, const char* name, bool publishing) {
     err = errno;
   }
   f = nullptr;
-  if (!ok) show("\n\tCould not write %s : %s\n", name, reason_text(err));
+  if (!ok) show("\n\tCould not write %s : %s\n", name, reason_text(write_failure(temporary_of(name), err)));
   return ok;
 }
 
@@ -92,11 +97,12 @@ bool points_were_used(int status) {
 
 const char* reason_text(int err) {
   if (err == not_a_regular_file) return "not a regular file";
-  return std::strerror(err);
+  if (err == in_use_by_another_program) return "in use by another program";
+  return error_text(err);
 }
 
 void write_failed(FILE*& f, const char* name, int err) {
-  show("\n\tCould not write %s : %s\n", name, std::strerror(err));
+  show("\n\tCould not write %s : %s\n", name, reason_text(write_failure(temporary_of(name), err)));
   std::fclose(f);
   f = nullptr;
   end_run(status_write_failed);
