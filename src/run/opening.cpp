@@ -62,6 +62,47 @@ void ask_name(const char* prompt, const char* path_so_far, size_t room) {
   }
 }
 
+// True if `name` ends in the point-file extension, in any case.
+bool has_extension(const char* name, size_t n) {
+  size_t e = std::strlen(extension);
+  if (n <= e) return false;
+  for (size_t i = 0; i < e; ++i) {
+    char c = name[n - e + i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != extension[i]) return false;
+  }
+  return true;
+}
+
+// An output answer that names an existing output by another spelling (a
+// short name, NORT~V2O for northern_area.xyz) is taken as the file's own
+// name, so that the report and the lock follow the file, not the spelling.
+// False, with the answer refused, when the file's own name cannot be an
+// output answer (not a .xyz file, or too long).
+bool take_own_output_name(const char* folder, const char* host_out) {
+  char own[file_name_size];
+  if (!full_name_of(host_out, own)) return true;
+  size_t n = std::strlen(own);
+  size_t stem = n - std::strlen(extension);
+  // The answer may name a file in a subfolder (sub\NORT~V2O): only its last
+  // part is replaced.
+  size_t kept = 0;
+  for (size_t i = 0; nomfic[i] != 0; ++i) {
+    if (nomfic[i] == '\\' || nomfic[i] == '/') kept = i + 1;
+  }
+  if (has_extension(own, n) && kept + stem < size_t(name_size) &&
+      std::strlen(folder) + kept + stem + std::strlen(report_suffix) < size_t(path_size)) {
+    std::memcpy(nomfic + kept, own, stem);
+    nomfic[kept + stem] = 0;
+    return true;
+  }
+  char why[file_name_size + 128];
+  std::snprintf(why, sizeof why, "That name is another name of %s, which this tool cannot write: please type another one.",
+                own);
+  refuse_answer(why);
+  return false;
+}
+
 // Asks for the output name until it names neither a device nor the input
 // file nor a file that is the input under another name.
 void ask_output_name(const char* folder) {
@@ -80,6 +121,10 @@ void ask_output_name(const char* folder) {
       refuse_answer("That name is the name of a device, not of a file: please type another one.");
       continue;
     }
+    if (!take_own_output_name(folder, host_out)) continue;
+    build_output_paths(folder, nomfic, out, info);
+    host_name(out, host_out);
+    host_name(info, host_info);
     if (std::strcmp(out, nom_in) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
     refuse_answer("That name would overwrite the input file: please type another one.");
   }

@@ -136,6 +136,17 @@ void remove_file(const char* host);
 // removal of the temporary files.
 void settle_files();
 
+// Room for one file name as UTF-8: Windows allows 255 UTF-16 units, at most
+// 3 bytes each.
+constexpr int file_name_size = 768;
+
+// The file's own name when the last part of `host` names an existing file by
+// another spelling than its own, other than by case: on Windows, a short
+// (8.3) name such as NORT~V2O.XYZ for northern_area.xyz. False when there
+// is no such file or the name typed is its own (always on POSIX hosts).
+// `name` has room for file_name_size bytes.
+bool full_name_of(const char* host, char (&name)[file_name_size]);
+
 // True if the path names a device of the host rather than a file (NUL,
 // CON, COM1 and the like on Windows); never on POSIX hosts.
 bool names_a_device(const char* host);

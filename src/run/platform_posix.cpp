@@ -423,3 +423,8 @@ bool names_a_device(const char*) {
   // A POSIX file system has no names reserved for devices outside /dev.
   return false;
 }
+
+bool full_name_of(const char*, char (&)[file_name_size]) {
+  // A POSIX file system has one name for a file in a folder.
+  return false;
+}

@@ -334,3 +334,25 @@ bool names_a_device(const char* host) {
   DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
   return n > 0 && n < MAX_PATH && std::wcsncmp(full, L"\\\\.\\", 4) == 0;
 }
+
+bool full_name_of(const char* host, char (&name)[file_name_size]) {
+  std::wstring typed = to_wide(host);
+  // A path of up to 127 UTF-8 bytes has a long form of at most 255 units
+  // per part; MAX_PATH units hold it unless the folder's own parts are long.
+  wchar_t full[4 * MAX_PATH];
+  DWORD n = GetLongPathNameW(typed.c_str(), full, DWORD(sizeof full / sizeof full[0]));
+  if (n == 0 || n >= sizeof full / sizeof full[0]) return false;
+  auto last_part = [](const wchar_t* path) {
+    const wchar_t* last = path;
+    for (const wchar_t* c = path; *c != 0; ++c) {
+      if (*c == L'\\' || *c == L'/') last = c + 1;
+    }
+    return last;
+  };
+  const wchar_t* own = last_part(full);
+  if (CompareStringOrdinal(own, -1, last_part(typed.c_str()), -1, TRUE) == CSTR_EQUAL) return false;
+  std::string utf8 = to_utf8(own, int(std::wcslen(own)));
+  if (utf8.size() >= sizeof name) return false;
+  std::memcpy(name, utf8.c_str(), utf8.size() + 1);
+  return true;
+}
