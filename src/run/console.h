@@ -2,12 +2,12 @@
 // from, and where shown text goes.
 //
 // On POSIX hosts that is standard input and standard output as they stand:
-// names are the bytes typed (answers in UTF-16 with a byte-order mark are
-// read as the text they hold, on every host: see piped_answers.h). The Windows build (console_windows.cpp) reads a
+// names are the bytes typed. The Windows build (console_windows.cpp) reads a
 // console with the wide-character calls and hands every answer over as
 // UTF-8, and shows texts holding other than ASCII with the wide-character
 // calls, so that a name typed with accents reaches the file system and the
-// screen as typed.
+// screen as typed. On every host, answers piped in UTF-16 with a byte-order
+// mark are read as the text they hold (piped_answers.h).
 #pragma once
 
 #include <cstdarg>

@@ -38,7 +38,8 @@ void refuse_folder(const char* answer) {
     refuse_answer(forbidden_character_refusal);
     return;
   }
-  constexpr const char* pasted = "That is a full path: folders are named under C:\\images, and only the folder's name is typed";
+  constexpr const char* pasted =
+      "That is a full path: folders are named under C:\\images, and only the folder's name is typed";
   char why[256];
   if (name[0] != 0) {
     std::snprintf(why, sizeof why, "%s (here %s).", pasted, name);
@@ -97,8 +98,8 @@ bool take_own_output_name(const char* folder, const char* host_out) {
     return true;
   }
   char why[file_name_size + 128];
-  std::snprintf(why, sizeof why, "That name is another name of %s, which this tool cannot write: please type another one.",
-                own);
+  std::snprintf(why, sizeof why,
+                "That name is another name of %s, which this tool cannot write: please type another one.", own);
   refuse_answer(why);
   return false;
 }

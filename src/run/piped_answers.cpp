@@ -1,3 +1,5 @@
+// The answers of a stream as UTF-8: UTF-16 behind its byte-order mark is
+// converted a character at a time; other bytes pass as they are.
 #include "run/piped_answers.h"
 
 namespace {
@@ -6,8 +8,19 @@ namespace {
 // without its other half, or a last byte alone.
 constexpr unsigned replacement_character = 0xFFFD;
 
+// A character past U+FFFF is two UTF-16 units: a high surrogate (D800 to
+// DBFF) with its upper 10 bits, then a low one (DC00 to DFFF) with its lower
+// 10 bits, both counted from U+10000.
+constexpr int first_high_surrogate = 0xD800;
+constexpr int first_low_surrogate = 0xDC00;
+constexpr int last_low_surrogate = 0xDFFF;
+constexpr unsigned first_beyond_16_bits = 0x10000;
+constexpr int surrogate_bits = 10;
+
 void queue(piped_answers& a, unsigned char b) { a.pending[a.pending_count++] = b; }
 
+// Queues the UTF-8 bytes of the character `cp`: 1 to 4 bytes, the first
+// telling how many, each later one carrying 6 bits.
 void queue_utf8(piped_answers& a, unsigned cp) {
   a.pending_count = a.pending_at = 0;
   if (cp < 0x80) {
@@ -42,8 +55,8 @@ int next_unit(piped_answers& a) {
   return a.encoding == answer_encoding::utf16_le ? first | (second << 8) : (first << 8) | second;
 }
 
-bool is_high_surrogate(int unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(int unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool is_high_surrogate(int unit) { return unit >= first_high_surrogate && unit < first_low_surrogate; }
+bool is_low_surrogate(int unit) { return unit >= first_low_surrogate && unit <= last_low_surrogate; }
 
 // Decodes the next character into `pending`; false at the end.
 bool decode_utf16(piped_answers& a) {
@@ -53,7 +66,8 @@ bool decode_utf16(piped_answers& a) {
   if (is_high_surrogate(unit)) {
     int low = next_unit(a);
     if (is_low_surrogate(low)) {
-      cp = 0x10000 + ((unsigned(unit) - 0xD800) << 10) + (unsigned(low) - 0xDC00);
+      cp = first_beyond_16_bits + (unsigned(unit - first_high_surrogate) << surrogate_bits) +
+           unsigned(low - first_low_surrogate);
     } else if (low >= 0) {
       a.carried_unit = low;  // a character of its own
     }
