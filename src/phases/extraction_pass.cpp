@@ -2,6 +2,7 @@
 
 #include "phases/input_failure.h"
 #include "run/dialogue.h"
+#include "run/error_text.h"
 
 int extraction_pass(const zone& z, const survey_values& s) {
   show("\n\n");

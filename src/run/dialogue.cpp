@@ -7,6 +7,7 @@
 #include "points/number_scan.h"
 #include "run/console.h"
 #include "run/platform.h"
+#include "run/run_end.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "run/dialogue.h"
+#include "run/error_text.h"
 #include "run/platform.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
@@ -83,25 +84,6 @@ int publish(int status) {
 }
 
 }  // namespace
-
-int graver_status(int a, int b) {
-  auto rank = [](int status) {
-    if (status == status_ok) return 0;
-    if (status == status_columns_shifted) return 1;
-    if (status == status_data_stopped) return 2;
-    return 3;
-  };
-  return rank(b) > rank(a) ? b : a;
-}
-
-bool points_were_used(int status) {
-  return status == status_ok || status == status_data_stopped || status == status_columns_shifted;
-}
-
-const char* reason_text(int err) {
-  if (err == not_a_regular_file) return "not a regular file";
-  return std::strerror(err);
-}
 
 void write_failed(FILE*& f, const char* name, int err) {
   show("\n\tCould not write %s : %s\n", name, std::strerror(err));
