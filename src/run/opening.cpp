@@ -1,3 +1,4 @@
+#include "run/messages.h"
 #include "run/opening.h"
 
 #include <cstdio>
@@ -13,8 +14,6 @@
 #include "run/written_files.h"
 
 namespace {
-
-constexpr const char* too_long_path = "That name makes a path longer than 127 characters: please type a shorter one.";
 
 void show_banner() {
   show("\n\t***********************************************************");
@@ -38,11 +37,11 @@ void ask_name(const char* prompt, char (&answer)[name_size], const char* path_so
   for (;;) {
     ask_token(prompt, answer);
     if (has_forbidden_character(answer)) {
-      refuse_answer(forbidden_character_refusal);
+      refuse_answer(refusal::forbidden_character);
       continue;
     }
     if (std::strlen(path_so_far) + std::strlen(answer) + room < size_t(path_size)) return;
-    refuse_answer(too_long_path);
+    refuse_answer(refusal::path_too_long);
   }
 }
 
@@ -62,11 +61,11 @@ void ask_output_name(const char* folder) {
     host_name(out, host_out);
     host_name(info, host_info);
     if (names_a_device(host_out) || names_a_device(host_info)) {
-      refuse_answer("That name is the name of a device, not of a file: please type another one.");
+      refuse_answer(refusal::device_name);
       continue;
     }
     if (std::strcmp(out, nom_in) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
-    refuse_answer("That name would overwrite the input file: please type another one.");
+    refuse_answer(refusal::overwrites_input);
   }
 }
 
@@ -95,7 +94,7 @@ void open_input_or_end() {
   if (is_regular_file(host_in)) f1 = open_input(host_in);
   if (f1 == nullptr) {
     char no_file[path_size + 16];
-    std::snprintf(no_file, sizeof no_file, "\n\tNo File %s \n", nom_in);
+    std::snprintf(no_file, sizeof no_file, failure::no_file, nom_in);
     show("%s", no_file);
     key_wait(no_file);
     end_run(status_ok);

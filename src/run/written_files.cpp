@@ -1,3 +1,4 @@
+#include "run/messages.h"
 #include "run/written_files.h"
 
 #include <cerrno>
@@ -21,7 +22,7 @@ file_stamp input_at_opening;
 bool input_watched = false;
 
 int cannot_create(const char* name, int err) {
-  show("\n\tCould not create %s : %s\n", name, reason_text(err));
+  show(failure::cannot_create, name, reason_text(err));
   return status_cannot_create;
 }
 
@@ -62,19 +63,21 @@ bool input_unchanged() {
 
 int open_written_files() {
   build_written_paths(nom_out, nom_info, process_id(), written);
+  // What the signal handler says, formatted now: it may format nothing.
   char unchanged[2 * path_size + 40];
-  std::snprintf(unchanged, sizeof unchanged, "\n\t%s is unchanged.\n\n\t%s is unchanged.\n", nom_out, nom_info);
+  int said = std::snprintf(unchanged, sizeof unchanged, failure::unchanged, nom_out);
+  std::snprintf(unchanged + said, sizeof unchanged - size_t(said), failure::unchanged, nom_info);
   guard_start(unchanged);
 
   // One lock for both files: the report's name follows from the output's.
   int err = lock_output(written.lock);
   if (err == held_by_another_run) {
-    show("\n\t%s is in use by another run: nothing was changed.\n", nom_out);
+    show(failure::in_use, nom_out);
     return status_in_use;
   }
   if (err == EISDIR || err == ELOOP || err == not_a_regular_file) {
     // Something other than a lock file sits at its name (.north.xyz.tessera-lock).
-    show("\n\tCould not create the lock file of %s : %s\n", nom_out, reason_text(err));
+    show(failure::cannot_create_lock, nom_out, reason_text(err));
     return status_cannot_create;
   }
   // Otherwise the folder itself cannot be written (read-only, full): said of
