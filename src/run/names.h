@@ -9,11 +9,6 @@
 // A colon would also name a hidden stream of a file on NTFS.
 bool has_forbidden_character(const char* name);
 
-// What the name prompts say when they refuse such a name.
-constexpr const char* forbidden_character_refusal =
-    "That name holds a character that names cannot hold (< > : \" | ? * or a control character): "
-    "please type another one.";
-
 // A folder answer pasted as a full path (as copied from Explorer's address
 // bar): a drive letter, a colon and a backslash, with or without a quote
 // before them, such as C:\images\site1 or "C:\images\site1". If the path
