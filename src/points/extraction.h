@@ -26,7 +26,3 @@ struct extraction_result {
 extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress,
                                   const zone_map* map = nullptr);
 
-// Rewinds f1, writes the records inside `z` to f2, closes f1. The survey's
-// values tell where its pass ended, so a second reading that does not see
-// the same data is caught.
-void extraction_pass(const zone& z, const survey_values& s);

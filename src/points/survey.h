@@ -30,16 +30,3 @@ struct survey_values {
 // holds.
 survey_values survey_records(record_reader& r, progress_fn progress, zone_map map = zone_map());
 
-// Reads f1 from its start to its end; shows the bounds and writes the
-// report's survey entries.
-void survey_pass(survey_values& s);
-
-// The sentence that tells where the data stopped, for the console and the
-// report alike. `text` has room for `size` bytes.
-void describe_stop(const survey_values& s, char* text, int size);
-
-// The sentences that tell how the file was read when it was not three
-// numbers a line or free (a count of points, columns beyond X Y Z, a
-// separator) and which lines were skipped, for the console and the report
-// alike; "" when there is nothing to tell. `text` has room for `size` bytes.
-void describe_reading(const survey_values& s, char* text, int size);
