@@ -48,11 +48,23 @@ void say_unchanged(const char* name) { show("\n\t%s is unchanged.\n", name); }
 
 // Removes the temporary files: the final names keep what they held.
 void discard() {
-  if (temp_out_created) remove_file(written.temp_out);
-  if (temp_info_created) remove_file(written.temp_info);
+  if (temp_out_created) remove_file(written.temp_out, temp_out_made);
+  if (temp_info_created) remove_file(written.temp_info, temp_info_made);
   temp_out_created = temp_info_created = false;
-  say_unchanged(nom_out);
-  say_unchanged(nom_info);
+  say_files_unchanged();
+}
+
+// Why the files written cannot be published, whatever the final names
+// hold: the folder is no longer where its path leads, or a temporary name
+// holds another file than the one written (a link put there, say). Sets
+// `name` to the file it is said of.
+int publish_refused(const char*& name) {
+  name = nom_out;
+  if (!folder_in_place()) return folder_moved;
+  if (!holds_file(written.temp_out, temp_out_made)) return replaced_during_the_run;
+  name = nom_info;
+  if (!holds_file(written.temp_info, temp_info_made)) return replaced_during_the_run;
+  return 0;
 }
 
 // Renames the temporary files over the final names. The output goes first
@@ -63,7 +75,14 @@ void discard() {
 // that the run did not finish; the reverse order would leave a report
 // describing an output that is not there.
 int publish(int status) {
-  int err = replace_file(written.temp_out, written.out);
+  const char* refused = nullptr;
+  int err = publish_refused(refused);
+  if (err != 0) {
+    show("\n\tCould not write %s : %s\n", refused, reason_text(err));
+    discard();
+    return status_write_failed;
+  }
+  err = replace_file(written.temp_out, written.out);
   if (err != 0) {
     show("\n\tCould not write %s : %s\n", nom_out, reason_text(err));
     discard();
@@ -75,7 +94,7 @@ int publish(int status) {
     // The output is already the new one: say so, so that nobody takes the
     // earlier report for its description.
     show("\n\tCould not write %s : %s\n", nom_info, reason_text(err));
-    remove_file(written.temp_info);
+    remove_file(written.temp_info, temp_info_made);
     say_unchanged(nom_info);
     show("\n\t%s holds the new points all the same; its report is the earlier one.\n", nom_out);
     return status_write_failed;
@@ -90,9 +109,32 @@ bool points_were_used(int status) {
   return status == status_ok || status == status_data_stopped || status == status_columns_shifted;
 }
 
+void say_files_unchanged() {
+  say_unchanged(nom_out);
+  say_unchanged(nom_info);
+}
+
 const char* reason_text(int err) {
-  if (err == not_a_regular_file) return "not a regular file";
-  return std::strerror(err);
+  switch (err) {
+    case not_a_regular_file:
+      return "not a regular file";
+    case marked_immutable:
+      return "the file is marked immutable";
+    case marked_append_only:
+      return "the file is marked append-only";
+    case folder_marked_immutable:
+      return "its folder is marked immutable";
+    case folder_marked_append_only:
+      return "its folder is marked append-only";
+    case owned_by_another_user:
+      return "the file belongs to another user, in a shared folder (sticky bit)";
+    case replaced_during_the_run:
+      return "its temporary file was replaced during the run";
+    case folder_moved:
+      return "its folder was moved or removed during the run";
+    default:
+      return std::strerror(err);
+  }
 }
 
 void write_failed(FILE*& f, const char* name, int err) {

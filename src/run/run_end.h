@@ -40,5 +40,10 @@ extern int run_status;
 // ends the run with status_write_failed.
 [[noreturn]] void write_failed(FILE*& f, const char* name, int err);
 
-// The text of an error number from the platform calls.
+// Says that the output and the report are unchanged, as a run that
+// publishes nothing ends.
+void say_files_unchanged();
+
+// The text of an error number from the platform calls, or of one of their
+// own reasons.
 const char* reason_text(int err);
