@@ -613,6 +613,7 @@ class KeyWait(unittest.TestCase):
         os.close(write_end)
         pid, master = pty.fork()
         if pid == 0:
+            resource.setrlimit(resource.RLIMIT_CORE, (0, 0))  # the faults below leave no core file
             os.chdir(self.tmp.name)
             os.dup2(read_end, 0)
             if output_fd is not None:
@@ -675,7 +676,8 @@ class KeyWait(unittest.TestCase):
                 self.assertEqual(self.modes(), (True, True))
 
     def test_signals_during_the_wait_restore_the_terminal(self):
-        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1):
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1,
+                    signal.SIGSEGV, signal.SIGBUS, signal.SIGABRT):
             with self.subTest(sig):
                 self.start()
                 self.assertTrue(self.still_waiting())
@@ -708,10 +710,11 @@ class KeyWait(unittest.TestCase):
         self.assertEqual(os.WEXITSTATUS(status), 0)
         self.assertEqual(self.modes(), (True, True))
 
-    def test_sigtstp_stops_with_the_terminal_restored(self):
-        # A job-control stop needs a process group that is not orphaned: a
-        # session leader holds the terminal and puts the tool in a
-        # foreground group of its own, as a shell does.
+    def start_job(self, background=False):
+        """Starts the tool as a shell starts a job, in a process group that
+        is not orphaned: a session leader holds the terminal and puts the
+        tool in a group of its own, in the foreground, or in the background
+        to bring it to the foreground (fg) when it first stops."""
         self.tmp = tempfile.TemporaryDirectory()
         os.makedirs(os.path.join(self.tmp.name, "images", "site1"))
         self.master, slave = pty.openpty()
@@ -733,10 +736,15 @@ class KeyWait(unittest.TestCase):
                     os.execv(PROGRAM, [PROGRAM])
                 os.setpgid(tool, tool)
                 signal.signal(signal.SIGTTOU, signal.SIG_IGN)
-                os.tcsetpgrp(terminal, tool)
+                if not background:
+                    os.tcsetpgrp(terminal, tool)
                 os.write(tell, b"%d" % tool)
                 while True:
                     _, status = os.waitpid(tool, os.WUNTRACED)
+                    if os.WIFSTOPPED(status) and background:
+                        background = False
+                        os.tcsetpgrp(terminal, tool)
+                        os.kill(tool, signal.SIGCONT)
                     if os.WIFEXITED(status) or os.WIFSIGNALED(status):
                         os._exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 99)
             finally:
@@ -747,23 +755,41 @@ class KeyWait(unittest.TestCase):
         self.addCleanup(lambda: os.waitpid(leader, 0))
         self.read_until(b"No File")
         time.sleep(0.3)
-        self.assertEqual(self.modes(), (False, False))
 
-        def state():
+    def state(self):
+        """The tool's state letter (S waiting, T stopped, Z ended), or Z
+        once it is gone."""
+        try:
             with open("/proc/%d/stat" % self.pid) as f:
                 return f.read().rsplit(")", 1)[1].split()[0]
+        except FileNotFoundError:
+            return "Z"
 
+    def key_ends_the_wait(self):
+        os.write(self.master, b"x")
+        deadline = time.time() + 10
+        while self.state() != "Z" and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(self.modes(), (True, True))
+
+    def test_sigtstp_stops_with_the_terminal_restored(self):
+        self.start_job()
+        self.assertEqual(self.modes(), (False, False))
         os.kill(self.pid, signal.SIGTSTP)
         time.sleep(0.3)
-        self.assertEqual((state(), self.modes()), ("T", (True, True)))
+        self.assertEqual((self.state(), self.modes()), ("T", (True, True)))
         os.kill(self.pid, signal.SIGCONT)
         time.sleep(0.3)
         self.assertEqual(self.modes(), (False, False))
-        os.write(self.master, b"x")
-        deadline = time.time() + 10
-        while os.path.exists("/proc/%d/stat" % self.pid) and state() != "Z" and time.time() < deadline:
-            time.sleep(0.05)
-        self.assertEqual(self.modes(), (True, True))
+        self.key_ends_the_wait()
+
+    def test_a_background_job_waits_for_the_key_once_brought_to_the_foreground(self):
+        # Setting the terminal's modes from the background stops the job;
+        # after fg the interrupted request is made again, and the wait goes
+        # on for a key.
+        self.start_job(background=True)
+        self.assertEqual((self.state(), self.modes()), ("S", (False, False)))
+        self.key_ends_the_wait()
 
     def test_the_reason_is_shown_at_the_terminal(self):
         # Standard output redirected away from the terminal: the No File
