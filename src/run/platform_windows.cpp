@@ -248,13 +248,13 @@ int create_temporary(const char* host, const char*, FILE*& f, file_stamp& made) 
   int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
     CloseHandle(h);
-    remove_file(host);
+    DeleteFileW(to_wide(host).c_str());
     return EMFILE;
   }
   f = _fdopen(fd, "wb");
   if (f == nullptr) {
     _close(fd);
-    remove_file(host);
+    DeleteFileW(to_wide(host).c_str());
     return EMFILE;
   }
   return 0;
