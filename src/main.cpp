@@ -17,6 +17,5 @@ int main(int argc, char** argv) {
   console_start();
   signals_start();
   opening();
-  treatment();
-  end_run(run_status);
+  end_run(treatment());
 }

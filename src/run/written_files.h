@@ -25,9 +25,13 @@ void watch_input(FILE* input, const char* host_in);
 // differs now from what watch_input saw.
 bool input_unchanged();
 
+// Says that the output and the report are unchanged, as every end that
+// changes nothing does.
+void say_files_unchanged();
+
 // Holds the output's folder, takes the lock of the output, removes the
 // temporary files that killed runs left for it, checks what sits at the
-// final names and creates the temporary output (f2) and report (f6). Ends
-// the run with status_in_use if another run holds the lock, or
-// status_cannot_create.
-void open_written_files();
+// final names and creates the temporary output (f2) and report (f6).
+// Returns status_ok or, having said why, status_in_use if another run holds
+// the lock, or status_cannot_create.
+int open_written_files();

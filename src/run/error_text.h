@@ -1,0 +1,6 @@
+// The words a message gives for an error number of the host calls.
+#pragma once
+
+// The text of an error number from the platform calls, or of one of their
+// own reasons (platform.h).
+const char* reason_text(int err);
