@@ -683,8 +683,12 @@ class KeyWait(unittest.TestCase):
                 self.assertTrue(self.still_waiting())
                 os.kill(self.pid, sig)
                 status = self.finish()
-                self.assertTrue(os.WIFSIGNALED(status))
-                self.assertEqual(os.WTERMSIG(status), sig)
+                if sig in (signal.SIGSEGV, signal.SIGBUS) and os.WIFEXITED(status):
+                    # A sanitizer's own handler takes the fault, reports it
+                    # and exits.
+                    self.assertNotEqual(os.WEXITSTATUS(status), 0)
+                else:
+                    self.assertEqual((os.WIFSIGNALED(status), os.WTERMSIG(status)), (True, sig))
                 self.assertEqual(self.modes(), (True, True))
 
     def test_the_wait_goes_on_in_raw_mode_after_a_stop(self):

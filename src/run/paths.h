@@ -48,9 +48,9 @@ void build_written_paths(const char* built_out, const char* built_info, written_
 void build_temporary_path(const char* host_final, unsigned long pid, uint32_t tag, char (&temp)[host_path_size]);
 
 // True if `name` (a name in a folder, without the folder) is exactly the
-// name of a temporary file of the final name `host_final`, as this program
-// makes them (.north.xyz.tessera-<digits>.tmp, also with "-" and
-// hexadecimal digits after the process id, as earlier versions did).
+// name of a temporary file of the final name `host_final` as this program
+// makes them (.north.xyz.tessera-<pid>-<tag>.tmp) or as its earlier
+// versions did (.north.xyz.tessera-<pid>.tmp, .north.xyz.tessera-<pid>-<n>.tmp).
 bool is_temporary_name(const char* name, const char* host_final);
 
 // The part of a host path after its last separator.
