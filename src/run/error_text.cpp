@@ -1,13 +1,13 @@
 #include "run/error_text.h"
 
-#include <cstring>
-
 #include "run/platform.h"
 
 const char* reason_text(int err) {
   switch (err) {
     case not_a_regular_file:
       return "not a regular file";
+    case in_use_by_another_program:
+      return "in use by another program";
     case marked_immutable:
       return "the file is marked immutable";
     case marked_append_only:
@@ -23,6 +23,6 @@ const char* reason_text(int err) {
     case folder_moved:
       return "its folder was moved or removed during the run";
     default:
-      return std::strerror(err);
+      return error_text(err);
   }
 }

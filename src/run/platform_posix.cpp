@@ -665,6 +665,10 @@ void remove_file(const char* host, const file_stamp& made) {
   if (holds_at(dir, name, made)) unlinkat(dir, name, 0);
 }
 
+const char* error_text(int err) { return std::strerror(err); }
+
+int write_failure(const char*, int err) { return err; }
+
 void settle_files() {
   sigset_t set = end_signal_set();
   sigprocmask(SIG_BLOCK, &set, nullptr);
@@ -705,5 +709,10 @@ void wait_for_key(const char* shown) {
 
 bool names_a_device(const char*) {
   // A POSIX file system has no names reserved for devices outside /dev.
+  return false;
+}
+
+bool full_name_of(const char*, char (&)[file_name_size]) {
+  // A POSIX file system has one name for a file in a folder.
   return false;
 }
