@@ -17,10 +17,13 @@ stepped over): warm runs of the small zone and of every point, and a cold
 extraction, where the input's pages are dropped from the page cache while
 the tool waits at the zone prompt (as happens when the user takes a while
 to answer) and the time from the zone's answers to the end is measured.
-With --before, an earlier build of the tool runs interleaved with this one
-in that table, for figures before and after.
 
-    python3 bench/run.py [--runs 3] [--work DIR] [--forms-only] [--map-only] [--before TOOL]
+    python3 bench/run.py [--runs 3] [--work DIR] [--forms-only] [--map-only] [--against OTHER_BUILD]
+
+--against times another build of the tool too, in the same rounds (a
+change's effect on speed, apart from what the other users of the machine
+cost both builds alike); in the zone map's table it gives the figures
+before and after.
 """
 
 import argparse
@@ -73,7 +76,7 @@ def main():
     parser.add_argument("--work", default=os.path.join(ROOT, "build-bench", "work"))
     parser.add_argument("--forms-only", action="store_true", help="only the table of the three forms")
     parser.add_argument("--map-only", action="store_true", help="only the table of the zone map")
-    parser.add_argument("--before", help="an earlier build of the tool, timed against this one in the map's table")
+    parser.add_argument("--against", help="another tessera_sift binary, timed in the same rounds")
     args = parser.parse_args()
 
     build = os.path.join(ROOT, "build-bench")
@@ -103,21 +106,25 @@ def main():
     if args.map_only:
         return map_table(args, tool, work, grid, answers)
     print("medians of %d interleaved runs after a warm-up; seconds of wall time; peak RSS in MiB\n" % args.runs)
-    print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |")
-    print("|---|---|---|---|---|---|---|---|---|---|")
+    peers = ("tool", "classic", "mawk") + (("against",) if args.against else ())
+    print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |"
+          + (" against s | against/tool |" if args.against else ""))
+    print("|---|---|---|---|---|---|---|---|---|---|" + ("---|---|" if args.against else ""))
     all_identical = True
     for label, (name, _) in ({} if args.forms_only else files).items():
         path = os.path.join(grid, name + ".xyz")
         for zone_label, zone in SCENARIOS:
-            times = {"tool": [], "classic": [], "mawk": []}
-            rss = {"tool": 0, "classic": 0, "mawk": 0}
+            times = {peer: [] for peer in peers}
+            rss = {peer: 0 for peer in peers}
             awk = ("mawk '%s' %s >/dev/null && mawk -v x0=%r -v x1=%r -v y0=%r -v y1=%r '%s' %s > %s"
                    % (AWK_SURVEY, path, *(float(z) for z in zone), AWK_EXTRACT, path,
                       os.path.join(grid, "awk_out.xyz")))
             for i in range(args.runs + 1):
-                for peer in ("tool", "classic", "mawk"):
+                for peer in peers:
                     if peer == "tool":
                         t, m = timed([tool], answers(name, "tool_out", zone), cwd=work)
+                    elif peer == "against":
+                        t, m = timed([os.path.abspath(args.against)], answers(name, "against_out", zone), cwd=work)
                     elif peer == "classic":
                         t, m = timed([classic], answers(name, "classic_out", zone), cwd=work)
                     else:
@@ -128,9 +135,10 @@ def main():
             identical = filecmp(os.path.join(grid, "tool_out.xyz"), os.path.join(grid, "classic_out.xyz"))
             all_identical &= identical
             med = {k: statistics.median(v) for k, v in times.items()}
-            print("| %s | %s | %.3f | %.3f | %.3f | %.1fx | %.1fx | %.1f | %.1f | %.1f |%s" % (
+            against = " %.3f | %.2fx |" % (med["against"], med["against"] / med["tool"]) if args.against else ""
+            print("| %s | %s | %.3f | %.3f | %.3f | %.1fx | %.1fx | %.1f | %.1f | %.1f |%s%s" % (
                 label, zone_label, med["tool"], med["classic"], med["mawk"], med["classic"] / med["tool"],
-                med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024,
+                med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024, against,
                 "" if identical else "  OUTPUT DIFFERS"))
     forms_table(args, tool, work, grid, make_grid, answers)
     if args.forms_only:
@@ -198,12 +206,12 @@ def prompted_run(tool, work, grid, name, out, zone, drop):
 
 def map_table(args, tool, work, grid, answers):
     """The zone map: the grid and its shuffled copy, warm, and the grid's
-    small zone with a cold extraction; with --before, the earlier build
-    interleaved with this one. Outputs are compared between the builds."""
+    small zone, its survey alone and its cold extraction; with --against,
+    another build interleaved with this one. Outputs are compared between the builds."""
     shuffled_copy(grid)
-    tools = [("after", tool)]
-    if args.before:
-        tools.insert(0, ("before", os.path.abspath(args.before)))
+    tools = [("tool", tool)]
+    if args.against:
+        tools.insert(0, ("against", os.path.abspath(args.against)))
     small = SCENARIOS[0][1]
     cases = [("290 MB grid", "grid", zone_label, zone, "warm") for zone_label, zone in SCENARIOS]
     cases += [("290 MB shuffled", "grid_shuffled", zone_label, zone, "warm") for zone_label, zone in SCENARIOS]
@@ -213,7 +221,7 @@ def map_table(args, tool, work, grid, answers):
           "zone prompt), or the extraction alone (from the zone's answers to the end) with the input dropped from "
           "the page cache at the zone prompt)\n" % args.runs)
     print("| file | zone | run | %s | RSS MiB |" % " | ".join("%s s" % label for label, _ in tools)
-          + (" after/before speed-up |" if len(tools) == 2 else ""))
+          + (" against/tool |" if len(tools) == 2 else ""))
     print("|---|---|---|%s---|%s" % ("---|" * len(tools), "---|" if len(tools) == 2 else ""))
     identical = True
     for file_label, name, zone_label, zone, run in cases:
@@ -224,7 +232,7 @@ def map_table(args, tool, work, grid, answers):
                 out = "map_%s" % label
                 if run == "warm":
                     t, m = timed([program], answers(name, out, zone), cwd=work)
-                    if label == "after":
+                    if label == "tool":
                         rss = max(rss, m)
                 elif run == "survey alone":
                     t = prompted_run(program, work, grid, name, out, zone, False)[0]
@@ -233,7 +241,7 @@ def map_table(args, tool, work, grid, answers):
                 if i > 0:
                     times[label].append(t)
         if len(tools) == 2:
-            identical &= filecmp(os.path.join(grid, "map_before.xyz"), os.path.join(grid, "map_after.xyz"))
+            identical &= filecmp(os.path.join(grid, "map_against.xyz"), os.path.join(grid, "map_tool.xyz"))
         med = [statistics.median(times[label]) for label, _ in tools]
         print("| %s | %s | %s | %s | %s |%s" % (
             file_label, zone_label, run, " | ".join("%.3f" % m for m in med), "%.1f" % (rss / 1024) if rss else "",
