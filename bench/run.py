@@ -11,7 +11,12 @@ A second table times the tool alone on the tenth's points in three forms:
 three columns, six columns (X Y Z R G B, the colours written through) and
 comma-separated X,Y,Z, each against the three-column time.
 
-    python3 bench/run.py [--runs 3] [--work DIR] [--forms-only]
+    python3 bench/run.py [--runs 3] [--work DIR] [--against OTHER_BUILD] [--forms-only]
+
+--against times another build of the tool too, in the same rounds (a
+change's effect on speed, apart from what the other users of the machine
+cost both builds alike), in both tables. --forms-only prints the second
+table alone.
 """
 
 import argparse
@@ -62,6 +67,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--work", default=os.path.join(ROOT, "build-bench", "work"))
+    parser.add_argument("--against", help="another tessera_sift binary, timed in the same rounds")
     parser.add_argument("--forms-only", action="store_true", help="only the table of the three forms")
     args = parser.parse_args()
 
@@ -90,21 +96,25 @@ def main():
                          capture_output=True, text=True).stdout.strip()
     print("machine: %s, %d cores (runs use one), %s" % (cpu, os.cpu_count(), os.uname().release))
     print("medians of %d interleaved runs after a warm-up; seconds of wall time; peak RSS in MiB\n" % args.runs)
-    print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |")
-    print("|---|---|---|---|---|---|---|---|---|---|")
+    peers = ("tool", "classic", "mawk") + (("against",) if args.against else ())
+    print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |"
+          + (" against s | against/tool |" if args.against else ""))
+    print("|---|---|---|---|---|---|---|---|---|---|" + ("---|---|" if args.against else ""))
     all_identical = True
     for label, (name, _) in ({} if args.forms_only else files).items():
         path = os.path.join(grid, name + ".xyz")
         for zone_label, zone in SCENARIOS:
-            times = {"tool": [], "classic": [], "mawk": []}
-            rss = {"tool": 0, "classic": 0, "mawk": 0}
+            times = {peer: [] for peer in peers}
+            rss = {peer: 0 for peer in peers}
             awk = ("mawk '%s' %s >/dev/null && mawk -v x0=%r -v x1=%r -v y0=%r -v y1=%r '%s' %s > %s"
                    % (AWK_SURVEY, path, *(float(z) for z in zone), AWK_EXTRACT, path,
                       os.path.join(grid, "awk_out.xyz")))
             for i in range(args.runs + 1):
-                for peer in ("tool", "classic", "mawk"):
+                for peer in peers:
                     if peer == "tool":
                         t, m = timed([tool], answers(name, "tool_out", zone), cwd=work)
+                    elif peer == "against":
+                        t, m = timed([os.path.abspath(args.against)], answers(name, "against_out", zone), cwd=work)
                     elif peer == "classic":
                         t, m = timed([classic], answers(name, "classic_out", zone), cwd=work)
                     else:
@@ -115,9 +125,10 @@ def main():
             identical = filecmp(os.path.join(grid, "tool_out.xyz"), os.path.join(grid, "classic_out.xyz"))
             all_identical &= identical
             med = {k: statistics.median(v) for k, v in times.items()}
-            print("| %s | %s | %.3f | %.3f | %.3f | %.1fx | %.1fx | %.1f | %.1f | %.1f |%s" % (
+            against = " %.3f | %.2fx |" % (med["against"], med["against"] / med["tool"]) if args.against else ""
+            print("| %s | %s | %.3f | %.3f | %.3f | %.1fx | %.1fx | %.1f | %.1f | %.1f |%s%s" % (
                 label, zone_label, med["tool"], med["classic"], med["mawk"], med["classic"] / med["tool"],
-                med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024,
+                med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024, against,
                 "" if identical else "  OUTPUT DIFFERS"))
     forms_table(args, tool, work, grid, make_grid, answers)
     if args.forms_only:
@@ -137,34 +148,38 @@ def main():
 
 def forms_table(args, tool, work, grid, make_grid, answers):
     """The tool on the same points as three columns, six columns and
-    comma-separated, interleaved, each against the three-column time."""
+    comma-separated, interleaved, each against the three-column time; with
+    --against, the other build too in the same rounds."""
     rows = 250
     forms = [("three columns", "tenth"), ("six columns X Y Z R G B", "tenth_rgb"), ("comma-separated X,Y,Z", "tenth_comma")]
     for form, name in forms[1:]:
         path = os.path.join(grid, name + ".xyz")
         if not os.path.exists(path):
             sh([make_grid, str(rows), "4000", path, "rgb" if "rgb" in name else "comma"])
-    print("\nthe same 1000000 points in other forms (the tool alone; medians of %d interleaved runs;"
-          " processor seconds are user and system time)\n" % args.runs)
-    print("| form | zone | tool s | against three columns | processor s | against three columns |")
-    print("|---|---|---|---|---|---|")
+    builds = [("tool", tool)] + ([("against", os.path.abspath(args.against))] if args.against else [])
+    print("\nthe same 1000000 points in other forms (medians of %d interleaved runs; processor seconds are user"
+          " and system time, to 10 ms)\n" % args.runs)
+    print("| build | form | zone | s | against three columns | processor s | against three columns |")
+    print("|---|---|---|---|---|---|---|")
     for zone_label, zone in SCENARIOS:
-        times = {name: [] for _, name in forms}
-        cpus = {name: [] for _, name in forms}
+        times = {(b, name): [] for b, _ in builds for _, name in forms}
+        cpus = {(b, name): [] for b, _ in builds for _, name in forms}
         for i in range(args.runs + 1):
-            for _, name in forms:
-                # An older tool stops at the first comma (status 4): its time is shown all the same.
-                t, _, c = timed([tool], answers(name, "form_out", zone), cwd=work, check=False, cpu=True)
-                if i > 0:
-                    times[name].append(t)
-                    cpus[name].append(c)
-        base = statistics.median(times["tenth"])
-        base_cpu = statistics.median(cpus["tenth"])
-        for form, name in forms:
-            med = statistics.median(times[name])
-            cpu = statistics.median(cpus[name])
-            print("| %s | %s | %.3f | %.2fx | %.3f | %.2fx |" % (form, zone_label, med, med / base, cpu,
-                                                               cpu / max(base_cpu, 0.001)))
+            for b, binary in builds:
+                for _, name in forms:
+                    # An older build stops at the first comma (status 4): its time is shown all the same.
+                    t, _, c = timed([binary], answers(name, "form_out", zone), cwd=work, check=False, cpu=True)
+                    if i > 0:
+                        times[(b, name)].append(t)
+                        cpus[(b, name)].append(c)
+        for b, _ in builds:
+            base = statistics.median(times[(b, "tenth")])
+            base_cpu = statistics.median(cpus[(b, "tenth")])
+            for form, name in forms:
+                med = statistics.median(times[(b, name)])
+                cpu = statistics.median(cpus[(b, name)])
+                print("| %s | %s | %s | %.3f | %.2fx | %.2f | %.2fx |" % (b, form, zone_label, med, med / base, cpu,
+                                                                        cpu / max(base_cpu, 0.001)))
 
 
 def filecmp(a, b):

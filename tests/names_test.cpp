@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "run/paths.h"
+
 #include <string>
 
 namespace {
@@ -18,6 +20,38 @@ TEST(Names, CharactersWindowsForbidsAreFound) {
       {"", false},
   };
   for (const auto& c : cases) EXPECT_EQ(has_forbidden_character(c.name), c.forbidden) << c.name;
+}
+
+TEST(Names, FoldersPastedAsFullPathsAreToldAndTheirNameFound) {
+  const struct {
+    const char* answer;
+    bool pasted;
+    const char* name;  // the folder's name under C:\images, "" if none can be typed
+  } cases[] = {
+      {"site1", false, ""},
+      {"site1\\2024", false, ""},
+      {"a:b", false, ""},
+      {"\"site1\"", false, ""},
+      {"C:\\images\\site1", true, "site1"},
+      {"c:\\IMAGES\\site1\\", true, "site1"},
+      {"\"C:\\images\\site1\"", true, "site1"},
+      {"\"C:\\images\\site1\\2024\"", true, "site1\\2024"},
+      {"\"C:\\images\\my", true, ""},                // quoted, cut at a blank
+      {"C:\\images\\", true, ""},
+      {"C:\\images", true, ""},
+      {"C:\\imagesX\\site1", true, ""},
+      {"D:\\images\\site1", true, ""},
+      {"C:\\images\\a|b", true, ""},
+      {"C:site1", false, ""},                          // relative to drive C's folder
+      {"D:\\", true, ""},
+  };
+  for (const auto& c : cases) {
+    char name[64];
+    EXPECT_EQ(is_pasted_path(c.answer, name, sizeof name), c.pasted) << c.answer;
+    if (c.pasted) {
+      EXPECT_STREQ(name, c.name) << c.answer;
+    }
+  }
 }
 
 TEST(Names, Utf8IsToldFromOtherBytes) {
@@ -48,6 +82,32 @@ TEST(Names, Utf8IsToldFromOtherBytes) {
       {"\xe2\x28\xa1", false},                // a continuation byte that is not one
   };
   for (const auto& c : cases) EXPECT_EQ(is_valid_utf8(c.bytes.data(), c.bytes.size()), c.valid) << c.bytes;
+}
+
+// Only the names this program gives its temporary files are removed as a
+// killed run's leftovers: a near miss is a file of the user's.
+TEST(Names, TemporaryNamesAreTold) {
+  const struct {
+    const char* name;
+    bool temporary;
+  } cases[] = {
+      {".north.xyz.tessera-4242-0a1b2c3d.tmp", true},  {".north.xyz.tessera-4242.tmp", true},
+      {".north.xyz.tessera-4242-1.tmp", true},         {".north.xyz.tessera-1-ffffffff.tmp", true},
+      {"north.xyz.tessera-4242.tmp", false},           {".north.xyz.tessera-.tmp", false},
+      {".north.xyz.tessera-x.tmp", false},             {".north.xyz.tessera-4242-.tmp", false},
+      {".north.xyz.tessera-4242-0A1B.tmp", false},     {".north.xyz.tessera-4242.tmp.keep", false},
+      {".north.xyz.tessera-4242-1-2.tmp", false},      {".north.xyz.tessera-lock", false},
+      {".northern.xyz.tessera-4242.tmp", false},       {".nort.xyz.tessera-4242.tmp", false},
+      {".north.xyz", false},                           {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(is_temporary_name(c.name, "images/site1/north.xyz"), c.temporary) << c.name;
+}
+
+TEST(Names, TemporaryNamesBuiltAreTold) {
+  char temp[host_path_size];
+  build_temporary_path("images/site1/north.xyz", 4242, 0x0a1b2c3du, temp);
+  EXPECT_STREQ(temp, "images/site1/.north.xyz.tessera-4242-0a1b2c3d.tmp");
+  EXPECT_TRUE(is_temporary_name(name_in_folder(temp), "images/site1/north.xyz"));
 }
 
 }  // namespace

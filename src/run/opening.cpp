@@ -1,3 +1,4 @@
+#include "run/messages.h"
 #include "run/opening.h"
 
 #include <cstdio>
@@ -8,12 +9,14 @@
 #include "run/paths.h"
 #include "run/platform.h"
 #include "run/report.h"
+#include "run/run_end.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
 
 namespace {
 
-constexpr const char* too_long_path = "That name makes a path longer than 127 characters: please type a shorter one.";
+// Room for a refusal's own words around the name it quotes.
+constexpr size_t refusal_words = 128;
 
 void show_banner() {
   show("\n\t***********************************************************");
@@ -30,25 +33,85 @@ void show_banner() {
   show("\n\n\tThe resulting file has xyz format");
 }
 
-// Asks for a name until the path it completes, with `room` more characters
-// after it, fits a path buffer.
-void ask_name(const char* prompt, const char* path_so_far, size_t room) {
+// Refuses a name that holds a character names cannot hold. A folder answer
+// pasted as a full path gets a refusal of its own, which names the folder to
+// type when it can.
+void refuse_name(const char (&answer)[name_size]) {
+  char name[name_size];
+  if (&answer != &nomdir || !is_pasted_path(answer, name, sizeof name)) {
+    refuse_answer(refusal::forbidden_character);
+    return;
+  }
+  if (name[0] == 0) {
+    refuse_answer(refusal::pasted_path);
+    return;
+  }
+  char why[refusal_words + name_size];
+  std::snprintf(why, sizeof why, refusal::pasted_path_named, name);
+  refuse_answer(why);
+}
+
+// Asks for a name into `answer` until it holds no character that names
+// cannot hold and the path it completes, with `room` more characters after
+// it, fits a path buffer. One way of asking for each of the three names.
+void ask_name(const char* prompt, char (&answer)[name_size], const char* path_so_far, size_t room) {
   for (;;) {
-    ask_token(prompt, nomfic);
-    if (has_forbidden_character(nomfic)) {
-      refuse_answer(forbidden_character_refusal);
+    ask_token(prompt, answer);
+    if (has_forbidden_character(answer)) {
+      refuse_name(answer);
       continue;
     }
-    if (std::strlen(path_so_far) + std::strlen(nomfic) + room < size_t(path_size)) return;
-    refuse_answer(too_long_path);
+    if (std::strlen(path_so_far) + std::strlen(answer) + room < size_t(path_size)) return;
+    refuse_answer(refusal::path_too_long);
   }
+}
+
+// True if `name` ends in the point-file extension, in any case.
+bool has_extension(const char* name, size_t n) {
+  size_t e = std::strlen(extension);
+  if (n <= e) return false;
+  for (size_t i = 0; i < e; ++i) {
+    char c = name[n - e + i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != extension[i]) return false;
+  }
+  return true;
+}
+
+// An output answer that names an existing output by another spelling (a
+// short name, NORT~V2O for northern_area.xyz) is taken as the file's own
+// name, so that the report and the lock follow the file, not the spelling.
+// False, with the answer refused, when the file's own name cannot be an
+// output answer (not a .xyz file, or too long).
+bool take_own_output_name(const char* folder, const char* host_out) {
+  char own[file_name_size];
+  if (!full_name_of(host_out, own)) return true;
+  size_t n = std::strlen(own);
+  size_t stem = n - std::strlen(extension);
+  // The answer may name a file in a subfolder (sub\NORT~V2O): only its last
+  // part is replaced.
+  size_t kept = 0;
+  for (size_t i = 0; nomfic[i] != 0; ++i) {
+    if (nomfic[i] == '\\' || nomfic[i] == '/') kept = i + 1;
+  }
+  if (has_extension(own, n) && kept + stem < size_t(name_size) &&
+      std::strlen(folder) + kept + stem + std::strlen(report_suffix) < size_t(path_size)) {
+    std::memcpy(nomfic + kept, own, stem);
+    nomfic[kept + stem] = 0;
+    return true;
+  }
+  char why[refusal_words + file_name_size];
+  std::snprintf(why, sizeof why, refusal::another_name_of, own);
+  refuse_answer(why);
+  return false;
 }
 
 // Asks for the output name until it names neither a device nor the input
 // file nor a file that is the input under another name.
 void ask_output_name(const char* folder) {
   for (;;) {
-    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", folder, std::strlen(report_suffix));
+    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", nomfic, folder,
+             std::strlen(report_suffix));
     char out[path_size];
     char info[path_size];
     build_output_paths(folder, nomfic, out, info);
@@ -59,35 +122,36 @@ void ask_output_name(const char* folder) {
     host_name(out, host_out);
     host_name(info, host_info);
     if (names_a_device(host_out) || names_a_device(host_info)) {
-      refuse_answer("That name is the name of a device, not of a file: please type another one.");
+      refuse_answer(refusal::device_name);
       continue;
     }
+    if (!take_own_output_name(folder, host_out)) continue;
+    build_output_paths(folder, nomfic, out, info);
+    host_name(out, host_out);
+    host_name(info, host_info);
     if (std::strcmp(out, nom_in) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
-    refuse_answer("That name would overwrite the input file: please type another one.");
+    refuse_answer(refusal::overwrites_input);
   }
 }
 
-}  // namespace
-
-void opening() {
-  show_banner();
-  for (;;) {
-    ask_token("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir);
-    if (has_forbidden_character(nomdir)) {
-      refuse_answer(forbidden_character_refusal);
-      continue;
-    }
-    // Room for the separator, a one-letter name and the report suffix.
-    if (std::strlen(root) + std::strlen(nomdir) + 2 + std::strlen(report_suffix) < size_t(path_size)) break;
-    refuse_answer(too_long_path);
-  }
+// Asks for the folder and the two names, and builds the three paths from
+// them.
+void ask_names_and_build_paths() {
+  // Room after the folder for the separator, a one-letter name and the
+  // report suffix.
+  ask_name("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir, root,
+           2 + std::strlen(report_suffix));
   char folder[path_size];
   build_folder_path(nomdir, folder);
-  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", folder, std::strlen(extension));
+  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", nomfic, folder, std::strlen(extension));
   build_input_path(folder, nomfic, nom_in);
   ask_output_name(folder);
   build_output_paths(folder, nomfic, nom_out, nom_info);
+}
 
+// Opens the input for reading and starts watching it, or says "No File",
+// waits for a key and ends the run: nothing else is touched then.
+void open_input_or_end() {
   // Only a regular file is a point file: a folder, a device or a FIFO is
   // treated as a file that cannot be opened.
   char host_in[host_path_size];
@@ -95,7 +159,7 @@ void opening() {
   if (is_regular_file(host_in)) f1 = open_input(host_in);
   if (f1 == nullptr) {
     char no_file[path_size + 16];
-    std::snprintf(no_file, sizeof no_file, "\n\tNo File %s \n", nom_in);
+    std::snprintf(no_file, sizeof no_file, failure::no_file, nom_in);
     show("%s", no_file);
     key_wait(no_file);
     end_run(status_ok);
@@ -103,12 +167,24 @@ void opening() {
   // The passes read and write whole blocks of their own.
   std::setvbuf(f1, nullptr, _IONBF, 0);
   watch_input(f1, host_in);
-  // The output and the report are new temporary files until the run
-  // completes; the final names are untouched until then.
-  open_written_files();
-  std::setvbuf(f2, nullptr, _IONBF, 0);
+}
 
+void write_report_header() {
   report("\n\tTESSERA_SIFT ");
   report("\n\n\tFile_in : %s ", nom_in);
   report("\n\n\tFile_out : %s ", nom_out);
+}
+
+}  // namespace
+
+void opening() {
+  show_banner();
+  ask_names_and_build_paths();
+  open_input_or_end();
+  // The output and the report are new temporary files until the run
+  // completes; the final names are untouched until then.
+  int status = open_written_files();
+  if (status != status_ok) end_run(status);
+  std::setvbuf(f2, nullptr, _IONBF, 0);
+  write_report_header();
 }

@@ -1,3 +1,5 @@
+// rand_s, from the C runtime's stdlib.h.
+#define _CRT_RAND_S
 #include "run/platform.h"
 
 #include <fcntl.h>
@@ -6,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -21,7 +24,8 @@ HANDLE open_for_attributes(const char* host) {
                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// The errno value closest to a Windows error, for the messages.
+// The errno value closest to a Windows error, for the messages: one
+// mapping, so that a failure is told in the same words as on POSIX hosts.
 int errno_of(DWORD error) {
   switch (error) {
     case ERROR_FILE_EXISTS:
@@ -38,10 +42,41 @@ int errno_of(DWORD error) {
       return EROFS;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-      return EBUSY;
+      return in_use_by_another_program;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return EMFILE;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
     default:
       return EACCES;
   }
+}
+
+bool is_folder(const char* host) {
+  DWORD attributes = GetFileAttributesW(to_wide(host).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The errno of a Windows error met at `host`: Windows refuses to open or
+// replace a folder as a file with "access denied", which is said as POSIX
+// hosts say it, "Is a directory".
+int errno_at(const char* host, DWORD error) {
+  return error == ERROR_ACCESS_DENIED && is_folder(host) ? EISDIR : errno_of(error);
+}
+
+// True if another program holds the existing file at `host` open without
+// letting it be deleted (FILE_SHARE_DELETE), so that it cannot be replaced.
+bool held_open_elsewhere(const char* host) {
+  HANDLE h = CreateFileW(to_wide(host).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return false;
+  }
+  DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 bool stamp_of_handle(HANDLE h, file_stamp& s) {
@@ -95,6 +130,13 @@ BOOL WINAPI end_by_console_event(DWORD) {
 HANDLE lock_handle = INVALID_HANDLE_VALUE;
 std::wstring lock_name;
 
+// The folder of the written files, ending in its separator. Windows does
+// not let a folder be renamed while a file in it is open, so its path
+// serves.
+std::wstring folder_held;
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 }  // namespace
 
 void host_path(const char* built, char* out, size_t size) {
@@ -145,6 +187,23 @@ bool stamp_of_path(const char* host, file_stamp& s) {
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
+uint32_t random_tag() {
+  unsigned int tag = 0;
+  if (rand_s(&tag) != 0) tag = GetTickCount();
+  return tag;
+}
+
+int hold_folder(const char* host) {
+  std::wstring path = to_wide(host);
+  size_t separator = path.find_last_of(L"\\/");
+  folder_held = separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+  return 0;
+}
+
+bool folder_in_place() { return true; }
+
+void signals_start() {}
+
 int final_path_refused(const char* host) {
   DWORD attributes = GetFileAttributesW(to_wide(host).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -152,8 +211,12 @@ int final_path_refused(const char* host) {
     return error == ERROR_FILE_NOT_FOUND ? 0 : errno_of(error);
   }
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return 0;  // a link: the link is replaced
-  // MoveFileExW cannot replace a folder or a read-only file.
-  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return EACCES;
+  // MoveFileExW cannot replace a folder, a read-only file, or a file that
+  // another program (a viewer, an editor) holds open without sharing its
+  // deletion.
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return EACCES;
+  if (held_open_elsewhere(host)) return in_use_by_another_program;
   return 0;
 }
 
@@ -162,8 +225,9 @@ void guard_start(const char* message) {
   SetConsoleCtrlHandler(end_by_console_event, TRUE);
 }
 
-int lock_output(const char* host) {
+int lock_output(const char* host, bool& lock_file_there) {
   lock_name = to_wide(host);
+  lock_file_there = true;
   // The holder removes the lock file before it releases the lock, so a run
   // that locked a file since removed must lock the new one. A few rounds are
   // enough: each one means another run has just ended.
@@ -176,11 +240,12 @@ int lock_output(const char* host) {
       DWORD error = GetLastError();
       // A lock file being removed by the run that just ended refuses new
       // handles until it is gone.
-      if (error == ERROR_ACCESS_DENIED && round + 1 < lock_rounds) {
+      if (error == ERROR_ACCESS_DENIED && round + 1 < lock_rounds && !is_folder(host)) {
         Sleep(10);
         continue;
       }
-      return errno_of(error);
+      lock_file_there = exists(lock_name);
+      return errno_at(host, error);
     }
     OVERLAPPED at_start{};
     if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at_start)) {
@@ -209,22 +274,23 @@ void unlock_output() {
   lock_handle = INVALID_HANDLE_VALUE;
 }
 
-int create_temporary(const char* host, const char*, FILE*& f) {
+int create_temporary(const char* host, const char*, FILE*& f, file_stamp& made) {
   // FILE_SHARE_DELETE lets a console event remove it while it is open.
   HANDLE h = CreateFileW(to_wide(host).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return errno_of(GetLastError());
   guard_add(host);
+  stamp_of_handle(h, made);
   int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
     CloseHandle(h);
-    remove_file(host);
+    DeleteFileW(to_wide(host).c_str());
     return EMFILE;
   }
   f = _fdopen(fd, "wb");
   if (f == nullptr) {
     _close(fd);
-    remove_file(host);
+    DeleteFileW(to_wide(host).c_str());
     return EMFILE;
   }
   return 0;
@@ -236,10 +302,80 @@ void forget_cached(const char*) {}
 
 int replace_file(const char* from, const char* to) {
   if (MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
-  return errno_of(GetLastError());
+  DWORD error = GetLastError();
+  // A file opened since the opening by a program that does not share its
+  // deletion makes the rename fail with "access denied".
+  if (error == ERROR_ACCESS_DENIED && held_open_elsewhere(to)) return in_use_by_another_program;
+  return errno_at(to, error);
 }
 
-void remove_file(const char* host) { DeleteFileW(to_wide(host).c_str()); }
+const char* error_text(int err) {
+  // The texts of the POSIX hosts' C library, for the errno values a run can
+  // meet; Windows' C runtime words some of them otherwise ("Resource
+  // device", "Improper link").
+  switch (err) {
+    case EACCES: return "Permission denied";
+    case EISDIR: return "Is a directory";
+    case ENOSPC: return "No space left on device";
+    case EROFS: return "Read-only file system";
+    case EEXIST: return "File exists";
+    case ENOENT: return "No such file or directory";
+    case EFBIG: return "File too large";
+    case EMFILE: return "Too many open files";
+    case ENAMETOOLONG: return "File name too long";
+    case EXDEV: return "Invalid cross-device link";
+    case EBUSY: return "Device or resource busy";
+    case EIO: return "Input/output error";
+    case EINVAL: return "Invalid argument";
+    default: return std::strerror(err);
+  }
+}
+
+int write_failure(const char* host, int err) {
+  // The largest write of a run is one output block of 1 MiB; a volume with
+  // less room than that after a failed write is full.
+  constexpr uint64_t largest_write = 1 << 20;
+  std::wstring folder = to_wide(host);
+  size_t slash = folder.find_last_of(L"\\/");
+  folder.resize(slash == std::wstring::npos ? 0 : slash + 1);
+  ULARGE_INTEGER available;
+  if (!folder.empty() && GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) &&
+      available.QuadPart < largest_write) {
+    return ENOSPC;
+  }
+  return err;
+}
+
+bool holds_file(const char* host, const file_stamp& made) {
+  // The name itself: a link there is opened as the link.
+  HANDLE h = CreateFileW(to_wide(host).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  file_stamp now;
+  bool same = stamp_of_handle(h, now) && now.device == made.device && now.index == made.index;
+  CloseHandle(h);
+  return same;
+}
+
+void remove_file(const char* host, const file_stamp& made) {
+  if (holds_file(host, made)) DeleteFileW(to_wide(host).c_str());
+}
+
+int remove_left_files(bool (*left_by_killed_run)(const char* name)) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder_held + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int removed = 0;
+  do {
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+        left_by_killed_run(to_utf8(found.cFileName, int(std::wcslen(found.cFileName))).c_str()) &&
+        DeleteFileW((folder_held + found.cFileName).c_str())) {
+      ++removed;
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return removed;
+}
 
 void settle_files() {
   if (InterlockedCompareExchange(&phase, settling, running) == interrupted) {
@@ -256,4 +392,26 @@ bool names_a_device(const char* host) {
   wchar_t full[MAX_PATH];
   DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
   return n > 0 && n < MAX_PATH && std::wcsncmp(full, L"\\\\.\\", 4) == 0;
+}
+
+bool full_name_of(const char* host, char (&name)[file_name_size]) {
+  std::wstring typed = to_wide(host);
+  // A path of up to 127 UTF-8 bytes has a long form of at most 255 units
+  // per part; MAX_PATH units hold it unless the folder's own parts are long.
+  wchar_t full[4 * MAX_PATH];
+  DWORD n = GetLongPathNameW(typed.c_str(), full, DWORD(sizeof full / sizeof full[0]));
+  if (n == 0 || n >= sizeof full / sizeof full[0]) return false;
+  auto last_part = [](const wchar_t* path) {
+    const wchar_t* last = path;
+    for (const wchar_t* c = path; *c != 0; ++c) {
+      if (*c == L'\\' || *c == L'/') last = c + 1;
+    }
+    return last;
+  };
+  const wchar_t* own = last_part(full);
+  if (CompareStringOrdinal(own, -1, last_part(typed.c_str()), -1, TRUE) == CSTR_EQUAL) return false;
+  std::string utf8 = to_utf8(own, int(std::wcslen(own)));
+  if (utf8.size() >= sizeof name) return false;
+  std::memcpy(name, utf8.c_str(), utf8.size() + 1);
+  return true;
 }

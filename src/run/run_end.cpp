@@ -1,15 +1,14 @@
+#include "run/messages.h"
 #include "run/run_end.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "run/dialogue.h"
+#include "run/error_text.h"
 #include "run/platform.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
-
-int run_status = status_ok;
 
 namespace {
 
@@ -40,19 +39,31 @@ bool close_written(FILE*& f, const char* name, bool publishing) {
     err = errno;
   }
   f = nullptr;
-  if (!ok) show("\n\tCould not write %s : %s\n", name, reason_text(err));
+  if (!ok) show(failure::cannot_write, name, write_failure_text(name, err));
   return ok;
 }
 
-void say_unchanged(const char* name) { show("\n\t%s is unchanged.\n", name); }
+void say_unchanged(const char* name) { show(failure::unchanged, name); }
 
 // Removes the temporary files: the final names keep what they held.
 void discard() {
-  if (temp_out_created) remove_file(written.temp_out);
-  if (temp_info_created) remove_file(written.temp_info);
+  if (temp_out_created) remove_file(written.temp_out, temp_out_made);
+  if (temp_info_created) remove_file(written.temp_info, temp_info_made);
   temp_out_created = temp_info_created = false;
-  say_unchanged(nom_out);
-  say_unchanged(nom_info);
+  say_files_unchanged();
+}
+
+// Why the files written cannot be published, whatever the final names
+// hold: the folder is no longer where its path leads, or a temporary name
+// holds another file than the one written (a link put there, say). Sets
+// `name` to the file it is said of.
+int publish_refused(const char*& name) {
+  name = nom_out;
+  if (!folder_in_place()) return folder_moved;
+  if (!holds_file(written.temp_out, temp_out_made)) return replaced_during_the_run;
+  name = nom_info;
+  if (!holds_file(written.temp_info, temp_info_made)) return replaced_during_the_run;
+  return 0;
 }
 
 // Renames the temporary files over the final names. The output goes first
@@ -63,9 +74,16 @@ void discard() {
 // that the run did not finish; the reverse order would leave a report
 // describing an output that is not there.
 int publish(int status) {
-  int err = replace_file(written.temp_out, written.out);
+  const char* refused = nullptr;
+  int err = publish_refused(refused);
   if (err != 0) {
-    show("\n\tCould not write %s : %s\n", nom_out, reason_text(err));
+    show(failure::cannot_write, refused, reason_text(err));
+    discard();
+    return status_write_failed;
+  }
+  err = replace_file(written.temp_out, written.out);
+  if (err != 0) {
+    show(failure::cannot_write, nom_out, reason_text(err));
     discard();
     return status_write_failed;
   }
@@ -74,10 +92,10 @@ int publish(int status) {
   if (err != 0) {
     // The output is already the new one: say so, so that nobody takes the
     // earlier report for its description.
-    show("\n\tCould not write %s : %s\n", nom_info, reason_text(err));
-    remove_file(written.temp_info);
+    show(failure::cannot_write, nom_info, reason_text(err));
+    remove_file(written.temp_info, temp_info_made);
     say_unchanged(nom_info);
-    show("\n\t%s holds the new points all the same; its report is the earlier one.\n", nom_out);
+    show(failure::report_not_replaced, nom_out);
     return status_write_failed;
   }
   temp_info_created = false;
@@ -86,17 +104,8 @@ int publish(int status) {
 
 }  // namespace
 
-bool points_were_used(int status) {
-  return status == status_ok || status == status_data_stopped;
-}
-
-const char* reason_text(int err) {
-  if (err == not_a_regular_file) return "not a regular file";
-  return std::strerror(err);
-}
-
 void write_failed(FILE*& f, const char* name, int err) {
-  show("\n\tCould not write %s : %s\n", name, std::strerror(err));
+  show(failure::cannot_write, name, write_failure_text(name, err));
   std::fclose(f);
   f = nullptr;
   end_run(status_write_failed);
@@ -107,7 +116,7 @@ void end_run(int status) {
   // the run itself publishes or removes them, then ends.
   settle_files();
   if (holding_lock && points_were_used(status) && !input_unchanged()) {
-    show("\n\tThe second reading of %s did not match the first.\n", nom_in);
+    show(failure::input_changed, nom_in);
     status = status_read_failed;
   }
   bool publishing = holding_lock && points_were_used(status);

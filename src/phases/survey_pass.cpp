@@ -1,0 +1,128 @@
+#include "phases/survey_pass.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "phases/input_failure.h"
+#include "run/dialogue.h"
+#include "run/report.h"
+
+void describe_stop(const survey_values& s, char* text, int size) {
+  if (s.end == read_status::cut_short) {
+    std::snprintf(text, size_t(size),
+                  "\n\n\tThe data stop at line %lld: record %lld is cut short; the records before it are used.",
+                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record));
+  } else if (s.end == read_status::short_line) {
+    std::snprintf(text, size_t(size),
+                  "\n\n\tThe data stop at line %lld, record %lld: the line holds %d number%s where a point needs "
+                  "three; the records before it are used.",
+                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record), s.stop.numbers,
+                  s.stop.numbers == 1 ? "" : "s");
+  } else {
+    // A comma before a digit where a number stopped is a decimal comma.
+    bool comma = s.stop.text[0] == ',' && s.stop.text[1] >= '0' && s.stop.text[1] <= '9';
+    std::snprintf(text, size_t(size),
+                  "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number%s; the records before it "
+                  "are used.",
+                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record), s.stop.text,
+                  comma ? " (use a point for decimals)" : "");
+  }
+}
+
+namespace {
+
+// Appends a formatted sentence to text[0, size), as far as it fits.
+void append(char* text, int size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void append(char* text, int size, const char* format, ...) {
+  size_t used = std::strlen(text);
+  if (used + 1 >= size_t(size)) return;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text + used, size_t(size) - used, format, args);
+  va_end(args);
+}
+
+}  // namespace
+
+void describe_reading(const survey_values& s, char* text, int size) {
+  text[0] = 0;
+  const file_layout& l = s.layout;
+  if (l.count_line != 0) {
+    append(text, size, "\n\n\tLine %lld gives the number of points, %lld, and is not read as a point",
+           static_cast<long long>(l.count_line), static_cast<long long>(l.count_value));
+    if (l.count_value != s.ico) {
+      append(text, size, "; %lld point%s read", static_cast<long long>(s.ico), s.ico == 1 ? " was" : "s were");
+    }
+    append(text, size, ".");
+  }
+  if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
+    const char* separated = l.separator == ',' ? " separated by commas" : l.separator == ';' ? " separated by semicolons" : "";
+    if (l.columns > 3) {
+      append(text, size,
+             "\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after "
+             "them to the output.",
+             l.columns, separated);
+    } else {
+      append(text, size, "\n\n\tThe lines hold 3 columns%s: X, Y and Z.", separated);
+    }
+  }
+  if (s.skipped.count != 0) {
+    append(text, size,
+           s.skipped.count == 1 ? "\n\n\t%lld line is a comment or repeats the header and is skipped: line %lld."
+                                : "\n\n\t%lld lines are comments or repeat the header and are skipped, the first at "
+                                  "line %lld.",
+           static_cast<long long>(s.skipped.count), static_cast<long long>(s.skipped.first_line));
+  }
+  if (s.nodata.count != 0) {
+    append(text, size,
+           s.nodata.count == 1 ? "\n\n\t%lld line has nan for X, Y or Z (no value) and is skipped: line %lld."
+                               : "\n\n\t%lld lines have nan for X, Y or Z (no value) and are skipped, the first at "
+                                 "line %lld.",
+           static_cast<long long>(s.nodata.count), static_cast<long long>(s.nodata.first_line));
+  }
+}
+
+int survey_pass(survey_values& s) {
+  show("\n\n");
+  record_reader r(f1);
+  if (r.header_line() != 0) {
+    show("\tLine %lld is not a point and is skipped as a header: %s\n", static_cast<long long>(r.header_line()),
+         r.header_text());
+  }
+  s = survey_records(r, progress);
+  if (s.end == read_status::read_error) return input_read_failed(s.read_errno);
+  char stopped[256] = "";
+  if (s.end != read_status::end_of_data) {
+    describe_stop(s, stopped, sizeof stopped);
+    show("%s", stopped);
+  }
+
+  show("\n\n\tX_min = %lf X_max = %lf ", s.X_min, s.X_max);
+  show("\n\tY_min = %lf Y_max = %lf ", s.Y_min, s.Y_max);
+  show("\n\tZ_min = %lf Z_max = %lf ", s.Z_min, s.Z_max);
+  char reading[1024];
+  describe_reading(s, reading, sizeof reading);
+  if (reading[0] != 0) show("%s", reading);
+
+  report("\n\n\tInfo concerning File_in named %s : ", nom_in);
+  report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.ico));
+  report("\n\t\tCoordinates : ");
+  report("\n\t\t\tX_min : %lf ", s.X_min);
+  report("\n\t\t\tX_max : %lf ", s.X_max);
+  report("\n\t\t\tY_min : %lf ", s.Y_min);
+  report("\n\t\t\tY_max : %lf ", s.Y_max);
+  report("\n\t\t\tZ_min : %lf ", s.Z_min);
+  report("\n\t\t\tZ_max : %lf ", s.Z_max);
+  if (r.header_line() != 0) {
+    report("\n\n\tLine %lld is not a point and is skipped as a header: %s ", static_cast<long long>(r.header_line()),
+           r.header_text());
+  }
+  int status = status_ok;
+  if (stopped[0] != 0) {
+    report("%s ", stopped);
+    status = status_data_stopped;
+  }
+  if (reading[0] != 0) report("%s ", reading);
+  return status;
+}
