@@ -13,17 +13,18 @@ comma-separated X,Y,Z, each against the three-column time.
 
 A third table times the extraction's zone map on the grid and on a shuffled
 copy of it (the same lines in a random order, where no stretch can be
-stepped over): warm runs of the small zone and of every point, and a cold
-extraction, where the input's pages are dropped from the page cache while
-the tool waits at the zone prompt (as happens when the user takes a while
-to answer) and the time from the zone's answers to the end is measured.
+stepped over): warm runs of the small zone and of every point, the survey
+alone (to the zone prompt), and a cold extraction, where the input's pages
+are dropped from the page cache while the tool waits at the zone prompt (as
+happens when the user takes a while to answer) and the time from the zone's
+answers to the end is measured.
 
-    python3 bench/run.py [--runs 3] [--work DIR] [--forms-only] [--map-only] [--against OTHER_BUILD]
+    python3 bench/run.py [--runs 3] [--work DIR] [--against OTHER_BUILD] [--forms-only] [--map-only]
 
 --against times another build of the tool too, in the same rounds (a
 change's effect on speed, apart from what the other users of the machine
-cost both builds alike); in the zone map's table it gives the figures
-before and after.
+cost both builds alike), in every table. --forms-only prints the second
+table alone, --map-only the third.
 """
 
 import argparse
@@ -253,34 +254,38 @@ def map_table(args, tool, work, grid, answers):
 
 def forms_table(args, tool, work, grid, make_grid, answers):
     """The tool on the same points as three columns, six columns and
-    comma-separated, interleaved, each against the three-column time."""
+    comma-separated, interleaved, each against the three-column time; with
+    --against, the other build too in the same rounds."""
     rows = 250
     forms = [("three columns", "tenth"), ("six columns X Y Z R G B", "tenth_rgb"), ("comma-separated X,Y,Z", "tenth_comma")]
     for form, name in forms[1:]:
         path = os.path.join(grid, name + ".xyz")
         if not os.path.exists(path):
             sh([make_grid, str(rows), "4000", path, "rgb" if "rgb" in name else "comma"])
-    print("\nthe same 1000000 points in other forms (the tool alone; medians of %d interleaved runs;"
-          " processor seconds are user and system time)\n" % args.runs)
-    print("| form | zone | tool s | against three columns | processor s | against three columns |")
-    print("|---|---|---|---|---|---|")
+    builds = [("tool", tool)] + ([("against", os.path.abspath(args.against))] if args.against else [])
+    print("\nthe same 1000000 points in other forms (medians of %d interleaved runs; processor seconds are user"
+          " and system time, to 10 ms)\n" % args.runs)
+    print("| build | form | zone | s | against three columns | processor s | against three columns |")
+    print("|---|---|---|---|---|---|---|")
     for zone_label, zone in SCENARIOS:
-        times = {name: [] for _, name in forms}
-        cpus = {name: [] for _, name in forms}
+        times = {(b, name): [] for b, _ in builds for _, name in forms}
+        cpus = {(b, name): [] for b, _ in builds for _, name in forms}
         for i in range(args.runs + 1):
-            for _, name in forms:
-                # An older tool stops at the first comma (status 4): its time is shown all the same.
-                t, _, c = timed([tool], answers(name, "form_out", zone), cwd=work, check=False, cpu=True)
-                if i > 0:
-                    times[name].append(t)
-                    cpus[name].append(c)
-        base = statistics.median(times["tenth"])
-        base_cpu = statistics.median(cpus["tenth"])
-        for form, name in forms:
-            med = statistics.median(times[name])
-            cpu = statistics.median(cpus[name])
-            print("| %s | %s | %.3f | %.2fx | %.3f | %.2fx |" % (form, zone_label, med, med / base, cpu,
-                                                               cpu / max(base_cpu, 0.001)))
+            for b, binary in builds:
+                for _, name in forms:
+                    # An older build stops at the first comma (status 4): its time is shown all the same.
+                    t, _, c = timed([binary], answers(name, "form_out", zone), cwd=work, check=False, cpu=True)
+                    if i > 0:
+                        times[(b, name)].append(t)
+                        cpus[(b, name)].append(c)
+        for b, _ in builds:
+            base = statistics.median(times[(b, "tenth")])
+            base_cpu = statistics.median(cpus[(b, "tenth")])
+            for form, name in forms:
+                med = statistics.median(times[(b, name)])
+                cpu = statistics.median(cpus[(b, name)])
+                print("| %s | %s | %s | %.3f | %.2fx | %.2f | %.2fx |" % (b, form, zone_label, med, med / base, cpu,
+                                                                        cpu / max(base_cpu, 0.001)))
 
 
 def filecmp(a, b):

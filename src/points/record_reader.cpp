@@ -18,7 +18,14 @@
 //                                                               numbers_decimals_max,
 //                                                               numbers_digits_max)
 //   4 general scanner    anything: scan_decimal, refilling      the grammar's 19 kept digits
-//                        the block as it goes
+//                        the block as it goes (general_free;
+//                        general_line a line at a time, with
+//                        comments, headers and nan lines)
+//
+//   In the line and delimited layouts tiers 1 to 3 read the three numbers
+//   of a line and find the rest of it in the block (line_rest, and inline
+//   in record_reader::take_line); a line that goes on beyond the block, or
+//   anything else they do not know, goes to the general scanner.
 //
 //   and, when writing a record read by tier 1 or 2:
 //   copy to output       the digits copied as "%lf" text        9 integer digits, 6 decimals
@@ -75,7 +82,13 @@ constexpr int numbers_read = 1 + 8 + 8 + 8;
 //   copy: 16 bytes from the first integer digit, which lies before the
 //   point, before the window's last byte (63): bytes 0 to 77 of the record.
 constexpr int copy_read = (window - 2) + 16;
+//   the end of a line (record_reader::take_line): 32 bytes from the third
+//   number's delimiter, which lies in the data; extra columns: extras_readable
+//   bytes from their first, in the data or at its end.
+constexpr int line_end_read = 32;
 static_assert(numbers_whole_max == 8 + 7 && numbers_decimals_max == 7, "tier 3 reads as numbers_read says");
+static_assert(line_end_read <= reader_look_ahead && extras_readable <= reader_look_ahead,
+              "the line's end and its columns are read within the look-ahead");
 static_assert(window_read <= reader_look_ahead && numbers_read <= reader_look_ahead &&
                   copy_read <= reader_look_ahead,
               "every path reads within the look-ahead");
@@ -203,7 +216,7 @@ struct reader_tiers {
 
   // The line of a cleaned offset in the data, and the text that starts
   // there, found by reading the file again from its start: only a stop and
-  // a shifted line need them, so the passes never count lines, and a text
+  // the first skipped lines need them, so the passes never count lines, and a text
   // that crosses the end of a block is quoted whole. Uses the reader's
   // block, so it is called only when the pass is over.
   static int64_t locate(record_reader& r, int64_t offset, quoted_text* text) {
