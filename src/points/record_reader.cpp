@@ -34,6 +34,7 @@
 #include <cstring>
 
 #include "points/delimiters.h"
+#include "points/quoted_text.h"
 
 // Tier 2: at most 15 digits, so that the digits are below 2^53 and the
 // converter always takes its one-division path.
@@ -160,31 +161,6 @@ struct reader_tiers {
     void bump() { ++r.pos_; }
   };
 
-  // Collects the text of a token for a message: at most 32 characters,
-  // then "..." if it goes on, non-printable bytes as '?'.
-  struct quoted_text {
-    static constexpr int shown = 32;
-    char (&out)[48];
-    int len = 0;
-    bool done = false;
-    // Takes the next character of the token (or -1 at its end); false once
-    // the token has ended.
-    bool add(int c) {
-      if (done) return false;
-      if (c < 0 || is_space(c)) {
-        done = true;
-      } else if (len == shown) {
-        std::memcpy(out + len, "...", 3);
-        len += 3;
-        done = true;
-      } else {
-        out[len++] = c >= 0x20 && c < 0x7F ? char(c) : '?';
-      }
-      out[len] = 0;
-      return !done;
-    }
-  };
-
   // The line of a cleaned offset in the data, and the text that starts
   // there, found by reading the file again from its start: only a stop and
   // a shifted line need them, so the passes never count lines, and a text
@@ -204,10 +180,10 @@ struct reader_tiers {
       if (offset > 0) continue;
       if (text == nullptr) break;
       const char* p = r.buf_ + take;
-      while (p < r.buf_ + n && text->add(static_cast<unsigned char>(*p))) ++p;
+      while (p < r.buf_ + n && text->add_token_byte(static_cast<unsigned char>(*p))) ++p;
       if (p < r.buf_ + n) break;
     }
-    if (text != nullptr) text->add(-1);
+    if (text != nullptr) text->add_token_byte(-1);
     return line;
   }
 
@@ -250,7 +226,7 @@ struct reader_tiers {
     if (c < 0 || begins_number(c)) return;
     r.header_line_ = line;
     quoted_text text{r.header_text_};
-    while (text.add(s.peek())) s.bump();
+    while (text.add_token_byte(s.peek())) s.bump();
     while (s.peek() >= 0 && *r.pos_ != '\n') {
       const char* nl = static_cast<const char*>(std::memchr(r.pos_, '\n', size_t(r.end_ - r.pos_)));
       r.pos_ = nl != nullptr ? const_cast<char*>(nl) : r.end_;

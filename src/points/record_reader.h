@@ -31,6 +31,7 @@
 #include "points/delimiters.h"
 #include "points/number_scan.h"
 #include "points/point_writer.h"
+#include "points/quoted_text.h"
 
 enum class read_status {
   record,        // a complete record was read
@@ -44,8 +45,8 @@ enum class read_status {
 struct data_stop {
   int64_t line;    // line of the offending text, from 1
   int64_t record;  // the record that could not be read, from 1
-  char text[48];   // the offending text from the character where reading failed, shortened,
-                   // non-printable bytes as '?'
+  char text[quoted_text_size];  // the offending text from the character where reading failed, as
+                                // quoted_text.h quotes it
 };
 
 // The first line holding a count of numbers that is more than three and not
@@ -195,7 +196,7 @@ class record_reader {
   int64_t consumed_ = 0;  // cleaned bytes before buf_
   int64_t records_ = 0;
   int64_t header_line_ = 0;
-  char header_text_[48] = "";
+  char header_text_[quoted_text_size] = "";
   data_stop stop_{};
   layout layout_{};
   record_view view_;
