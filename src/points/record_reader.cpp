@@ -91,9 +91,7 @@ struct reader_tiers {
   // unread.
   static bool line_feed_follows(record_reader& r) {
     if (r.eof_) return false;
-    int c = std::getc(r.file_);
-    if (c != EOF) std::ungetc(c, r.file_);
-    return c == '\n';
+    return input_peek(r.in_) == '\n';
   }
 
   // Cleans freshly read bytes in place: the data end at a 0x1A byte; a
@@ -121,12 +119,12 @@ struct reader_tiers {
 
   // Skips a UTF-8 byte-order mark at the very start of the file.
   static void skip_byte_order_mark(record_reader& r) {
-    unsigned char head[3];
-    if (std::fread(head, 1, 3, r.file_) == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+    char head[3];
+    if (input_read(r.in_, head, 3) == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0) {
       r.consumed_ = 3;
       return;
     }
-    std::rewind(r.file_);
+    input_rewind(r.in_);
   }
 
   // Moves past the consumed block and reads the next one. False at the end
@@ -134,9 +132,9 @@ struct reader_tiers {
   static bool refill(record_reader& r) {
     while (!r.eof_) {
       int64_t bytes = r.end_ - r.buf_;
-      size_t n = std::fread(r.buf_, 1, size_t(r.block_size_), r.file_);
+      size_t n = input_read(r.in_, r.buf_, size_t(r.block_size_));
       if (n < size_t(r.block_size_)) {
-        if (std::ferror(r.file_)) r.read_errno_ = errno != 0 ? errno : EIO;
+        if (input_error(r.in_)) r.read_errno_ = errno != 0 ? errno : EIO;
         r.eof_ = true;
       }
       if (n == 0) return false;
@@ -167,11 +165,11 @@ struct reader_tiers {
   // that crosses the end of a block is quoted whole. Uses the reader's
   // block, so it is called only when the pass is over.
   static int64_t locate(record_reader& r, int64_t offset, quoted_text* text) {
-    std::fseek(r.file_, 0, SEEK_SET);
+    input_rewind(r.in_);
     r.eof_ = false;
     int64_t line = 1;
     while (!r.eof_) {
-      size_t n = std::fread(r.buf_, 1, size_t(r.block_size_), r.file_);
+      size_t n = input_read(r.in_, r.buf_, size_t(r.block_size_));
       if (n < size_t(r.block_size_)) r.eof_ = true;
       n = clean_block(r, n);
       int64_t take = offset < int64_t(n) ? offset : int64_t(n);
@@ -446,9 +444,9 @@ struct reader_tiers {
 record_reader::record_reader(FILE* file) : record_reader(file, input_block, input_block_size) {}
 
 record_reader::record_reader(FILE* file, char* block, int block_size, bool general_only)
-    : file_(file), buf_(block), block_size_(block_size), general_only_(general_only), pos_(block), end_(block) {
+    : buf_(block), block_size_(block_size), general_only_(general_only), pos_(block), end_(block) {
   *end_ = 0;
-  std::rewind(file);
+  input_open(in_, file);
   reader_tiers::skip_byte_order_mark(*this);
   reader_tiers::skip_header(*this);
 }

@@ -2,7 +2,8 @@
 // as the X, Y and Z of a record.
 //
 // A pass streams the input from its beginning through one fixed block. A
-// UTF-8 byte-order mark at the very start is skipped. A carriage return
+// UTF-8 byte-order mark at the very start is skipped (UTF-16 text with its
+// mark is read as UTF-8, see text_input.h). A carriage return
 // followed by a line feed is removed; one not followed by a line feed ends a
 // line as a line feed does. A byte 0x1A ends the data. Line structure does
 // not decide the records: any whitespace separates numbers. A first line
@@ -32,6 +33,7 @@
 #include "points/number_scan.h"
 #include "points/point_writer.h"
 #include "points/quoted_text.h"
+#include "points/text_input.h"
 
 enum class read_status {
   record,        // a complete record was read
@@ -185,7 +187,7 @@ class record_reader {
     bool whole_line;   // a line end before the first number only: the record is a line
   };
 
-  FILE* file_;
+  text_input in_;   // the file, as text (see text_input.h)
   char* buf_;        // the block; *end_ is always a 0, and the padding follows
   int block_size_;
   bool general_only_;
