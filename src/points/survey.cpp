@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "points/input_kind.h"
 #include "run/dialogue.h"
 #include "run/report.h"
 
@@ -56,7 +57,41 @@ void describe_shifted(const shifted_line& l, char* text, int size) {
                 static_cast<long long>(l.line), static_cast<long long>(l.numbers));
 }
 
+void describe_not_text(const input_check& c, const char* name, char* text, int size) {
+  struct what {
+    input_kind kind;
+    const char* is;
+    const char* advice;
+  };
+  static const what kinds[] = {
+      {input_kind::gzip, "a gzip-compressed file", "decompress it first"},
+      {input_kind::zip, "a zip archive", "extract the point file from it first"},
+      {input_kind::bzip2, "a bzip2-compressed file", "decompress it first"},
+      {input_kind::xz, "an xz-compressed file", "decompress it first"},
+      {input_kind::zstd, "a zstd-compressed file", "decompress it first"},
+      {input_kind::seven_zip, "a 7z archive", "extract the point file from it first"},
+      {input_kind::las, "a LAS file of binary points", "export its points as text first"},
+  };
+  for (const what& w : kinds) {
+    if (w.kind == c.kind) {
+      std::snprintf(text, size_t(size), "\n\t%s is %s, not a text point file: %s.\n", name, w.is, w.advice);
+      return;
+    }
+  }
+  std::snprintf(text, size_t(size),
+                "\n\t%s holds a 0 byte at line %lld, before its first point: it is a binary file, not a text point "
+                "file: export its points as text first (UTF-16 text needs its byte-order mark).\n",
+                name, static_cast<long long>(c.zero_line));
+}
+
 void survey_pass(survey_values& s) {
+  input_check kind = check_input(f1);
+  if (kind.kind != input_kind::text) {
+    char refusal[512];
+    describe_not_text(kind, nom_in, refusal, sizeof refusal);
+    show("%s", refusal);
+    end_run(status_read_failed);
+  }
   show("\n\n");
   record_reader r(f1);
   if (r.header_line() != 0) {
@@ -69,6 +104,11 @@ void survey_pass(survey_values& s) {
   if (s.end != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);
     show("%s", stopped);
+    // Nothing to publish: an empty output would replace the earlier one.
+    if (s.ico == 0) {
+      show("\n\n\tNo point was read before the data stopped, so nothing is written.\n");
+      end_run_publishing_nothing(status_data_stopped);
+    }
   }
 
   show("\n\n\tX_min = %lf X_max = %lf ", s.X_min, s.X_max);

@@ -23,13 +23,19 @@ struct survey_values {
 // 10000000 and a reported maximum never below 0.
 survey_values survey_records(record_reader& r, progress_fn progress);
 
-// Reads f1 from its start to its end; shows the bounds and writes the
+// Refuses f1 if it is not a text point file (see input_kind.h). Then reads
+// f1 from its start to its end; shows the bounds and writes the
 // report's survey entries.
 void survey_pass(survey_values& s);
 
 // The sentence that tells where the data stopped, for the console and the
 // report alike. `text` has room for `size` bytes.
 void describe_stop(const survey_values& s, char* text, int size);
+
+// The sentence that refuses input `name` as `c` found it, not a text point
+// file. `text` has room for `size` bytes.
+struct input_check;
+void describe_not_text(const input_check& c, const char* name, char* text, int size);
 
 // The sentence that tells which line first shifts the points, for the
 // console and the report alike. `text` has room for `size` bytes.

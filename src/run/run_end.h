@@ -36,6 +36,10 @@ extern int run_status;
 // failure turns the status into status_write_failed or status_read_failed.
 [[noreturn]] void end_run(int status);
 
+// Ends the run as end_run does, but publishes nothing whatever the status:
+// for a run that used no point, so that the earlier files stay.
+[[noreturn]] void end_run_publishing_nothing(int status);
+
 // Says that writing the named file failed and why, closes the stream and
 // ends the run with status_write_failed.
 [[noreturn]] void write_failed(FILE*& f, const char* name, int err);
