@@ -98,10 +98,12 @@ struct reader_tiers {
   // carriage return before a line feed is removed, and any other carriage
   // return becomes a line feed (it ends a line as one does). Returns the
   // number of bytes kept. Needs eof_ set if nothing follows the block.
-  static size_t clean_block(record_reader& r, size_t n) {
+  // `control_z`, if given, is set to the 0x1A that ended the data, if any.
+  static size_t clean_block(record_reader& r, size_t n, const char** control_z = nullptr) {
     if (char* stop = static_cast<char*>(std::memchr(r.buf_, 0x1A, n))) {
       n = size_t(stop - r.buf_);
       r.eof_ = true;
+      if (control_z != nullptr) *control_z = stop;
     }
     char* cr = static_cast<char*>(std::memchr(r.buf_, '\r', n));
     if (cr == nullptr) return n;
@@ -127,6 +129,24 @@ struct reader_tiers {
     input_rewind(r.in_);
   }
 
+  // Whether anything but blanks (or more 0x1A bytes, the padding some
+  // programs write) follows a 0x1A that ended the data: the rest of its
+  // block, [from, to), then the rest of the input.
+  static bool text_follows(record_reader& r, const char* from, const char* to) {
+    auto blank = [](const char* p, const char* e) {
+      for (; p != e; ++p) {
+        if (!is_space(static_cast<unsigned char>(*p)) && *p != 0x1A) return false;
+      }
+      return true;
+    };
+    if (!blank(from, to)) return true;
+    char rest[4096];
+    for (size_t n; (n = input_read(r.in_, rest, sizeof rest)) > 0;) {
+      if (!blank(rest, rest + n)) return true;
+    }
+    return false;
+  }
+
   // Moves past the consumed block and reads the next one. False at the end
   // of the data (or on a read error, which read_errno_ then holds).
   static bool refill(record_reader& r) {
@@ -139,7 +159,10 @@ struct reader_tiers {
       }
       if (n == 0) return false;
       r.consumed_ += bytes;
-      n = clean_block(r, n);
+      const char* raw_end = r.buf_ + n;
+      const char* control_z = nullptr;
+      n = clean_block(r, n, &control_z);
+      if (control_z != nullptr && text_follows(r, control_z + 1, raw_end)) r.control_z_ = r.consumed_ + int64_t(n);
       r.pos_ = r.buf_;
       r.end_ = r.buf_ + n;
       *r.end_ = 0;
@@ -192,6 +215,8 @@ struct reader_tiers {
     r.ended_ = true;
     int64_t end = r.offset();
     if (r.shifted_end_ >= 0) r.shifted_.line = locate(r, r.shifted_end_, nullptr);
+    // The notice of a 0x1A belongs to a pass that read up to it.
+    if (r.control_z_ == end) r.control_z_line_ = locate(r, end, nullptr);
     // The block may now hold other bytes.
     r.consumed_ = end;
     r.pos_ = r.end_ = r.buf_;

@@ -167,6 +167,10 @@ class record_reader {
   // Once the pass is over (any status but record): the first line whose
   // count of numbers shifts the points, if any.
   const shifted_line& shifted() const { return shifted_; }
+  // Once the pass is over: the line where a 0x1A byte ended the data that
+  // the pass read to their end, when anything but blanks follows it (and
+  // so is not read); else 0.
+  int64_t control_z_line() const { return control_z_line_; }
 
  private:
   friend struct reader_tiers;
@@ -206,6 +210,8 @@ class record_reader {
   int64_t line_numbers_ = 0;       // numbers on the current line so far
   int64_t shifted_end_ = -1;       // cleaned offset of the end of the line for shifted_, or -1
   shifted_line shifted_{0, 0};
+  int64_t control_z_ = -1;      // cleaned offset of a 0x1A with text after it, or -1
+  int64_t control_z_line_ = 0;  // its line, once the pass read up to it
 
   // Counts the numbers of a record laid out like `l` at `s` on their lines.
   void count_line_numbers(const layout& l, const char* s) {

@@ -34,7 +34,7 @@ survey_values survey_records(record_reader& r, progress_fn progress) {
     widen(Z, Z_min, Z_max);
   }
   return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, r.offset(), r.stop(), r.read_errno(),
-          r.shifted()};
+          r.shifted(), r.control_z_line()};
 }
 
 void describe_stop(const survey_values& s, char* text, int size) {
@@ -55,6 +55,12 @@ void describe_shifted(const shifted_line& l, char* text, int size) {
                 "\n\n\tLine %lld holds %lld numbers (the first line whose count is not a multiple of three): points "
                 "are read three numbers at a time, so later points are shifted.",
                 static_cast<long long>(l.line), static_cast<long long>(l.numbers));
+}
+
+void describe_control_z(int64_t line, char* text, int size) {
+  std::snprintf(text, size_t(size),
+                "\n\n\tThe data end at line %lld with a byte 0x1A (an end-of-file mark): what follows it is not read.",
+                static_cast<long long>(line));
 }
 
 void describe_not_text(const input_check& c, const char* name, char* text, int size) {
@@ -110,6 +116,11 @@ void survey_pass(survey_values& s) {
       end_run_publishing_nothing(status_data_stopped);
     }
   }
+  char control_z[256] = "";
+  if (s.control_z_line != 0) {
+    describe_control_z(s.control_z_line, control_z, sizeof control_z);
+    show("%s", control_z);
+  }
 
   show("\n\n\tX_min = %lf X_max = %lf ", s.X_min, s.X_max);
   show("\n\tY_min = %lf Y_max = %lf ", s.Y_min, s.Y_max);
@@ -137,6 +148,7 @@ void survey_pass(survey_values& s) {
     report("%s ", stopped);
     run_status = status_data_stopped;
   }
+  if (control_z[0] != 0) report("%s ", control_z);
   if (shifted[0] != 0) {
     report("%s ", shifted);
     // A data stop, which lost records, outranks it.

@@ -15,6 +15,7 @@ struct survey_values {
   data_stop stop;      // where the data stopped, if they did
   int read_errno;      // why the input could not be read, if it could not
   shifted_line shifted;  // the first line whose count of numbers shifts the points, if any
+  int64_t control_z_line;  // the line where a 0x1A ended the data with text after it, or 0
 };
 
 // The survey as a fold of the records: the count, and each bound the
@@ -31,6 +32,10 @@ void survey_pass(survey_values& s);
 // The sentence that tells where the data stopped, for the console and the
 // report alike. `text` has room for `size` bytes.
 void describe_stop(const survey_values& s, char* text, int size);
+
+// The sentence that tells where a 0x1A byte ended the data with text after
+// it. `text` has room for `size` bytes.
+void describe_control_z(int64_t line, char* text, int size);
 
 // The sentence that refuses input `name` as `c` found it, not a text point
 // file. `text` has room for `size` bytes.
