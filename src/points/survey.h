@@ -23,25 +23,3 @@ struct survey_values {
 // 10000000.0 (minima) and 0.0 (maxima), so a reported minimum is never above
 // 10000000 and a reported maximum never below 0.
 survey_values survey_records(record_reader& r, progress_fn progress);
-
-// Refuses f1 if it is not a text point file (see input_kind.h). Then reads
-// f1 from its start to its end; shows the bounds and writes the
-// report's survey entries.
-void survey_pass(survey_values& s);
-
-// The sentence that tells where the data stopped, for the console and the
-// report alike. `text` has room for `size` bytes.
-void describe_stop(const survey_values& s, char* text, int size);
-
-// The sentence that tells where a 0x1A byte ended the data with text after
-// it. `text` has room for `size` bytes.
-void describe_control_z(int64_t line, char* text, int size);
-
-// The sentence that refuses input `name` as `c` found it, not a text point
-// file. `text` has room for `size` bytes.
-struct input_check;
-void describe_not_text(const input_check& c, const char* name, char* text, int size);
-
-// The sentence that tells which line first shifts the points, for the
-// console and the report alike. `text` has room for `size` bytes.
-void describe_shifted(const shifted_line& l, char* text, int size);

@@ -1,20 +1,19 @@
+#include "run/messages.h"
 #include "run/run_end.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "run/dialogue.h"
+#include "run/error_text.h"
 #include "run/platform.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
 
-int run_status = status_ok;
-
 namespace {
 
 // Set when the run has no points to publish whatever its status.
-bool nothing_to_publish = false;
+bool keeping_earlier_files = false;
 
 // Closes one written stream. A stream to be published is first flushed,
 // and a failure says which file and why; the temporary file of a run that
@@ -43,11 +42,11 @@ bool close_written(FILE*& f, const char* name, bool publishing) {
     err = errno;
   }
   f = nullptr;
-  if (!ok) show("\n\tCould not write %s : %s\n", name, reason_text(err));
+  if (!ok) show(failure::cannot_write, name, reason_text(err));
   return ok;
 }
 
-void say_unchanged(const char* name) { show("\n\t%s is unchanged.\n", name); }
+void say_unchanged(const char* name) { show(failure::unchanged, name); }
 
 // Removes the temporary files: the final names keep what they held.
 void discard() {
@@ -68,7 +67,7 @@ void discard() {
 int publish(int status) {
   int err = replace_file(written.temp_out, written.out);
   if (err != 0) {
-    show("\n\tCould not write %s : %s\n", nom_out, reason_text(err));
+    show(failure::cannot_write, nom_out, reason_text(err));
     discard();
     return status_write_failed;
   }
@@ -77,10 +76,10 @@ int publish(int status) {
   if (err != 0) {
     // The output is already the new one: say so, so that nobody takes the
     // earlier report for its description.
-    show("\n\tCould not write %s : %s\n", nom_info, reason_text(err));
+    show(failure::cannot_write, nom_info, reason_text(err));
     remove_file(written.temp_info);
     say_unchanged(nom_info);
-    show("\n\t%s holds the new points all the same; its report is the earlier one.\n", nom_out);
+    show(failure::report_not_replaced, nom_out);
     return status_write_failed;
   }
   temp_info_created = false;
@@ -89,34 +88,22 @@ int publish(int status) {
 
 }  // namespace
 
-bool points_were_used(int status) {
-  return status == status_ok || status == status_data_stopped || status == status_columns_shifted;
-}
-
-const char* reason_text(int err) {
-  if (err == not_a_regular_file) return "not a regular file";
-  return std::strerror(err);
-}
-
 void write_failed(FILE*& f, const char* name, int err) {
-  show("\n\tCould not write %s : %s\n", name, std::strerror(err));
+  show(failure::cannot_write, name, reason_text(err));
   std::fclose(f);
   f = nullptr;
   end_run(status_write_failed);
 }
 
-void end_run_publishing_nothing(int status) {
-  nothing_to_publish = true;
-  end_run(status);
-}
+void keep_earlier_files() { keeping_earlier_files = true; }
 
 void end_run(int status) {
   // From here a signal no longer removes the files under the run's feet:
   // the run itself publishes or removes them, then ends.
   settle_files();
-  bool used = points_were_used(status) && !nothing_to_publish;
+  bool used = points_were_used(status) && !keeping_earlier_files;
   if (holding_lock && used && !input_unchanged()) {
-    show("\n\tThe second reading of %s did not match the first.\n", nom_in);
+    show(failure::input_changed, nom_in);
     status = status_read_failed;
     used = false;
   }
