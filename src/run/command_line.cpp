@@ -38,7 +38,7 @@ constexpr const char* usage =
     "  7  another run is writing the same output and report\n"
     "\n"
     "Options:\n"
-    "  --help     show this text and end\n"
+    "  --help     show this text and end (/? too, as on Windows)\n"
     "  --version  show the version and end\n"
     "\n"
     "See the manual page tessera_sift(1) for the whole dialogue and the formats.\n";
@@ -47,7 +47,8 @@ constexpr const char* usage =
 
 bool answer_command_line(int argc, char** argv) {
   if (argc < 2) return false;
-  if (std::strcmp(argv[1], "--help") == 0) {
+  // "/?" is how Windows programs are asked for help; both builds take it.
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "/?") == 0) {
     std::fputs(usage, stdout);
     return true;
   }

@@ -42,7 +42,7 @@ bool close_written(FILE*& f, const char* name, bool publishing) {
     err = errno;
   }
   f = nullptr;
-  if (!ok) show(failure::cannot_write, name, reason_text(err));
+  if (!ok) show(failure::cannot_write, name, write_failure_text(name, err));
   return ok;
 }
 
@@ -89,7 +89,7 @@ int publish(int status) {
 }  // namespace
 
 void write_failed(FILE*& f, const char* name, int err) {
-  show(failure::cannot_write, name, reason_text(err));
+  show(failure::cannot_write, name, write_failure_text(name, err));
   std::fclose(f);
   f = nullptr;
   end_run(status_write_failed);
