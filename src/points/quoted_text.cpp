@@ -3,28 +3,9 @@
 #include <cstring>
 
 #include "points/number_scan.h"
+#include "points/unicode.h"
 
 namespace {
-
-// The length of the UTF-8 sequence a byte begins, or 0 if it begins none
-// (a continuation byte, an overlong lead C0 or C1, a lead beyond U+10FFFF).
-int sequence_length(int c) {
-  if (c >= 0xC2 && c <= 0xDF) return 2;
-  if (c >= 0xE0 && c <= 0xEF) return 3;
-  if (c >= 0xF0 && c <= 0xF4) return 4;
-  return 0;
-}
-
-// Whether `c` may follow `lead` as the second byte of its sequence: the
-// ranges that exclude overlong forms, surrogates and values past U+10FFFF.
-bool second_byte_fits(int lead, int c) {
-  int lo = 0x80, hi = 0xBF;
-  if (lead == 0xE0) lo = 0xA0;
-  if (lead == 0xED) hi = 0x9F;
-  if (lead == 0xF0) lo = 0x90;
-  if (lead == 0xF4) hi = 0x8F;
-  return c >= lo && c <= hi;
-}
 
 // The code point of a complete, valid sequence.
 unsigned code_point(const unsigned char* s, int n) {
@@ -62,7 +43,8 @@ void quoted_text::flush_pending() {
 bool quoted_text::add(int c) {
   if (done) return false;
   if (pending_len > 0) {
-    if (c >= 0 && (pending_len == 1 ? second_byte_fits(pending[0], c) : (c & 0xC0) == 0x80)) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (c >= 0 && (pending_len == 1 ? utf8_second_byte_fits(pending[0], b) : utf8_continuation(b))) {
       pending[pending_len++] = static_cast<unsigned char>(c);
       if (pending_len < pending_need) return true;
       if (printable(code_point(pending, pending_len))) {
@@ -78,7 +60,7 @@ bool quoted_text::add(int c) {
   }
   if (c < 0) {
     done = true;
-  } else if (int n = sequence_length(c); n != 0) {
+  } else if (int n = utf8_sequence_length(static_cast<unsigned char>(c)); n > 1) {
     pending[0] = static_cast<unsigned char>(c);
     pending_len = 1;
     pending_need = n;

@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-namespace {
+#include "points/unicode.h"
 
-// A code unit that cannot be decoded (a lone surrogate, an odd last byte)
-// becomes U+FFFD, the replacement character, which is not a number.
-constexpr unsigned replacement = 0xFFFD;
+namespace {
 
 bool is_utf16(const text_input& t) { return t.encoding != text_encoding::bytes; }
 
@@ -30,46 +28,25 @@ unsigned unit_at(const text_input& t, int at) {
   return t.encoding == text_encoding::utf16_little_endian ? p[0] | (p[1] << 8) : (p[0] << 8) | p[1];
 }
 
-int encode_utf8(unsigned cp, char* out) {
-  if (cp < 0x80) {
-    out[0] = char(cp);
-    return 1;
-  }
-  if (cp < 0x800) {
-    out[0] = char(0xC0 | (cp >> 6));
-    out[1] = char(0x80 | (cp & 0x3F));
-    return 2;
-  }
-  if (cp < 0x10000) {
-    out[0] = char(0xE0 | (cp >> 12));
-    out[1] = char(0x80 | ((cp >> 6) & 0x3F));
-    out[2] = char(0x80 | (cp & 0x3F));
-    return 3;
-  }
-  out[0] = char(0xF0 | (cp >> 18));
-  out[1] = char(0x80 | ((cp >> 12) & 0x3F));
-  out[2] = char(0x80 | ((cp >> 6) & 0x3F));
-  out[3] = char(0x80 | (cp & 0x3F));
-  return 4;
-}
-
 // Decodes the next character into t.decoded. False at the end of the file.
+// A unit that makes no character (a lone surrogate, an odd last byte)
+// becomes the replacement character, which is not a number.
 bool decode_next(text_input& t) {
   fill_raw(t);
   int left = t.raw_len - t.raw_at;
   if (left == 0) return false;
-  unsigned cp = replacement;
+  unsigned cp = replacement_character;
   if (left == 1) {
     t.raw_at += 1;
   } else {
     unsigned u = unit_at(t, t.raw_at);
     t.raw_at += 2;
-    if (u < 0xD800 || u > 0xDFFF) {
+    if (!is_high_surrogate(u) && !is_low_surrogate(u)) {
       cp = u;
-    } else if (u <= 0xDBFF && left >= 4) {
+    } else if (is_high_surrogate(u) && left >= 4) {
       unsigned v = unit_at(t, t.raw_at);
-      if (v >= 0xDC00 && v <= 0xDFFF) {
-        cp = 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00);
+      if (is_low_surrogate(v)) {
+        cp = from_surrogates(u, v);
         t.raw_at += 2;
       }
     }

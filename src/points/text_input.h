@@ -24,7 +24,7 @@ struct text_input {
   int raw_at = 0;
   int raw_len = 0;
   bool raw_ended = false;  // the file has no more bytes
-  char decoded[4] = {};
+  unsigned char decoded[4] = {};
   int decoded_at = 0;
   int decoded_len = 0;
 };
