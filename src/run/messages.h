@@ -51,6 +51,10 @@ constexpr const char* zero_byte =
     "export its points as text first (UTF-16 text needs its byte-order mark).\n";
 constexpr const char* nothing_read = "\n\n\tNo point was read before the data stopped, so nothing is written.\n";
 constexpr const char* unchanged = "\n\t%s is unchanged.\n";              // a final path
+constexpr const char* removed_leftover =
+    "\n\tRemoved 1 temporary file left by a killed run writing %s.\n";  // the output path
+constexpr const char* removed_leftovers =
+    "\n\tRemoved %d temporary files left by killed runs writing %s.\n";  // their count, the output path
 constexpr const char* report_not_replaced =
     "\n\t%s holds the new points all the same; its report is the earlier one.\n";  // the output path
 }  // namespace failure
