@@ -925,7 +925,8 @@ class KeyWait(unittest.TestCase):
         try:
             with open("/proc/%d/stat" % self.pid) as f:
                 return f.read().rsplit(")", 1)[1].split()[0]
-        except FileNotFoundError:
+        except (OSError, IndexError):
+            # Gone between the open and the read (ESRCH), or an empty read.
             return "Z"
 
     def key_ends_the_wait(self):
