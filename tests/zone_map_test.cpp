@@ -268,8 +268,8 @@ TEST(ZoneMap, SurveyBoundsDoNotDependOnTheStretches) {
   }
 }
 
-// A map made with other blocks, or of another file, is not used: the
-// extraction then reads every record.
+// A map made with other blocks, or of another file, is not used, and UTF-16
+// text is not mapped: the extraction then reads every record.
 TEST(ZoneMap, AMapThatDoesNotFitIsNotUsed) {
   const std::string bytes = point_file(three_columns, header);
   FILE* f = file_of(bytes);
@@ -280,6 +280,16 @@ TEST(ZoneMap, AMapThatDoesNotFitIsNotUsed) {
   EXPECT_EQ(difference(extract(other, 64, z, &s.map), extract(other, 64, z, nullptr)), "");
   std::fclose(other);
   std::fclose(f);
+  // UTF-16 text is decoded as it is read: a place in it is no byte of the
+  // file, so the survey maps nothing.
+  std::string utf16 = "\xFF\xFE";
+  for (char c : bytes) utf16 += std::string{c, 0};
+  FILE* wide = file_of(utf16);
+  survey_values w = survey_of(wide, 64, zone_map(5));
+  EXPECT_TRUE(w.map.stretches().empty());
+  EXPECT_EQ(w.ico, s.ico);
+  EXPECT_EQ(difference(extract(wide, 64, z, &w.map), extract(wide, 64, z, nullptr)), "");
+  std::fclose(wide);
 }
 
 // The map steps over what cannot hold the zone without reading it: a

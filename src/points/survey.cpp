@@ -49,6 +49,7 @@ survey_values survey_records(record_reader& r, progress_fn progress, zone_map ma
     if (status != read_status::record) break;
     map.close_stretch(r, sX_min, sX_max, sY_min, sY_max);
   }
-  return {count.ico,  X_min,      X_max,         Y_min,      Y_max,       Z_min,      Z_max,          status,
-          r.offset(), r.stop(),   r.read_errno(), r.layout(), r.skipped(), r.nodata(), std::move(map)};
+  return {count.ico,  X_min,         X_max,      Y_min,       Y_max,       Z_min,      Z_max,
+          status,     r.offset(),    r.stop(),   r.read_errno(), r.layout(), r.skipped(), r.nodata(),
+          r.control_z_line(), std::move(map)};
 }

@@ -18,6 +18,7 @@ struct survey_values {
   file_layout layout;    // how the points are laid out
   line_tally skipped;    // comment lines and repeated headers skipped
   line_tally nodata;     // lines skipped for a nan among X, Y and Z
+  int64_t control_z_line;  // the line where a 0x1A ended the data with text after it, or 0
   zone_map map;          // the stretches of the records, for the extraction
 };
 

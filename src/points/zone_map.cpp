@@ -15,6 +15,7 @@ zone_map::zone_map(int64_t stretch_records, size_t stretches_max)
       stretch_end_(stretch_records > 0 ? stretch_records : never) {}
 
 void zone_map::start(const record_reader& r) {
+  if (!r.resumable()) stretch_records_ = 0;  // records nothing: every record is read
   start_ = r.position();
   block_size_ = r.block_size();
   started_ = true;
@@ -53,7 +54,7 @@ void zone_map::merge_neighbours() {
 }
 
 bool zone_map::fits(const record_reader& r) const {
-  if (!started_ || r.block_size() != block_size_) return false;
+  if (!started_ || r.block_size() != block_size_ || !r.resumable()) return false;
   const reader_position p = r.position();
   return p.block_at == start_.block_at && p.consumed == start_.consumed && p.in_block == start_.in_block &&
          p.records == start_.records;
