@@ -21,6 +21,7 @@ struct whole_pass {
   std::string written;  // every record as record_view::write_to writes it
   file_layout layout;
   line_tally skipped, nodata;
+  int64_t control_z_line;
 };
 
 // Reads `f` to its end. With a block size, the reader reads through a heap
@@ -49,6 +50,7 @@ inline whole_pass read_whole(FILE* f, int block_size = 0, bool general_only = fa
     result.layout = r.layout();
     result.skipped = r.skipped();
     result.nodata = r.nodata();
+    result.control_z_line = r.control_z_line();
   };
   if (block_size == 0) {
     record_reader r(f);
@@ -79,6 +81,7 @@ inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   if (!same_layout(a.layout, b.layout)) return "layouts";
   if (a.skipped.count != b.skipped.count || a.skipped.first_line != b.skipped.first_line) return "skipped lines";
   if (a.nodata.count != b.nodata.count || a.nodata.first_line != b.nodata.first_line) return "nodata lines";
+  if (a.control_z_line != b.control_z_line) return "0x1A lines";
   if ((a.end == read_status::not_a_number || a.end == read_status::cut_short || a.end == read_status::short_line) &&
       (a.stop.line != b.stop.line || a.stop.record != b.stop.record || std::strcmp(a.stop.text, b.stop.text) != 0 ||
        (a.end == read_status::short_line && a.stop.numbers != b.stop.numbers))) {

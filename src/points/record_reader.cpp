@@ -43,6 +43,7 @@
 #include <string_view>
 
 #include "points/delimiters.h"
+#include "points/quoted_text.h"
 
 // Tier 2: at most 15 digits, so that the digits are below 2^53 and the
 // converter always takes its one-division path.
@@ -105,19 +106,19 @@ struct reader_tiers {
   // unread.
   static bool line_feed_follows(record_reader& r) {
     if (r.eof_) return false;
-    int c = std::getc(r.file_);
-    if (c != EOF) std::ungetc(c, r.file_);
-    return c == '\n';
+    return input_peek(r.in_) == '\n';
   }
 
   // Cleans freshly read bytes in place: the data end at a 0x1A byte; a
   // carriage return before a line feed is removed, and any other carriage
   // return becomes a line feed (it ends a line as one does). Returns the
   // number of bytes kept. Needs eof_ set if nothing follows the block.
-  static size_t clean_block(record_reader& r, size_t n) {
+  // `control_z`, if given, is set to the 0x1A that ended the data, if any.
+  static size_t clean_block(record_reader& r, size_t n, const char** control_z = nullptr) {
     if (char* stop = static_cast<char*>(std::memchr(r.buf_, 0x1A, n))) {
       n = size_t(stop - r.buf_);
       r.eof_ = true;
+      if (control_z != nullptr) *control_z = stop;
     }
     char* cr = static_cast<char*>(std::memchr(r.buf_, '\r', n));
     if (cr == nullptr) return n;
@@ -135,12 +136,30 @@ struct reader_tiers {
 
   // Skips a UTF-8 byte-order mark at the very start of the file.
   static void skip_byte_order_mark(record_reader& r) {
-    unsigned char head[3];
-    if (std::fread(head, 1, 3, r.file_) == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+    char head[3];
+    if (input_read(r.in_, head, 3) == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0) {
       r.consumed_ = 3;
       return;
     }
-    std::rewind(r.file_);
+    input_rewind(r.in_);
+  }
+
+  // Whether anything but blanks (or more 0x1A bytes, the padding some
+  // programs write) follows a 0x1A that ended the data: the rest of its
+  // block, [from, to), then the rest of the input.
+  static bool text_follows(record_reader& r, const char* from, const char* to) {
+    auto blank = [](const char* p, const char* e) {
+      for (; p != e; ++p) {
+        if (!is_space(static_cast<unsigned char>(*p)) && *p != 0x1A) return false;
+      }
+      return true;
+    };
+    if (!blank(from, to)) return true;
+    char rest[4096];
+    for (size_t n; (n = input_read(r.in_, rest, sizeof rest)) > 0;) {
+      if (!blank(rest, rest + n)) return true;
+    }
+    return false;
   }
 
   // Moves past the consumed block and reads the next one. False at the end
@@ -148,14 +167,17 @@ struct reader_tiers {
   static bool refill(record_reader& r) {
     while (!r.eof_) {
       int64_t bytes = r.end_ - r.buf_;
-      size_t n = std::fread(r.buf_, 1, size_t(r.block_size_), r.file_);
+      size_t n = input_read(r.in_, r.buf_, size_t(r.block_size_));
       if (n < size_t(r.block_size_)) {
-        if (std::ferror(r.file_)) r.read_errno_ = errno != 0 ? errno : EIO;
+        if (input_error(r.in_)) r.read_errno_ = errno != 0 ? errno : EIO;
         r.eof_ = true;
       }
       if (n == 0) return false;
       r.consumed_ += bytes;
-      n = clean_block(r, n);
+      const char* raw_end = r.buf_ + n;
+      const char* control_z = nullptr;
+      n = clean_block(r, n, &control_z);
+      if (control_z != nullptr && text_follows(r, control_z + 1, raw_end)) r.control_z_ = r.consumed_ + int64_t(n);
       r.pos_ = r.buf_;
       r.end_ = r.buf_ + n;
       *r.end_ = 0;
@@ -175,43 +197,17 @@ struct reader_tiers {
     void bump() { ++r.pos_; }
   };
 
-  // Collects the text of a token for a message: at most 32 characters,
-  // then "..." if it goes on, non-printable bytes as '?'.
-  struct quoted_text {
-    static constexpr int shown = 32;
-    char (&out)[48];
-    int separator = 0;  // the delimited layout's separator ends a token too
-    int len = 0;
-    bool done = false;
-    // Takes the next character of the token (or -1 at its end); false once
-    // the token has ended.
-    bool add(int c) {
-      if (done) return false;
-      if (c < 0 || is_space(c) || (separator != 0 && c == separator)) {
-        done = true;
-      } else if (len == shown) {
-        std::memcpy(out + len, "...", 3);
-        len += 3;
-        done = true;
-      } else {
-        out[len++] = c >= 0x20 && c < 0x7F ? char(c) : '?';
-      }
-      out[len] = 0;
-      return !done;
-    }
-  };
-
   // The line of a cleaned offset in the data, and the text that starts
   // there, found by reading the file again from its start: only a stop and
   // the first skipped lines need them, so the passes never count lines, and a text
   // that crosses the end of a block is quoted whole. Uses the reader's
   // block, so it is called only when the pass is over.
   static int64_t locate(record_reader& r, int64_t offset, quoted_text* text) {
-    std::fseek(r.file_, 0, SEEK_SET);
+    input_rewind(r.in_);
     r.eof_ = false;
     int64_t line = 1;
     while (!r.eof_) {
-      size_t n = std::fread(r.buf_, 1, size_t(r.block_size_), r.file_);
+      size_t n = input_read(r.in_, r.buf_, size_t(r.block_size_));
       if (n < size_t(r.block_size_)) r.eof_ = true;
       n = clean_block(r, n);
       int64_t take = offset < int64_t(n) ? offset : int64_t(n);
@@ -220,10 +216,13 @@ struct reader_tiers {
       if (offset > 0) continue;
       if (text == nullptr) break;
       const char* p = r.buf_ + take;
-      while (p < r.buf_ + n && text->add(static_cast<unsigned char>(*p))) ++p;
+      // In the delimited layout the separator ends the quoted text too.
+      const char sep = r.file_layout_.separator;
+      auto byte = [sep](char c) { return sep != 0 && c == sep ? -1 : int(static_cast<unsigned char>(c)); };
+      while (p < r.buf_ + n && text->add_token_byte(byte(*p))) ++p;
       if (p < r.buf_ + n) break;
     }
-    if (text != nullptr) text->add(-1);
+    if (text != nullptr) text->add_token_byte(-1);
     return line;
   }
 
@@ -235,6 +234,8 @@ struct reader_tiers {
     int64_t end = r.offset();
     if (r.skipped_at_ >= 0) r.skipped_.first_line = locate(r, r.skipped_at_, nullptr);
     if (r.nodata_at_ >= 0) r.nodata_.first_line = locate(r, r.nodata_at_, nullptr);
+    // The notice of a 0x1A belongs to a pass that read up to it.
+    if (r.control_z_ == end) r.control_z_line_ = locate(r, end, nullptr);
     // The block may now hold other bytes.
     r.consumed_ = end;
     r.pos_ = r.end_ = r.buf_;
@@ -248,7 +249,7 @@ struct reader_tiers {
   static void note_stop(record_reader& r, int64_t at, bool with_text) {
     r.stop_.record = r.records_ + 1;
     r.stop_.text[0] = 0;
-    quoted_text text{r.stop_.text, r.file_layout_.separator};
+    quoted_text text{r.stop_.text};
     r.stop_.line = locate(r, at, with_text ? &text : nullptr);
     end_pass(r);
   }
@@ -688,9 +689,9 @@ struct reader_tiers {
           r.header_line_ = line_no;
           r.header_ = t;
           quoted_text text{r.header_text_};
-          for (size_t i = 0; i < t.size() && text.add(static_cast<unsigned char>(t[i])); ++i) {
+          for (size_t i = 0; i < t.size() && text.add_token_byte(static_cast<unsigned char>(t[i])); ++i) {
           }
-          text.add(-1);
+          text.add_token_byte(-1);
           continue;
         }
       }
@@ -717,7 +718,8 @@ struct reader_tiers {
     r.file_layout_ = layout;
     r.view_.separator_ = layout.separator;
     // The pass starts again at the first line to read as points.
-    std::rewind(r.file_);
+    input_rewind(r.in_);
+    r.control_z_ = -1;
     r.consumed_ = 0;
     r.eof_ = false;
     r.read_errno_ = 0;
@@ -901,9 +903,9 @@ struct reader_tiers {
 record_reader::record_reader(FILE* file) : record_reader(file, input_block, input_block_size) {}
 
 record_reader::record_reader(FILE* file, char* block, int block_size, bool general_only)
-    : file_(file), buf_(block), block_size_(block_size), general_only_(general_only), pos_(block), end_(block) {
+    : buf_(block), block_size_(block_size), general_only_(general_only), pos_(block), end_(block) {
   *end_ = 0;
-  std::rewind(file);
+  input_open(in_, file);
   reader_tiers::skip_byte_order_mark(*this);
   reader_tiers::decide_layout(*this);
 }

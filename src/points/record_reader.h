@@ -1,7 +1,8 @@
 // Reading point files.
 //
 // A pass streams the input from its beginning through one fixed block. A
-// UTF-8 byte-order mark at the very start is skipped. A carriage return
+// UTF-8 byte-order mark at the very start is skipped (UTF-16 text with its
+// mark is read as UTF-8, see text_input.h). A carriage return
 // followed by a line feed is removed; one not followed by a line feed ends a
 // line as a line feed does. A byte 0x1A ends the data.
 //
@@ -49,6 +50,8 @@
 #include "points/delimiters.h"
 #include "points/number_scan.h"
 #include "points/point_writer.h"
+#include "points/quoted_text.h"
+#include "points/text_input.h"
 
 enum class read_status {
   record,        // a complete record was read
@@ -63,8 +66,8 @@ enum class read_status {
 struct data_stop {
   int64_t line;    // line of the offending text, from 1
   int64_t record;  // the record that could not be read, from 1
-  char text[48];   // the offending text from the character where reading failed, shortened,
-                   // non-printable bytes as '?'
+  char text[quoted_text_size];  // the offending text from the character where reading failed, as
+                                // quoted_text.h quotes it
   int numbers;     // after short_line: how many numbers the line holds
 };
 
@@ -206,6 +209,10 @@ class record_reader {
   // repeated headers skipped, and the lines skipped for a nan.
   const line_tally& skipped() const { return skipped_; }
   const line_tally& nodata() const { return nodata_; }
+  // Once the pass is over: the line where a 0x1A byte ended the data that
+  // the pass read to their end, when anything but blanks follows it (and
+  // so is not read); else 0.
+  int64_t control_z_line() const { return control_z_line_; }
 
  private:
   friend struct reader_tiers;
@@ -222,7 +229,7 @@ class record_reader {
     bool rest;         // line layouts: the line goes on after the third number's delimiter
   };
 
-  FILE* file_;
+  text_input in_;   // the file, as text (see text_input.h)
   char* buf_;        // the block; *end_ is always a 0, and the padding follows
   int block_size_;
   bool general_only_;
@@ -233,7 +240,7 @@ class record_reader {
   int64_t consumed_ = 0;  // cleaned bytes before buf_
   int64_t records_ = 0;
   int64_t header_line_ = 0;
-  char header_text_[48] = "";
+  char header_text_[quoted_text_size] = "";
   std::string header_;             // the header line, for finding it repeated
   file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
   data_stop stop_{};
@@ -247,6 +254,8 @@ class record_reader {
   int64_t nodata_at_ = -1;         // their lines when the pass ends
   std::string extras_;             // the general path's copy of a line's extra columns
   std::string taken_;              // the characters a line's comparison with the header took
+  int64_t control_z_ = -1;      // cleaned offset of a 0x1A with text after it, or -1
+  int64_t control_z_line_ = 0;  // its line, once the pass read up to it
 
   // Takes the record at `s` as laid out like layout_.
   read_status take_text(const char* s) {

@@ -17,6 +17,7 @@ struct survey_values {
   file_layout layout;    // how the points are laid out
   line_tally skipped;    // comment lines and repeated headers skipped
   line_tally nodata;     // lines skipped for a nan among X, Y and Z
+  int64_t control_z_line;  // the line where a 0x1A ended the data with text after it, or 0
 };
 
 // The survey as a fold of the records: the count, and each bound the

@@ -9,7 +9,9 @@ enum exit_status {
   status_cannot_create = 2,    // the output or the report could not be created
   status_write_failed = 3,     // writing the output or the report failed
   status_data_stopped = 4,     // the input holds text that is not a point; the run used the records before it
-  status_read_failed = 5,      // the input could not be read, or changed between the two passes
+                               // (if there were none, it publishes nothing)
+  status_read_failed = 5,      // the input could not be read, is not a text point file (compressed, LAS,
+                               // binary), or changed between the two passes
   // 6 is no longer given: it told of points shifted by a line of more than
   // three numbers, which is now read as one point with extra columns.
   status_in_use = 7,           // another run is writing the same output and report
