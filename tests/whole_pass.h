@@ -78,10 +78,10 @@ inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   if (a.offset != b.offset) return "end offsets";
   if (a.header_line != b.header_line || a.header_text != b.header_text) return "headers";
   if (a.written != b.written) return "written texts";
-  if (a.control_z_line != b.control_z_line) return "0x1A lines";
   if (!same_layout(a.layout, b.layout)) return "layouts";
   if (a.skipped.count != b.skipped.count || a.skipped.first_line != b.skipped.first_line) return "skipped lines";
   if (a.nodata.count != b.nodata.count || a.nodata.first_line != b.nodata.first_line) return "nodata lines";
+  if (a.control_z_line != b.control_z_line) return "0x1A lines";
   if ((a.end == read_status::not_a_number || a.end == read_status::cut_short || a.end == read_status::short_line) &&
       (a.stop.line != b.stop.line || a.stop.record != b.stop.record || std::strcmp(a.stop.text, b.stop.text) != 0 ||
        (a.end == read_status::short_line && a.stop.numbers != b.stop.numbers))) {

@@ -60,6 +60,18 @@ void describe_stop(const survey_values& s, char* text, int size) {
   }
 }
 
+bool stopped_before_any_point(const survey_values& s) {
+  return s.ico == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short ||
+                        s.end == read_status::short_line);
+}
+
+void describe_control_z(int64_t line, char* text, int size) {
+  std::snprintf(text, size_t(size),
+                "\n\n\tThe data end at line %lld with a byte 0x1A (an end-of-file mark): what follows it is not read.",
+                static_cast<long long>(line));
+}
+
+
 namespace {
 
 // Appends a formatted sentence to text[0, size), as far as it fits.
@@ -111,17 +123,6 @@ void describe_reading(const survey_values& s, char* text, int size) {
                                  "line %lld.",
            static_cast<long long>(s.nodata.count), static_cast<long long>(s.nodata.first_line));
   }
-}
-
-bool stopped_before_any_point(const survey_values& s) {
-  return s.ico == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short ||
-                        s.end == read_status::short_line);
-}
-
-void describe_control_z(int64_t line, char* text, int size) {
-  std::snprintf(text, size_t(size),
-                "\n\n\tThe data end at line %lld with a byte 0x1A (an end-of-file mark): what follows it is not read.",
-                static_cast<long long>(line));
 }
 
 int survey_pass(survey_values& s) {
@@ -176,7 +177,7 @@ int survey_pass(survey_values& s) {
     report("%s ", stopped);
     status = status_data_stopped;
   }
-  if (control_z[0] != 0) report("%s ", control_z);
   if (reading[0] != 0) report("%s ", reading);
+  if (control_z[0] != 0) report("%s ", control_z);
   return status;
 }

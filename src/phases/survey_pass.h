@@ -17,12 +17,6 @@ int survey_pass(survey_values& s);
 // report alike. `text` has room for `size` bytes.
 void describe_stop(const survey_values& s, char* text, int size);
 
-// The sentences that tell how the file was read when it was not three
-// numbers a line or free (a count of points, columns beyond X Y Z, a
-// separator) and which lines were skipped, for the console and the report
-// alike; "" when there is nothing to tell. `text` has room for `size` bytes.
-void describe_reading(const survey_values& s, char* text, int size);
-
 // True if the data stopped before the first point: the run then shows
 // where, and ends with status_data_stopped but publishes nothing.
 bool stopped_before_any_point(const survey_values& s);
@@ -31,3 +25,9 @@ bool stopped_before_any_point(const survey_values& s);
 // it, for the console and the report alike. `text` has room for `size`
 // bytes.
 void describe_control_z(int64_t line, char* text, int size);
+
+// The sentences that tell how the file was read when it was not three
+// numbers a line or free (a count of points, columns beyond X Y Z, a
+// separator) and which lines were skipped, for the console and the report
+// alike; "" when there is nothing to tell. `text` has room for `size` bytes.
+void describe_reading(const survey_values& s, char* text, int size);

@@ -229,9 +229,10 @@ struct reader_tiers {
       if (offset > 0) continue;
       if (text == nullptr) break;
       const char* p = r.buf_ + take;
-      // In the delimited layout the separator ends a token too.
+      // In the delimited layout the separator ends the quoted text too.
       const char sep = r.file_layout_.separator;
-      while (p < r.buf_ + n && (sep == 0 || *p != sep) && text->add_token_byte(static_cast<unsigned char>(*p))) ++p;
+      auto byte = [sep](char c) { return sep != 0 && c == sep ? -1 : int(static_cast<unsigned char>(c)); };
+      while (p < r.buf_ + n && text->add_token_byte(byte(*p))) ++p;
       if (p < r.buf_ + n) break;
     }
     if (text != nullptr) text->add_token_byte(-1);
@@ -732,6 +733,7 @@ struct reader_tiers {
     r.view_.separator_ = layout.separator;
     // The pass starts again at the first line to read as points.
     input_rewind(r.in_);
+    r.control_z_ = -1;
     r.consumed_ = 0;
     r.eof_ = false;
     r.read_errno_ = 0;
