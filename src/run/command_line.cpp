@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "run/exit_status.h"
+
 namespace {
 
-constexpr const char* usage =
+// The usage, before and after the list of exit statuses.
+constexpr const char* usage_before_statuses =
     "Usage: tessera_sift\n"
     "\n"
     "Extracts the points of a rectangular zone from an XYZ point file (three\n"
@@ -25,16 +28,9 @@ constexpr const char* usage =
     "only when the run completes (status 0, 4 or 6); on any other end the\n"
     "earlier files stay as they were.\n"
     "\n"
-    "Exit status:\n"
-    "  0  the run completed, or the input could not be opened (\"No File\")\n"
-    "  1  standard input ended before an answer was read\n"
-    "  2  the output or the report could not be created\n"
-    "  3  writing the output or the report failed\n"
-    "  4  the input holds text that is not a point; the points before it were used\n"
-    "  5  the input could not be read, or changed between the two readings\n"
-    "  6  a line holds more than three numbers, not a multiple of three: every\n"
-    "     number was used, three at a time, so the later points are shifted\n"
-    "  7  another run is writing the same output and report\n"
+    "Exit status:\n";
+// (the list of exit statuses, printed from their table)
+constexpr const char* usage_after_statuses =
     "\n"
     "Options:\n"
     "  --help     show this text and end\n"
@@ -42,12 +38,45 @@ constexpr const char* usage =
     "\n"
     "See the manual page tessera_sift(1) for the whole dialogue and the formats.\n";
 
+// The widest line of the status list: 79 characters fit an 80-column
+// terminal without the cursor wrapping at its last column.
+constexpr int help_width = 79;
+
+// Prints a status's code, then its meaning, wrapped at word boundaries and
+// continued under its first word.
+void print_status(const exit_status_entry& entry) {
+  char lead[16];
+  const int indent = std::snprintf(lead, sizeof lead, "  %d  ", entry.code);
+  std::fputs(lead, stdout);
+  int column = indent;
+  const char* word = entry.meaning;
+  while (*word != '\0') {
+    const char* space = std::strchr(word, ' ');
+    const int length = space != nullptr ? static_cast<int>(space - word) : static_cast<int>(std::strlen(word));
+    if (column > indent) {
+      if (column + 1 + length > help_width) {
+        std::printf("\n%*s", indent, "");
+        column = indent;
+      } else {
+        std::putchar(' ');
+        ++column;
+      }
+    }
+    std::fwrite(word, 1, static_cast<std::size_t>(length), stdout);
+    column += length;
+    word += space != nullptr ? length + 1 : length;
+  }
+  std::putchar('\n');
+}
+
 }  // namespace
 
 bool answer_command_line(int argc, char** argv) {
   if (argc < 2) return false;
   if (std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(usage, stdout);
+    std::fputs(usage_before_statuses, stdout);
+    for (const exit_status_entry& entry : exit_statuses) print_status(entry);
+    std::fputs(usage_after_statuses, stdout);
     return true;
   }
   if (std::strcmp(argv[1], "--version") == 0) {

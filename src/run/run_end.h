@@ -9,19 +9,7 @@
 
 #include <cstdio>
 
-// Exit statuses. 0 is the normal end and also the end after an input file
-// that cannot be opened; every other value tells a script what went wrong.
-enum exit_status {
-  status_ok = 0,
-  status_input_ended = 1,      // standard input ended before an answer was read
-  status_cannot_create = 2,    // the output or the report could not be created
-  status_write_failed = 3,     // writing the output or the report failed
-  status_data_stopped = 4,     // the input holds text that is not a point; the run used the records before it
-  status_read_failed = 5,      // the input could not be read, or changed between the two passes
-  status_columns_shifted = 6,  // a line holds more than three numbers, not a multiple of three: every
-                               // number was used, three at a time, so later points are shifted
-  status_in_use = 7,           // another run is writing the same output and report
-};
+#include "run/exit_status.h"
 
 // True for the statuses of a run that used the points it read: its files
 // are published.

@@ -1,0 +1,48 @@
+// The exit statuses of a run: the one table of their codes, names and
+// meanings. --help prints its list from this table, and a unit test checks
+// that the manual page lists the same codes. To add or retire a status,
+// change its enumerator and its row here, its entry in the manual page, and
+// the places that end a run with it; a retired code is never given to
+// another status, since scripts test the codes.
+#pragma once
+
+// The names of the statuses. 0 is the normal end and also the end after an
+// input file that cannot be opened; every other value tells a script what
+// went wrong. A run ended by a signal ends with that signal (the shell
+// shows 128 + its number), so no status here takes those values.
+enum exit_status {
+  status_ok = 0,
+  status_input_ended = 1,
+  status_cannot_create = 2,
+  status_write_failed = 3,
+  status_data_stopped = 4,
+  status_read_failed = 5,
+  status_columns_shifted = 6,
+  status_in_use = 7,
+};
+
+struct exit_status_entry {
+  exit_status code;
+  const char* meaning;  // one sentence, as --help shows it
+};
+
+// One row a status, in the order of their codes.
+inline constexpr exit_status_entry exit_statuses[] = {
+    {status_ok, "the run completed, or the input could not be opened (\"No File\")"},
+    {status_input_ended, "standard input ended before an answer was read"},
+    {status_cannot_create, "the output or the report could not be created"},
+    {status_write_failed, "writing the output or the report failed"},
+    {status_data_stopped, "the input holds text that is not a point; the points before it were used"},
+    {status_read_failed, "the input could not be read, or changed between the two readings"},
+    {status_columns_shifted,
+     "a line holds more than three numbers, not a multiple of three: every number was used, "
+     "three at a time, so the later points are shifted"},
+    {status_in_use, "another run is writing the same output and report"},
+};
+
+constexpr bool codes_ascend() {
+  for (unsigned i = 1; i < sizeof exit_statuses / sizeof exit_statuses[0]; ++i)
+    if (exit_statuses[i].code <= exit_statuses[i - 1].code) return false;
+  return true;
+}
+static_assert(codes_ascend(), "one row a status, in the order of their codes");
