@@ -355,7 +355,7 @@ int replace_file(const char* from, const char* to) {
   // the earlier file, now under the temporary name, is removed: a plain
   // rename over a file makes ext4 write the whole new file to the device
   // before it returns, which costs a large output the device's write time
-  // (see the README). Each step is atomic, so the final name always holds
+  // (bench/README.md). Each step is atomic, so the final name always holds
   // a complete file, the earlier one or the new one.
   struct stat there;
   if (lstat(to, &there) == 0 && (S_ISREG(there.st_mode) || S_ISLNK(there.st_mode)) &&
