@@ -16,6 +16,5 @@ int main(int argc, char** argv) {
   }
   console_start();
   opening();
-  treatment();
-  end_run(run_status);
+  end_run(treatment());
 }

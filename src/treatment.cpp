@@ -1,13 +1,19 @@
 #include "treatment.h"
 
-#include "points/extraction.h"
-#include "points/survey.h"
-#include "points/zone.h"
+#include "phases/extraction_pass.h"
+#include "phases/survey_pass.h"
+#include "phases/zone_selection.h"
+#include "run/report.h"
+#include "run/run_end.h"
 
-void treatment() {
+int treatment() {
   survey_values survey;
-  survey_pass(survey);
+  int status = survey_pass(survey);
+  if (!points_were_used(status)) return status;
   zone z;
   zone_selection(z);
-  extraction_pass(z, survey);
+  status = graver_status(status, extraction_pass(z, survey));
+  // The report ends with its credit, after every entry of the phases.
+  if (points_were_used(status)) report("%s", report_credit);
+  return status;
 }

@@ -2,6 +2,7 @@
 // a writer), without the console.
 #include "points/extraction.h"
 #include "points/survey.h"
+#include "phases/survey_pass.h"
 
 #include <gtest/gtest.h>
 

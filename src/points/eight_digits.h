@@ -2,12 +2,18 @@
 // and the value of those digits. The caller makes sure 8 bytes are readable.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
+// The word's first byte is its lowest, whatever the host's byte order: the
+// digit tricks below count and weigh the bytes from the low end.
+static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
+              "a host of mixed byte order needs its own load8");
 inline uint64_t load8(const char* p) {
   uint64_t w;
   std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
   return w;
 }
 

@@ -1,7 +1,5 @@
 #include "points/extraction.h"
 
-#include "run/dialogue.h"
-
 extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress) {
   pass_count count{progress};
   const zone zz = z;  // a copy the compiler can keep in registers
@@ -20,20 +18,4 @@ extraction_result extract_records(record_reader& r, const zone& z, point_writer&
   }
   if (written) written = writer_flush(w);
   return {count.ico, status, r.offset(), written};
-}
-
-void extraction_pass(const zone& z, const survey_values& s) {
-  show("\n\n");
-  record_reader r(f1);
-  point_writer w;
-  writer_start(w, f2);
-  extraction_result e = extract_records(r, z, w, progress);
-  if (!e.written) write_failed(f2, nom_out, w.write_errno);
-  if (e.end == read_status::read_error) input_read_failed(r.read_errno());
-  if (e.ico != s.ico || e.end != s.end || e.end_offset != s.end_offset) {
-    show("\n\tThe second reading of %s did not match the first.\n", nom_in);
-    end_run(status_read_failed);
-  }
-  std::fclose(f1);
-  f1 = nullptr;
 }

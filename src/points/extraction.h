@@ -20,8 +20,3 @@ struct extraction_result {
 // Writes every record of `r` inside `z` to `w`, in the order read, and
 // flushes `w`. Stops reading at the first failed write.
 extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress);
-
-// Rewinds f1, writes the records inside `z` to f2, closes f1. The survey's
-// values tell where its pass ended, so a second reading that does not see
-// the same data is caught.
-void extraction_pass(const zone& z, const survey_values& s);

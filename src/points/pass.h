@@ -1,6 +1,5 @@
 // What the survey and extraction passes share: counting records with a
-// progress line every 100000, and ending the run when the input cannot be
-// read.
+// progress line every 100000.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +22,3 @@ struct pass_count {
     }
   }
 };
-
-// Says that the input could not be read and why, and ends the run with
-// status_read_failed.
-[[noreturn]] void input_read_failed(int err);

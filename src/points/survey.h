@@ -22,15 +22,3 @@ struct survey_values {
 // 10000000.0 (minima) and 0.0 (maxima), so a reported minimum is never above
 // 10000000 and a reported maximum never below 0.
 survey_values survey_records(record_reader& r, progress_fn progress);
-
-// Reads f1 from its start to its end; shows the bounds and writes the
-// report's survey entries.
-void survey_pass(survey_values& s);
-
-// The sentence that tells where the data stopped, for the console and the
-// report alike. `text` has room for `size` bytes.
-void describe_stop(const survey_values& s, char* text, int size);
-
-// The sentence that tells which line first shifts the points, for the
-// console and the report alike. `text` has room for `size` bytes.
-void describe_shifted(const shifted_line& l, char* text, int size);

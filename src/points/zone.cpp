@@ -1,8 +1,6 @@
 #include "points/zone.h"
 
 #include "points/extended.h"
-#include "run/dialogue.h"
-#include "run/report.h"
 
 namespace {
 
@@ -11,9 +9,9 @@ namespace {
 // the double just below 2^31.
 constexpr double largest_pixel = 2147483648.0 - 1.0 / (1 << 22);
 
-bool pixel_fits_meters(double pixel) { return pixel > -2147483649.0 && pixel < 2147483648.0; }
-
 }  // namespace
+
+bool pixel_fits_meters(double pixel) { return pixel > -2147483649.0 && pixel < 2147483648.0; }
 
 bool raster_count(double max, double min, double pixel, int32_t& count) {
   if (pixel == 0.0) return false;
@@ -27,48 +25,4 @@ bool zone_has_pixel_size(const zone& z) {
   int32_t count;
   return raster_count(z.Y_max_extract, z.Y_min_extract, largest_pixel, count) &&
          raster_count(z.X_max_extract, z.X_min_extract, largest_pixel, count);
-}
-
-void zone_selection(zone& z) {
-  show("\n\n\tCoordinates of the zone to be extracted : ");
-  for (;;) {
-    z.X_min_extract = ask_number("\n\t\tX_min ? ");
-    z.X_max_extract = ask_number("\t\tX_max ? ");
-    z.Y_min_extract = ask_number("\t\tY_min ? ");
-    z.Y_max_extract = ask_number("\t\tY_max ? ");
-    if (zone_has_pixel_size(z)) break;
-    refuse_answer("That zone is too wide for any pixel size to give counts of at most 2147483647: "
-                  "please type the zone again.");
-  }
-  report("\n\n\tCoordinates of the selected zone named %s :", nom_out);
-  report("\n\t\tX_min = %lf ", z.X_min_extract);
-  report("\n\t\tX_max = %lf ", z.X_max_extract);
-  report("\n\t\tY_min = %lf ", z.Y_min_extract);
-  report("\n\t\tY_max = %lf ", z.Y_max_extract);
-
-  double dpix_size;
-  int32_t nb_lig;
-  int32_t nb_col;
-  int32_t meters;
-  for (;;) {
-    dpix_size = ask_number("\n\n\tPixel Size (decimal value in meters) ? ");
-    if (dpix_size == 0.0) {
-      refuse_answer("A pixel size of 0 makes no raster: please type another one.");
-    } else if (!pixel_fits_meters(dpix_size)) {
-      refuse_answer("That pixel size is too large to count in meters: please type one between -2147483648 and "
-                    "2147483647.");
-    } else if (!raster_count(z.Y_max_extract, z.Y_min_extract, dpix_size, nb_lig) ||
-               !raster_count(z.X_max_extract, z.X_min_extract, dpix_size, nb_col)) {
-      refuse_answer("That pixel size makes more than 2147483647 lines or columns: please type a larger one.");
-    } else {
-      break;
-    }
-  }
-  meters = int32_t(dpix_size);
-  report("\n\n\tPixel size : %lf ", dpix_size);
-  show("\n\n\tFor a pixel size of %d meters, the resulting image", meters);
-  show("\n\twill have %d lines and %d columns", nb_lig, nb_col);
-  report("\n\n\tFor a pixel size of %d meters, the resulting image", meters);
-  report("\n\twill have %d lines and %d columns", nb_lig, nb_col);
-  report("%s", report_credit);
 }

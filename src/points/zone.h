@@ -24,5 +24,6 @@ bool raster_count(double max, double min, double pixel, int32_t& count);
 // bits (a zone wider than about 4.6e18 has none).
 bool zone_has_pixel_size(const zone& z);
 
-// Asks for the zone and the pixel size, shows and reports the raster size.
-void zone_selection(zone& z);
+// True if a pixel size's whole number of meters fits 32 signed bits, as the
+// raster sentence shows it.
+bool pixel_fits_meters(double pixel);

@@ -15,8 +15,9 @@
 // are published.
 bool points_were_used(int status);
 
-// The status the run ends with if nothing graver happens.
-extern int run_status;
+// The graver of two statuses: a failure outranks a data stop, which lost
+// records and so outranks shifted columns, which outrank the normal end.
+int graver_status(int a, int b);
 
 // Flushes and closes the output and the report, checking that every byte
 // reached them, checks that the input did not change, then publishes both

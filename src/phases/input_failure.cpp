@@ -1,10 +1,10 @@
-#include "points/pass.h"
+#include "phases/input_failure.h"
 
 #include <cstring>
 
 #include "run/dialogue.h"
 
-void input_read_failed(int err) {
+int input_read_failed(int err) {
   show("\n\tCould not read %s : %s\n", nom_in, std::strerror(err));
-  end_run(status_read_failed);
+  return status_read_failed;
 }
