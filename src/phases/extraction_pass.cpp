@@ -2,6 +2,8 @@
 
 #include "phases/input_failure.h"
 #include "run/dialogue.h"
+#include "run/error_text.h"
+#include "run/messages.h"
 
 int extraction_pass(const zone& z, const survey_values& s) {
   show("\n\n");
@@ -10,12 +12,12 @@ int extraction_pass(const zone& z, const survey_values& s) {
   writer_start(w, f2);
   extraction_result e = extract_records(r, z, w, progress);
   if (!e.written) {
-    show("\n\tCould not write %s : %s\n", nom_out, reason_text(w.write_errno));
+    show(failure::cannot_write, nom_out, reason_text(w.write_errno));
     return status_write_failed;
   }
   if (e.end == read_status::read_error) return input_read_failed(r.read_errno());
   if (e.ico != s.ico || e.end != s.end || e.end_offset != s.end_offset) {
-    show("\n\tThe second reading of %s did not match the first.\n", nom_in);
+    show(failure::input_changed, nom_in);
     return status_read_failed;
   }
   return status_ok;

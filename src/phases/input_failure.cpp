@@ -1,10 +1,10 @@
 #include "phases/input_failure.h"
 
-#include <cstring>
-
 #include "run/dialogue.h"
+#include "run/error_text.h"
+#include "run/messages.h"
 
 int input_read_failed(int err) {
-  show("\n\tCould not read %s : %s\n", nom_in, std::strerror(err));
+  show(failure::cannot_read, nom_in, reason_text(err));
   return status_read_failed;
 }

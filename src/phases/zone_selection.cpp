@@ -1,6 +1,7 @@
 #include "phases/zone_selection.h"
 
 #include "run/dialogue.h"
+#include "run/messages.h"
 #include "run/report.h"
 
 void zone_selection(zone& z) {
@@ -11,8 +12,7 @@ void zone_selection(zone& z) {
     z.Y_min_extract = ask_number("\t\tY_min ? ");
     z.Y_max_extract = ask_number("\t\tY_max ? ");
     if (zone_has_pixel_size(z)) break;
-    refuse_answer("That zone is too wide for any pixel size to give counts of at most 2147483647: "
-                  "please type the zone again.");
+    refuse_answer(refusal::zone_too_wide);
   }
   report("\n\n\tCoordinates of the selected zone named %s :", nom_out);
   report("\n\t\tX_min = %lf ", z.X_min_extract);
@@ -27,13 +27,12 @@ void zone_selection(zone& z) {
   for (;;) {
     dpix_size = ask_number("\n\n\tPixel Size (decimal value in meters) ? ");
     if (dpix_size == 0.0) {
-      refuse_answer("A pixel size of 0 makes no raster: please type another one.");
+      refuse_answer(refusal::pixel_zero);
     } else if (!pixel_fits_meters(dpix_size)) {
-      refuse_answer("That pixel size is too large to count in meters: please type one between -2147483648 and "
-                    "2147483647.");
+      refuse_answer(refusal::pixel_too_large_for_meters);
     } else if (!raster_count(z.Y_max_extract, z.Y_min_extract, dpix_size, nb_lig) ||
                !raster_count(z.X_max_extract, z.X_min_extract, dpix_size, nb_col)) {
-      refuse_answer("That pixel size makes more than 2147483647 lines or columns: please type a larger one.");
+      refuse_answer(refusal::pixel_too_small);
     } else {
       break;
     }

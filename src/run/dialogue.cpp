@@ -6,7 +6,9 @@
 
 #include "points/number_scan.h"
 #include "run/console.h"
+#include "run/messages.h"
 #include "run/platform.h"
+#include "run/run_end.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ struct stream_source {
 };
 
 [[noreturn]] void input_ended() {
-  show("\n\tStandard input ended before an answer was read.\n");
+  show("%s", failure::input_ended);
   end_run(status_input_ended);
 }
 
@@ -134,7 +136,7 @@ void ask_token(const char* prompt, char (&answer_text)[name_size]) {
       std::strcpy(answer_text, token);
       return;
     }
-    refuse_answer("That name is longer than 63 characters: please type a shorter one.");
+    refuse_answer(refusal::name_too_long);
   }
 }
 
@@ -147,9 +149,9 @@ double ask_number(const char* prompt) {
     if (a == answer::ended) input_ended();
     if (a == answer::read) return value;
     // A decimal comma gets its own hint; a number beyond a double says so.
-    const char* why = std::strchr(refused.text, ',') != nullptr ? "%s is not a number: use a point for decimals."
-                      : refused.too_large ? "%s is too large for a number: please type a smaller one."
-                                          : "That answer is not a number: please type a decimal number.";
+    const char* why = std::strchr(refused.text, ',') != nullptr ? refusal::decimal_comma
+                      : refused.too_large                          ? refusal::number_too_large
+                                                                   : refusal::not_a_number;
     char text[sizeof refused.text + 64];
     std::snprintf(text, sizeof text, why, refused.text);
     refuse_answer(text);

@@ -1,9 +1,10 @@
 // The exit statuses of a run: the one table of their codes, names and
-// meanings. --help prints its list from this table, and a unit test checks
-// that the manual page lists the same codes. To add or retire a status,
-// change its enumerator and its row here, its entry in the manual page, and
-// the places that end a run with it; a retired code is never given to
-// another status, since scripts test the codes.
+// meanings, and how they rank. --help prints its list from this table, and
+// a unit test checks that the manual page lists the same codes. To add or
+// retire a status, change its enumerator and its row here, its entry in the
+// manual page, its rank (exit_status.cpp) and the places that end a run with
+// it; a retired code is never given to another status, since scripts test
+// the codes.
 #pragma once
 
 // The names of the statuses. 0 is the normal end and also the end after an
@@ -46,3 +47,11 @@ constexpr bool codes_ascend() {
   return true;
 }
 static_assert(codes_ascend(), "one row a status, in the order of their codes");
+
+// True for the statuses of a run that used the points it read: its files
+// are published.
+bool points_were_used(int status);
+
+// The graver of two statuses: a failure outranks a data stop, which lost
+// records and so outranks shifted columns, which outrank the normal end.
+int graver_status(int a, int b);

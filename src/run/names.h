@@ -9,11 +9,6 @@
 // A colon would also name a hidden stream of a file on NTFS.
 bool has_forbidden_character(const char* name);
 
-// What the name prompts say when they refuse such a name.
-constexpr const char* forbidden_character_refusal =
-    "That name holds a character that names cannot hold (< > : \" | ? * or a control character): "
-    "please type another one.";
-
 // True if the bytes are well-formed UTF-8: no stray continuation byte, no
 // sequence cut short, no overlong form, no surrogate, nothing past U+10FFFF.
 // Answers piped in to the Windows build are taken as UTF-8 when this holds,

@@ -1,3 +1,4 @@
+#include "run/messages.h"
 #include "run/opening.h"
 
 #include <cstdio>
@@ -8,12 +9,11 @@
 #include "run/paths.h"
 #include "run/platform.h"
 #include "run/report.h"
+#include "run/run_end.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
 
 namespace {
-
-constexpr const char* too_long_path = "That name makes a path longer than 127 characters: please type a shorter one.";
 
 void show_banner() {
   show("\n\t***********************************************************");
@@ -30,17 +30,18 @@ void show_banner() {
   show("\n\n\tThe resulting file has xyz format");
 }
 
-// Asks for a name until the path it completes, with `room` more characters
-// after it, fits a path buffer.
-void ask_name(const char* prompt, const char* path_so_far, size_t room) {
+// Asks for a name into `answer` until it holds no character that names
+// cannot hold and the path it completes, with `room` more characters after
+// it, fits a path buffer. One way of asking for each of the three names.
+void ask_name(const char* prompt, char (&answer)[name_size], const char* path_so_far, size_t room) {
   for (;;) {
-    ask_token(prompt, nomfic);
-    if (has_forbidden_character(nomfic)) {
-      refuse_answer(forbidden_character_refusal);
+    ask_token(prompt, answer);
+    if (has_forbidden_character(answer)) {
+      refuse_answer(refusal::forbidden_character);
       continue;
     }
-    if (std::strlen(path_so_far) + std::strlen(nomfic) + room < size_t(path_size)) return;
-    refuse_answer(too_long_path);
+    if (std::strlen(path_so_far) + std::strlen(answer) + room < size_t(path_size)) return;
+    refuse_answer(refusal::path_too_long);
   }
 }
 
@@ -48,7 +49,8 @@ void ask_name(const char* prompt, const char* path_so_far, size_t room) {
 // file nor a file that is the input under another name.
 void ask_output_name(const char* folder) {
   for (;;) {
-    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", folder, std::strlen(report_suffix));
+    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", nomfic, folder,
+             std::strlen(report_suffix));
     char out[path_size];
     char info[path_size];
     build_output_paths(folder, nomfic, out, info);
@@ -59,35 +61,32 @@ void ask_output_name(const char* folder) {
     host_name(out, host_out);
     host_name(info, host_info);
     if (names_a_device(host_out) || names_a_device(host_info)) {
-      refuse_answer("That name is the name of a device, not of a file: please type another one.");
+      refuse_answer(refusal::device_name);
       continue;
     }
     if (std::strcmp(out, nom_in) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
-    refuse_answer("That name would overwrite the input file: please type another one.");
+    refuse_answer(refusal::overwrites_input);
   }
 }
 
-}  // namespace
-
-void opening() {
-  show_banner();
-  for (;;) {
-    ask_token("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir);
-    if (has_forbidden_character(nomdir)) {
-      refuse_answer(forbidden_character_refusal);
-      continue;
-    }
-    // Room for the separator, a one-letter name and the report suffix.
-    if (std::strlen(root) + std::strlen(nomdir) + 2 + std::strlen(report_suffix) < size_t(path_size)) break;
-    refuse_answer(too_long_path);
-  }
+// Asks for the folder and the two names, and builds the three paths from
+// them.
+void ask_names_and_build_paths() {
+  // Room after the folder for the separator, a one-letter name and the
+  // report suffix.
+  ask_name("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir, root,
+           2 + std::strlen(report_suffix));
   char folder[path_size];
   build_folder_path(nomdir, folder);
-  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", folder, std::strlen(extension));
+  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", nomfic, folder, std::strlen(extension));
   build_input_path(folder, nomfic, nom_in);
   ask_output_name(folder);
   build_output_paths(folder, nomfic, nom_out, nom_info);
+}
 
+// Opens the input for reading and starts watching it, or says "No File",
+// waits for a key and ends the run: nothing else is touched then.
+void open_input_or_end() {
   // Only a regular file is a point file: a folder, a device or a FIFO is
   // treated as a file that cannot be opened.
   char host_in[host_path_size];
@@ -95,7 +94,7 @@ void opening() {
   if (is_regular_file(host_in)) f1 = open_input(host_in);
   if (f1 == nullptr) {
     char no_file[path_size + 16];
-    std::snprintf(no_file, sizeof no_file, "\n\tNo File %s \n", nom_in);
+    std::snprintf(no_file, sizeof no_file, failure::no_file, nom_in);
     show("%s", no_file);
     key_wait(no_file);
     end_run(status_ok);
@@ -103,12 +102,24 @@ void opening() {
   // The passes read and write whole blocks of their own.
   std::setvbuf(f1, nullptr, _IONBF, 0);
   watch_input(f1, host_in);
-  // The output and the report are new temporary files until the run
-  // completes; the final names are untouched until then.
-  open_written_files();
-  std::setvbuf(f2, nullptr, _IONBF, 0);
+}
 
+void write_report_header() {
   report("\n\tTESSERA_SIFT ");
   report("\n\n\tFile_in : %s ", nom_in);
   report("\n\n\tFile_out : %s ", nom_out);
+}
+
+}  // namespace
+
+void opening() {
+  show_banner();
+  ask_names_and_build_paths();
+  open_input_or_end();
+  // The output and the report are new temporary files until the run
+  // completes; the final names are untouched until then.
+  int status = open_written_files();
+  if (status != status_ok) end_run(status);
+  std::setvbuf(f2, nullptr, _IONBF, 0);
+  write_report_header();
 }

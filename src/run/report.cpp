@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "run/run_end.h"
 #include "run/run_state.h"
 
 void report(const char* format, ...) {

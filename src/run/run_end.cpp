@@ -1,10 +1,11 @@
+#include "run/messages.h"
 #include "run/run_end.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 #include "run/dialogue.h"
+#include "run/error_text.h"
 #include "run/platform.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
@@ -38,11 +39,11 @@ bool close_written(FILE*& f, const char* name, bool publishing) {
     err = errno;
   }
   f = nullptr;
-  if (!ok) show("\n\tCould not write %s : %s\n", name, reason_text(err));
+  if (!ok) show(failure::cannot_write, name, reason_text(err));
   return ok;
 }
 
-void say_unchanged(const char* name) { show("\n\t%s is unchanged.\n", name); }
+void say_unchanged(const char* name) { show(failure::unchanged, name); }
 
 // Removes the temporary files: the final names keep what they held.
 void discard() {
@@ -63,7 +64,7 @@ void discard() {
 int publish(int status) {
   int err = replace_file(written.temp_out, written.out);
   if (err != 0) {
-    show("\n\tCould not write %s : %s\n", nom_out, reason_text(err));
+    show(failure::cannot_write, nom_out, reason_text(err));
     discard();
     return status_write_failed;
   }
@@ -72,10 +73,10 @@ int publish(int status) {
   if (err != 0) {
     // The output is already the new one: say so, so that nobody takes the
     // earlier report for its description.
-    show("\n\tCould not write %s : %s\n", nom_info, reason_text(err));
+    show(failure::cannot_write, nom_info, reason_text(err));
     remove_file(written.temp_info);
     say_unchanged(nom_info);
-    show("\n\t%s holds the new points all the same; its report is the earlier one.\n", nom_out);
+    show(failure::report_not_replaced, nom_out);
     return status_write_failed;
   }
   temp_info_created = false;
@@ -84,27 +85,8 @@ int publish(int status) {
 
 }  // namespace
 
-int graver_status(int a, int b) {
-  auto rank = [](int status) {
-    if (status == status_ok) return 0;
-    if (status == status_columns_shifted) return 1;
-    if (status == status_data_stopped) return 2;
-    return 3;
-  };
-  return rank(b) > rank(a) ? b : a;
-}
-
-bool points_were_used(int status) {
-  return status == status_ok || status == status_data_stopped || status == status_columns_shifted;
-}
-
-const char* reason_text(int err) {
-  if (err == not_a_regular_file) return "not a regular file";
-  return std::strerror(err);
-}
-
 void write_failed(FILE*& f, const char* name, int err) {
-  show("\n\tCould not write %s : %s\n", name, std::strerror(err));
+  show(failure::cannot_write, name, reason_text(err));
   std::fclose(f);
   f = nullptr;
   end_run(status_write_failed);
@@ -115,7 +97,7 @@ void end_run(int status) {
   // the run itself publishes or removes them, then ends.
   settle_files();
   if (holding_lock && points_were_used(status) && !input_unchanged()) {
-    show("\n\tThe second reading of %s did not match the first.\n", nom_in);
+    show(failure::input_changed, nom_in);
     status = status_read_failed;
   }
   bool publishing = holding_lock && points_were_used(status);

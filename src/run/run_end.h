@@ -11,14 +11,6 @@
 
 #include "run/exit_status.h"
 
-// True for the statuses of a run that used the points it read: its files
-// are published.
-bool points_were_used(int status);
-
-// The graver of two statuses: a failure outranks a data stop, which lost
-// records and so outranks shifted columns, which outrank the normal end.
-int graver_status(int a, int b);
-
 // Flushes and closes the output and the report, checking that every byte
 // reached them, checks that the input did not change, then publishes both
 // files (if the points were used) or removes them, and ends the program. A
@@ -28,6 +20,3 @@ int graver_status(int a, int b);
 // Says that writing the named file failed and why, closes the stream and
 // ends the run with status_write_failed.
 [[noreturn]] void write_failed(FILE*& f, const char* name, int err);
-
-// The text of an error number from the platform calls.
-const char* reason_text(int err);

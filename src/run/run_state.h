@@ -25,8 +25,8 @@
 
 #include <cstdio>
 
-// The phases that include the run state end a run through run_end.h.
-#include "run/run_end.h"
+// The phases that include the run state return one of these statuses.
+#include "run/exit_status.h"
 
 constexpr int name_size = 64;   // an answer: 63 characters and the terminator
 constexpr int path_size = 128;  // a full path: 127 characters and the terminator

@@ -1,11 +1,12 @@
+#include "run/messages.h"
 #include "run/written_files.h"
 
 #include <cerrno>
 #include <cstdio>
 
 #include "run/dialogue.h"
+#include "run/error_text.h"
 #include "run/platform.h"
-#include "run/run_end.h"
 #include "run/run_state.h"
 
 written_paths written;
@@ -20,27 +21,28 @@ char input_host[host_path_size];
 file_stamp input_at_opening;
 bool input_watched = false;
 
-[[noreturn]] void cannot_create(const char* name, int err) {
-  show("\n\tCould not create %s : %s\n", name, reason_text(err));
-  end_run(status_cannot_create);
+int cannot_create(const char* name, int err) {
+  show(failure::cannot_create, name, reason_text(err));
+  return status_cannot_create;
 }
 
-// Creates the temporary file for the final name `host_final`; `temp` holds
-// the name it got.
-FILE* create_temp(const char* built, const char* host_final, char (&temp)[host_path_size], bool& created) {
+// Creates the temporary file for the final name `host_final` into `f`;
+// `temp` holds the name it got. Returns status_ok or, having said why,
+// status_cannot_create.
+int create_temp(const char* built, const char* host_final, char (&temp)[host_path_size], bool& created,
+                FILE*& f) {
   // Names with "-1", "-2" and so on step past leftovers of killed runs that
   // had this run's process id; a hundred of them would be a folder to clean.
   constexpr int temporary_attempts = 100;
-  FILE* f = nullptr;
   int err = 0;
   for (int attempt = 0; attempt < temporary_attempts; ++attempt) {
     build_temporary_path(host_final, process_id(), attempt, temp);
     err = create_temporary(temp, host_final, f);
     if (err != EEXIST) break;
   }
-  if (err != 0) cannot_create(built, err);
+  if (err != 0) return cannot_create(built, err);
   created = true;
-  return f;
+  return status_ok;
 }
 
 }  // namespace
@@ -59,32 +61,34 @@ bool input_unchanged() {
          stamp_of_path(input_host, at_path) && same_stamp(at_path, input_at_opening);
 }
 
-void open_written_files() {
+int open_written_files() {
   build_written_paths(nom_out, nom_info, process_id(), written);
+  // What the signal handler says, formatted now: it may format nothing.
   char unchanged[2 * path_size + 40];
-  std::snprintf(unchanged, sizeof unchanged, "\n\t%s is unchanged.\n\n\t%s is unchanged.\n", nom_out, nom_info);
+  int said = std::snprintf(unchanged, sizeof unchanged, failure::unchanged, nom_out);
+  std::snprintf(unchanged + said, sizeof unchanged - size_t(said), failure::unchanged, nom_info);
   guard_start(unchanged);
 
   // One lock for both files: the report's name follows from the output's.
   int err = lock_output(written.lock);
   if (err == held_by_another_run) {
-    show("\n\t%s is in use by another run: nothing was changed.\n", nom_out);
-    end_run(status_in_use);
+    show(failure::in_use, nom_out);
+    return status_in_use;
   }
   if (err == EISDIR || err == ELOOP || err == not_a_regular_file) {
     // Something other than a lock file sits at its name (.north.xyz.tessera-lock).
-    show("\n\tCould not create the lock file of %s : %s\n", nom_out, reason_text(err));
-    end_run(status_cannot_create);
+    show(failure::cannot_create_lock, nom_out, reason_text(err));
+    return status_cannot_create;
   }
   // Otherwise the folder itself cannot be written (read-only, full): said of
   // the output, as for any file that cannot be created there.
-  if (err != 0) cannot_create(nom_out, err);
+  if (err != 0) return cannot_create(nom_out, err);
   holding_lock = true;
 
   // What sits at a final name is looked at now, not when the run ends, so
   // that a folder or a FIFO in the way is reported before the long passes.
-  if ((err = final_path_refused(written.out)) != 0) cannot_create(nom_out, err);
-  if ((err = final_path_refused(written.info)) != 0) cannot_create(nom_info, err);
+  if ((err = final_path_refused(written.out)) != 0) return cannot_create(nom_out, err);
+  if ((err = final_path_refused(written.info)) != 0) return cannot_create(nom_info, err);
   // The earlier output stays on disk until the publish, but its cached pages
   // are dropped now: kept beside the new output's, they doubled the page
   // cache a run holds, and under a memory limit that slowed the writes of a
@@ -92,6 +96,7 @@ void open_written_files() {
   // 1.0 s). If the run does not complete, the earlier file is read from
   // the disk as before.
   forget_cached(written.out);
-  f2 = create_temp(nom_out, written.out, written.temp_out, temp_out_created);
-  f6 = create_temp(nom_info, written.info, written.temp_info, temp_info_created);
+  int status = create_temp(nom_out, written.out, written.temp_out, temp_out_created, f2);
+  if (status == status_ok) status = create_temp(nom_info, written.info, written.temp_info, temp_info_created, f6);
+  return status;
 }

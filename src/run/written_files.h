@@ -21,6 +21,7 @@ void watch_input(FILE* input, const char* host_in);
 bool input_unchanged();
 
 // Takes the lock of the output, checks what sits at the final names and
-// creates the temporary output (f2) and report (f6). Ends the run with
-// status_in_use if another run holds the lock, or status_cannot_create.
-void open_written_files();
+// creates the temporary output (f2) and report (f6). Returns status_ok or,
+// having said why, status_in_use if another run holds the lock, or
+// status_cannot_create.
+int open_written_files();

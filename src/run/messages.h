@@ -1,0 +1,43 @@
+// Every message the run gives besides its fixed dialogue and report entries:
+// the refusals of answers, the notices on the input, and the failures. One
+// table, so that the console, the report and the signal handler say the
+// same thing in the same words. Each is a printf format; the names say what
+// fills it.
+#pragma once
+
+// Refusals of an answer; the prompt is asked again.
+namespace refusal {
+constexpr const char* name_too_long = "That name is longer than 63 characters: please type a shorter one.";
+constexpr const char* path_too_long = "That name makes a path longer than 127 characters: please type a shorter one.";
+constexpr const char* forbidden_character =
+    "That name holds a character that names cannot hold (< > : \" | ? * or a control character): "
+    "please type another one.";
+constexpr const char* device_name = "That name is the name of a device, not of a file: please type another one.";
+constexpr const char* overwrites_input = "That name would overwrite the input file: please type another one.";
+constexpr const char* decimal_comma = "%s is not a number: use a point for decimals.";  // the answer
+constexpr const char* number_too_large = "%s is too large for a number: please type a smaller one.";  // the answer
+constexpr const char* not_a_number = "That answer is not a number: please type a decimal number.";
+constexpr const char* zone_too_wide =
+    "That zone is too wide for any pixel size to give counts of at most 2147483647: please type the zone again.";
+constexpr const char* pixel_zero = "A pixel size of 0 makes no raster: please type another one.";
+constexpr const char* pixel_too_large_for_meters =
+    "That pixel size is too large to count in meters: please type one between -2147483648 and 2147483647.";
+constexpr const char* pixel_too_small =
+    "That pixel size makes more than 2147483647 lines or columns: please type a larger one.";
+}  // namespace refusal
+
+// What the run says of its files and its input; each ends the run or tells
+// how it ended.
+namespace failure {
+constexpr const char* no_file = "\n\tNo File %s \n";                     // the input path
+constexpr const char* input_ended = "\n\tStandard input ended before an answer was read.\n";
+constexpr const char* cannot_read = "\n\tCould not read %s : %s\n";      // the input path, the reason
+constexpr const char* cannot_create = "\n\tCould not create %s : %s\n";  // a path, the reason
+constexpr const char* cannot_create_lock = "\n\tCould not create the lock file of %s : %s\n";  // output, reason
+constexpr const char* cannot_write = "\n\tCould not write %s : %s\n";    // a path, the reason
+constexpr const char* in_use = "\n\t%s is in use by another run: nothing was changed.\n";  // the output path
+constexpr const char* input_changed = "\n\tThe second reading of %s did not match the first.\n";  // input path
+constexpr const char* unchanged = "\n\t%s is unchanged.\n";              // a final path
+constexpr const char* report_not_replaced =
+    "\n\t%s holds the new points all the same; its report is the earlier one.\n";  // the output path
+}  // namespace failure

@@ -1,0 +1,76 @@
+"""Runs two builds of the tool on the same random point files and answers and
+compares what a user sees: the console text, the output, the report and the
+exit status. For a change that must not alter any of them.
+
+    python3 tests/tools/compare_builds.py --before OLD/tessera_sift --after build/tessera_sift --runs 200
+"""
+
+import argparse
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SPELLINGS = ["%d", "%.1f", "%.3f", "%.6f", "%+.2f", "%.2e", "%.0f."]
+
+
+def random_file(rng):
+    lines = []
+    if rng.random() < 0.2:
+        lines.append(rng.choice(["X Y Z", "x,y,z", "Easting Northing Height"]))
+    columns = rng.choice([3, 3, 3, 1, 2, 4, 6])
+    ending = rng.choice(["\n", "\r\n", "\r"])
+    for _ in range(rng.randint(0, 400)):
+        values = [rng.uniform(-10, 1000) for _ in range(columns)]
+        lines.append(" ".join(rng.choice(SPELLINGS) % v for v in values))
+    if rng.random() < 0.1:
+        lines.insert(rng.randint(0, len(lines)), rng.choice(["abc", "1,5 2 3", "nan 1 2"]))
+    text = ending.join(lines) + (ending if rng.random() < 0.8 else "")
+    if rng.random() < 0.05:
+        text += "\x1a1 2 3\n"
+    return text.encode()
+
+
+def run(program, folder, answers):
+    result = subprocess.run([program], cwd=folder, input=answers.encode(), capture_output=True, timeout=60)
+    files = {}
+    site = os.path.join(folder, "images", "site1")
+    for name in sorted(os.listdir(site)):
+        with open(os.path.join(site, name), "rb") as f:
+            files[name] = f.read()
+    return result.returncode, result.stdout, files
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--before", required=True)
+    parser.add_argument("--after", required=True)
+    parser.add_argument("--runs", type=int, default=100)
+    parser.add_argument("--seed", type=int, default=1)
+    args = parser.parse_args()
+    rng = random.Random(args.seed)
+    differ = 0
+    for i in range(args.runs):
+        data = random_file(rng)
+        zone = sorted(rng.uniform(-10, 1000) for _ in range(2)) + sorted(rng.uniform(-10, 1000) for _ in range(2))
+        answers = "site1\ndem\nnorth\n%g\n%g\n%g\n%g\n%s\n" % (zone[0], zone[1], zone[2], zone[3],
+                                                              rng.choice(["10", "0.5", "3", "0\n2"]))
+        seen = []
+        for program in (args.before, args.after):
+            folder = tempfile.mkdtemp()
+            os.makedirs(os.path.join(folder, "images", "site1"))
+            with open(os.path.join(folder, "images", "site1", "dem.xyz"), "wb") as f:
+                f.write(data)
+            seen.append(run(os.path.abspath(program), folder, answers))
+            shutil.rmtree(folder)
+        if seen[0] != seen[1]:
+            differ += 1
+            print("run %d differs: status %d against %d" % (i, seen[0][0], seen[1][0]))
+    print("%d runs, %d differ" % (args.runs, differ))
+    sys.exit(1 if differ else 0)
+
+
+if __name__ == "__main__":
+    main()
