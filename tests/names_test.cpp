@@ -20,6 +20,38 @@ TEST(Names, CharactersWindowsForbidsAreFound) {
   for (const auto& c : cases) EXPECT_EQ(has_forbidden_character(c.name), c.forbidden) << c.name;
 }
 
+TEST(Names, FoldersPastedAsFullPathsAreToldAndTheirNameFound) {
+  const struct {
+    const char* answer;
+    bool pasted;
+    const char* name;  // the folder's name under C:\images, "" if none can be typed
+  } cases[] = {
+      {"site1", false, ""},
+      {"site1\\2024", false, ""},
+      {"a:b", false, ""},
+      {"\"site1\"", false, ""},
+      {"C:\\images\\site1", true, "site1"},
+      {"c:\\IMAGES\\site1\\", true, "site1"},
+      {"\"C:\\images\\site1\"", true, "site1"},
+      {"\"C:\\images\\site1\\2024\"", true, "site1\\2024"},
+      {"\"C:\\images\\my", true, ""},                // quoted, cut at a blank
+      {"C:\\images\\", true, ""},
+      {"C:\\images", true, ""},
+      {"C:\\imagesX\\site1", true, ""},
+      {"D:\\images\\site1", true, ""},
+      {"C:\\images\\a|b", true, ""},
+      {"C:site1", false, ""},                          // relative to drive C's folder
+      {"D:\\", true, ""},
+  };
+  for (const auto& c : cases) {
+    char name[64];
+    EXPECT_EQ(is_pasted_path(c.answer, name, sizeof name), c.pasted) << c.answer;
+    if (c.pasted) {
+      EXPECT_STREQ(name, c.name) << c.answer;
+    }
+  }
+}
+
 TEST(Names, Utf8IsToldFromOtherBytes) {
   const struct {
     std::string bytes;

@@ -39,6 +39,8 @@ STILL_WAITING_SECONDS = 2
 ENTER = b"\r"
 FORBIDDEN = ('That name holds a character that names cannot hold (< > : " | ? * or a control character): '
              "please type another one.")
+PASTED = ("That is a full path: folders are named under C:\\images, and only the folder's name is typed "
+          "(here site1).")
 DEVICE = "That name is the name of a device, not of a file: please type another one."
 DEVICES = ("NUL", "nul", "AUX", "COM1", "NUL.", "CON", "CONOUT$", "PRN", "LPT1")
 
@@ -77,9 +79,10 @@ def warm_up():
 
 class Console:
     """The program on a pseudo-terminal; optionally standard input piped
-    from `piped` and standard output sent to the file `stdout_file`."""
+    from `piped`, standard output sent to the file `stdout_file`, and
+    command-line `arguments`."""
 
-    def __init__(self, piped=None, stdout_file=None):
+    def __init__(self, piped=None, stdout_file=None, arguments=()):
         pid, master = pty.fork()
         if pid == 0:
             try:
@@ -94,7 +97,7 @@ class Console:
                 if stdout_file is not None:
                     fd = os.open(stdout_file, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644)
                     os.dup2(fd, 1)
-                os.execvpe("wine", ["wine", PROGRAM], environment())
+                os.execvpe("wine", ["wine", PROGRAM] + list(arguments), environment())
             finally:
                 os._exit(127)
         self.pid, self.master = pid, master
@@ -316,13 +319,17 @@ class ConsoleTest(unittest.TestCase):
         # UTF-8 is taken as it stands; other bytes are read in the ANSI code
         # page (1252). A line is taken 1024 bytes at a time, cut after a
         # blank: 1022 blanks put the cut inside the folder's u-umlaut.
-        for encoding, blanks in (("utf-8", 0), ("cp1252", 0), ("utf-8", 1022)):
+        # UTF-16 with its byte-order mark, as PowerShell writes it, is read
+        # as its text.
+        for encoding, blanks in (("utf-8", 0), ("cp1252", 0), ("utf-8", 1022), ("utf-16", 0), ("utf-16-be", 0)):
             with self.subTest(encoding=encoding, blanks=blanks):
                 shutil.rmtree(os.path.join(self.images, "Z\u00fcrich"), ignore_errors=True)
                 os.makedirs(os.path.join(self.images, "Z\u00fcrich"))
                 with open(os.path.join(self.images, "Z\u00fcrich", "dem.xyz"), "wb") as f:
                     f.write(b"1 2 3\n")
                 answers = (" " * blanks + "Z\u00fcrich\ndem\ns\u00fcd\n0 10 0 10 1\n").encode(encoding)
+                if encoding == "utf-16-be":
+                    answers = b"\xfe\xff" + answers
                 p = subprocess.run(["wine", PROGRAM], input=answers, stdout=subprocess.PIPE,
                                    stderr=subprocess.DEVNULL, cwd=DRIVE_C, env=environment(), timeout=SECONDS * 2,
                                    start_new_session=True)
@@ -362,6 +369,24 @@ class ConsoleTest(unittest.TestCase):
         self.zone(c)
         self.assertEqual(c.finish(), 0)
         self.assertEqual(self.files(), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
+
+    def test_a_folder_pasted_as_a_full_path(self):
+        # As copied from Explorer's address bar, with or without quotes.
+        c = self.start()
+        for i, pasted in enumerate((b"C:\\images\\site1", b'"C:\\images\\site1"')):
+            self.answer(c, "C:\\images :", pasted, count=i + 1)
+            c.expect(PASTED, count=i + 1)
+        self.answer(c, "C:\\images :", b"site1 dem north", count=3)
+        self.zone(c)
+        self.assertEqual(c.finish(), 0)
+        self.assertEqual(self.files(), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
+        self.assertNotIn(fold(FORBIDDEN), c.text())
+
+    def test_help_asked_the_windows_way(self):
+        c = self.start(arguments=["/?"])
+        self.assertEqual(c.finish(), 0)
+        self.assertIn(fold("Usage: tessera_sift"), c.text())
+        self.assertNotIn("C:\\images :", c.text())
 
 
 if __name__ == "__main__":

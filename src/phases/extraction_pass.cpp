@@ -4,6 +4,7 @@
 #include "run/dialogue.h"
 #include "run/error_text.h"
 #include "run/messages.h"
+#include "run/written_files.h"
 
 int extraction_pass(const zone& z, const survey_values& s) {
   show("\n\n");
@@ -12,7 +13,7 @@ int extraction_pass(const zone& z, const survey_values& s) {
   writer_start(w, f2);
   extraction_result e = extract_records(r, z, w, progress);
   if (!e.written) {
-    show(failure::cannot_write, nom_out, reason_text(w.write_errno));
+    show(failure::cannot_write, nom_out, write_failure_text(nom_out, w.write_errno));
     return status_write_failed;
   }
   if (e.end == read_status::read_error) return input_read_failed(r.read_errno());

@@ -6,7 +6,8 @@
 // console with the wide-character calls and hands every answer over as
 // UTF-8, and shows texts holding other than ASCII with the wide-character
 // calls, so that a name typed with accents reaches the file system and the
-// screen as typed.
+// screen as typed. On every host, answers piped in UTF-16 with a byte-order
+// mark are read as the text they hold (piped_answers.h).
 #pragma once
 
 #include <cstdarg>
@@ -38,8 +39,14 @@ size_t piped_text_to_utf8(const char* bytes, size_t length, char* out);
 
 #else
 
-inline int answer_getc(FILE* in) { return std::getc(in); }
-inline void answer_ungetc(int c, FILE* in) { std::ungetc(c, in); }
+// The next byte of an answer read from `in`, or EOF. Standard input is read
+// through piped_answers.h (UTF-16 with its mark is read as text); any other
+// stream as it stands.
+int answer_getc(FILE* in);
+
+// Puts back the byte that answer_getc just gave.
+void answer_ungetc(int c, FILE* in);
+
 inline void show_text(const char* format, va_list args) { std::vprintf(format, args); }
 
 #endif

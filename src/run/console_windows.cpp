@@ -1,6 +1,7 @@
 // The Windows console: standard output fully buffered, answers read as UTF-8
-// from a console (ReadConsoleW) or from a pipe or file (UTF-8 when the bytes
-// are valid UTF-8, else the ANSI code page), texts with names in them shown
+// from a console (ReadConsoleW) or from a pipe or file (UTF-16 with its
+// byte-order mark converted; other bytes taken as UTF-8 when they are valid
+// UTF-8, else in the ANSI code page), texts with names in them shown
 // with WriteConsoleW, and the key wait.
 #include <fcntl.h>
 #include <io.h>
@@ -12,6 +13,7 @@
 
 #include "run/console.h"
 #include "run/names.h"
+#include "run/piped_answers.h"
 #include "run/platform.h"
 #include "run/windows_text.h"
 
@@ -84,15 +86,34 @@ void read_console_piece() {
   text_filled = size_t(bytes > 0 ? bytes : 0);
 }
 
-// Reads the next piped line (or the next piece of a long one) as UTF-8.
+// The next byte of the piped answers. Standard input is read in binary mode
+// (set at the first answer), so that UTF-16 text reaches piped_answers.h
+// whole; for other text, the byte 0x1A (Ctrl-Z) ends the answers there, as
+// a text-mode standard input ends them on Windows.
+piped_answers standard_input;
+constexpr int text_mode_end = 0x1A;
+bool text_mode_ended = false;
+
+int next_piped_byte() {
+  if (text_mode_ended) return EOF;
+  int c = piped_getc(standard_input);
+  if (c == text_mode_end && !piped_is_utf16(standard_input)) {
+    text_mode_ended = true;
+    return EOF;
+  }
+  return c;
+}
+
+// Reads the next piped line (or the next piece of a long one) as UTF-8. A
+// line ends at LF or CR.
 void read_stream_piece() {
   size_t length = carried_length;
   bool line_ended = false;
   while (length < piece_size) {
-    int c = std::getc(stdin);
+    int c = next_piped_byte();
     if (c == EOF) break;
     carried[length++] = char(c);
-    if (c == '\n') {
+    if (c == '\n' || c == '\r') {
       line_ended = true;
       break;
     }
@@ -121,6 +142,10 @@ bool next_piece() {
   if (answers_from == source::unknown) {
     console_in = GetStdHandle(STD_INPUT_HANDLE);
     answers_from = is_console(console_in) ? source::console : source::stream;
+    if (answers_from == source::stream) {
+      _setmode(_fileno(stdin), _O_BINARY);
+      standard_input.in = stdin;
+    }
   }
   text_at = 0;
   text_filled = 0;

@@ -56,9 +56,11 @@ void show(const char* format, ...) {
 
 void refuse_answer(const char* why) {
   show("\t%s\n", why);
+  // A line ends at LF, at CR LF (whose LF the next answer skips as a blank)
+  // or at a lone CR, as a line of a point file does.
   int c;
   do c = answer_getc(stdin);
-  while (c != '\n' && c != EOF);
+  while (c != '\n' && c != '\r' && c != EOF);
 }
 
 namespace {

@@ -47,7 +47,8 @@ void ask_token(const char* prompt, char (&answer)[name_size]);
 double ask_number(const char* prompt);
 
 // Says the answer just read cannot be used, then discards the rest of the
-// answer's input line, so the prompt asked again starts afresh.
+// answer's input line (up to LF or CR), so the prompt asked again starts
+// afresh.
 void refuse_answer(const char* why);
 
 // Shows the progress line of a pass.

@@ -1,10 +1,9 @@
 #include "run/error_text.h"
 
-#include <cstring>
-
 #include "run/platform.h"
 
 const char* reason_text(int err) {
   if (err == not_a_regular_file) return "not a regular file";
-  return std::strerror(err);
+  if (err == in_use_by_another_program) return "in use by another program";
+  return error_text(err);
 }

@@ -14,6 +14,12 @@ constexpr const char* forbidden_character =
     "please type another one.";
 constexpr const char* device_name = "That name is the name of a device, not of a file: please type another one.";
 constexpr const char* overwrites_input = "That name would overwrite the input file: please type another one.";
+constexpr const char* pasted_path =
+    "That is a full path: folders are named under C:\\images, and only the folder's name is typed.";
+constexpr const char* pasted_path_named =  // the folder's name under C:\images
+    "That is a full path: folders are named under C:\\images, and only the folder's name is typed (here %s).";
+constexpr const char* another_name_of =  // the file's own name (a short name was typed)
+    "That name is another name of %s, which this tool cannot write: please type another one.";
 constexpr const char* decimal_comma = "%s is not a number: use a point for decimals.";  // the answer
 constexpr const char* number_too_large = "%s is too large for a number: please type a smaller one.";  // the answer
 constexpr const char* not_a_number = "That answer is not a number: please type a decimal number.";

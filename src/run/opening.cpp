@@ -15,6 +15,9 @@
 
 namespace {
 
+// Room for a refusal's own words around the name it quotes.
+constexpr size_t refusal_words = 128;
+
 void show_banner() {
   show("\n\t***********************************************************");
   show("\n\t*                                                         *");
@@ -30,6 +33,24 @@ void show_banner() {
   show("\n\n\tThe resulting file has xyz format");
 }
 
+// Refuses a name that holds a character names cannot hold. A folder answer
+// pasted as a full path gets a refusal of its own, which names the folder to
+// type when it can.
+void refuse_name(const char (&answer)[name_size]) {
+  char name[name_size];
+  if (&answer != &nomdir || !is_pasted_path(answer, name, sizeof name)) {
+    refuse_answer(refusal::forbidden_character);
+    return;
+  }
+  if (name[0] == 0) {
+    refuse_answer(refusal::pasted_path);
+    return;
+  }
+  char why[refusal_words + name_size];
+  std::snprintf(why, sizeof why, refusal::pasted_path_named, name);
+  refuse_answer(why);
+}
+
 // Asks for a name into `answer` until it holds no character that names
 // cannot hold and the path it completes, with `room` more characters after
 // it, fits a path buffer. One way of asking for each of the three names.
@@ -37,12 +58,52 @@ void ask_name(const char* prompt, char (&answer)[name_size], const char* path_so
   for (;;) {
     ask_token(prompt, answer);
     if (has_forbidden_character(answer)) {
-      refuse_answer(refusal::forbidden_character);
+      refuse_name(answer);
       continue;
     }
     if (std::strlen(path_so_far) + std::strlen(answer) + room < size_t(path_size)) return;
     refuse_answer(refusal::path_too_long);
   }
+}
+
+// True if `name` ends in the point-file extension, in any case.
+bool has_extension(const char* name, size_t n) {
+  size_t e = std::strlen(extension);
+  if (n <= e) return false;
+  for (size_t i = 0; i < e; ++i) {
+    char c = name[n - e + i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != extension[i]) return false;
+  }
+  return true;
+}
+
+// An output answer that names an existing output by another spelling (a
+// short name, NORT~V2O for northern_area.xyz) is taken as the file's own
+// name, so that the report and the lock follow the file, not the spelling.
+// False, with the answer refused, when the file's own name cannot be an
+// output answer (not a .xyz file, or too long).
+bool take_own_output_name(const char* folder, const char* host_out) {
+  char own[file_name_size];
+  if (!full_name_of(host_out, own)) return true;
+  size_t n = std::strlen(own);
+  size_t stem = n - std::strlen(extension);
+  // The answer may name a file in a subfolder (sub\NORT~V2O): only its last
+  // part is replaced.
+  size_t kept = 0;
+  for (size_t i = 0; nomfic[i] != 0; ++i) {
+    if (nomfic[i] == '\\' || nomfic[i] == '/') kept = i + 1;
+  }
+  if (has_extension(own, n) && kept + stem < size_t(name_size) &&
+      std::strlen(folder) + kept + stem + std::strlen(report_suffix) < size_t(path_size)) {
+    std::memcpy(nomfic + kept, own, stem);
+    nomfic[kept + stem] = 0;
+    return true;
+  }
+  char why[refusal_words + file_name_size];
+  std::snprintf(why, sizeof why, refusal::another_name_of, own);
+  refuse_answer(why);
+  return false;
 }
 
 // Asks for the output name until it names neither a device nor the input
@@ -64,6 +125,10 @@ void ask_output_name(const char* folder) {
       refuse_answer(refusal::device_name);
       continue;
     }
+    if (!take_own_output_name(folder, host_out)) continue;
+    build_output_paths(folder, nomfic, out, info);
+    host_name(out, host_out);
+    host_name(info, host_info);
     if (std::strcmp(out, nom_in) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
     refuse_answer(refusal::overwrites_input);
   }

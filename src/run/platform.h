@@ -76,11 +76,26 @@ unsigned long process_id();
 constexpr int not_a_regular_file = -1;
 // What lock_output returns when another run holds the lock.
 constexpr int held_by_another_run = -2;
+// A reason that is not an errno value: another program holds the file open
+// and does not let it be replaced (Windows; never on POSIX hosts, where a
+// file open elsewhere can always be replaced).
+constexpr int in_use_by_another_program = -3;
+
+// The text of an errno value, the same on every host: the POSIX host's own
+// (strerror), and on Windows the same words, whatever its C runtime says.
+const char* error_text(int err);
+
+// Why a write to the file at `host` failed, given the C runtime's errno. On
+// Windows, whose C runtime can report a full volume as EINVAL, ENOSPC when
+// the volume has less room left than the largest write a run makes;
+// elsewhere `err` as it stands.
+int write_failure(const char* host, int err);
 
 // Zero if a run may publish a file at `host` by replacing what is there:
 // nothing, a regular file it may write, or a symbolic link (the link itself
-// is replaced, never written through). Otherwise why not: a folder, a file
-// it may not write, or not_a_regular_file (a FIFO, a device, a socket).
+// is replaced, never written through). Otherwise why not: a folder (EISDIR),
+// a file it may not write, not_a_regular_file (a FIFO, a device, a socket),
+// or in_use_by_another_program.
 int final_path_refused(const char* host);
 
 // From here on, a signal or console event that ends the program first
@@ -109,7 +124,8 @@ int create_temporary(const char* host, const char* like, FILE*& f);
 void forget_cached(const char* host);
 
 // Renames `from` over `to`, replacing what is there (a symbolic link at
-// `to` is replaced, never followed). Zero or the errno.
+// `to` is replaced, never followed). Zero, in_use_by_another_program or the
+// errno.
 int replace_file(const char* from, const char* to);
 
 // Removes a file this run created.
@@ -119,6 +135,17 @@ void remove_file(const char* host);
 // until the program has ended and does not interrupt the publishing or the
 // removal of the temporary files.
 void settle_files();
+
+// Room for one file name as UTF-8: Windows allows 255 UTF-16 units, at most
+// 3 bytes each.
+constexpr int file_name_size = 768;
+
+// The file's own name when the last part of `host` names an existing file by
+// another spelling than its own, other than by case: on Windows, a short
+// (8.3) name such as NORT~V2O.XYZ for northern_area.xyz. False when there
+// is no such file or the name typed is its own (always on POSIX hosts).
+// `name` has room for file_name_size bytes.
+bool full_name_of(const char* host, char (&name)[file_name_size]);
 
 // True if the path names a device of the host rather than a file (NUL,
 // CON, COM1 and the like on Windows); never on POSIX hosts.

@@ -377,6 +377,10 @@ int replace_file(const char* from, const char* to) {
 
 void remove_file(const char* host) { unlink(host); }
 
+const char* error_text(int err) { return std::strerror(err); }
+
+int write_failure(const char*, int err) { return err; }
+
 void settle_files() {
   sigset_t set = end_signal_set();
   sigprocmask(SIG_BLOCK, &set, nullptr);
@@ -417,5 +421,10 @@ void wait_for_key(const char* shown) {
 
 bool names_a_device(const char*) {
   // A POSIX file system has no names reserved for devices outside /dev.
+  return false;
+}
+
+bool full_name_of(const char*, char (&)[file_name_size]) {
+  // A POSIX file system has one name for a file in a folder.
   return false;
 }

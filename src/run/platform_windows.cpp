@@ -21,7 +21,8 @@ HANDLE open_for_attributes(const char* host) {
                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-// The errno value closest to a Windows error, for the messages.
+// The errno value closest to a Windows error, for the messages: one
+// mapping, so that a failure is told in the same words as on POSIX hosts.
 int errno_of(DWORD error) {
   switch (error) {
     case ERROR_FILE_EXISTS:
@@ -38,10 +39,41 @@ int errno_of(DWORD error) {
       return EROFS;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-      return EBUSY;
+      return in_use_by_another_program;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return EMFILE;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
     default:
       return EACCES;
   }
+}
+
+bool is_folder(const char* host) {
+  DWORD attributes = GetFileAttributesW(to_wide(host).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The errno of a Windows error met at `host`: Windows refuses to open or
+// replace a folder as a file with "access denied", which is said as POSIX
+// hosts say it, "Is a directory".
+int errno_at(const char* host, DWORD error) {
+  return error == ERROR_ACCESS_DENIED && is_folder(host) ? EISDIR : errno_of(error);
+}
+
+// True if another program holds the existing file at `host` open without
+// letting it be deleted (FILE_SHARE_DELETE), so that it cannot be replaced.
+bool held_open_elsewhere(const char* host) {
+  HANDLE h = CreateFileW(to_wide(host).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return false;
+  }
+  DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
 bool stamp_of_handle(HANDLE h, file_stamp& s) {
@@ -152,8 +184,12 @@ int final_path_refused(const char* host) {
     return error == ERROR_FILE_NOT_FOUND ? 0 : errno_of(error);
   }
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return 0;  // a link: the link is replaced
-  // MoveFileExW cannot replace a folder or a read-only file.
-  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return EACCES;
+  // MoveFileExW cannot replace a folder, a read-only file, or a file that
+  // another program (a viewer, an editor) holds open without sharing its
+  // deletion.
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return EACCES;
+  if (held_open_elsewhere(host)) return in_use_by_another_program;
   return 0;
 }
 
@@ -176,11 +212,11 @@ int lock_output(const char* host) {
       DWORD error = GetLastError();
       // A lock file being removed by the run that just ended refuses new
       // handles until it is gone.
-      if (error == ERROR_ACCESS_DENIED && round + 1 < lock_rounds) {
+      if (error == ERROR_ACCESS_DENIED && round + 1 < lock_rounds && !is_folder(host)) {
         Sleep(10);
         continue;
       }
-      return errno_of(error);
+      return errno_at(host, error);
     }
     OVERLAPPED at_start{};
     if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at_start)) {
@@ -236,7 +272,48 @@ void forget_cached(const char*) {}
 
 int replace_file(const char* from, const char* to) {
   if (MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
-  return errno_of(GetLastError());
+  DWORD error = GetLastError();
+  // A file opened since the opening by a program that does not share its
+  // deletion makes the rename fail with "access denied".
+  if (error == ERROR_ACCESS_DENIED && held_open_elsewhere(to)) return in_use_by_another_program;
+  return errno_at(to, error);
+}
+
+const char* error_text(int err) {
+  // The texts of the POSIX hosts' C library, for the errno values a run can
+  // meet; Windows' C runtime words some of them otherwise ("Resource
+  // device", "Improper link").
+  switch (err) {
+    case EACCES: return "Permission denied";
+    case EISDIR: return "Is a directory";
+    case ENOSPC: return "No space left on device";
+    case EROFS: return "Read-only file system";
+    case EEXIST: return "File exists";
+    case ENOENT: return "No such file or directory";
+    case EFBIG: return "File too large";
+    case EMFILE: return "Too many open files";
+    case ENAMETOOLONG: return "File name too long";
+    case EXDEV: return "Invalid cross-device link";
+    case EBUSY: return "Device or resource busy";
+    case EIO: return "Input/output error";
+    case EINVAL: return "Invalid argument";
+    default: return std::strerror(err);
+  }
+}
+
+int write_failure(const char* host, int err) {
+  // The largest write of a run is one output block of 1 MiB; a volume with
+  // less room than that after a failed write is full.
+  constexpr uint64_t largest_write = 1 << 20;
+  std::wstring folder = to_wide(host);
+  size_t slash = folder.find_last_of(L"\\/");
+  folder.resize(slash == std::wstring::npos ? 0 : slash + 1);
+  ULARGE_INTEGER available;
+  if (!folder.empty() && GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr) &&
+      available.QuadPart < largest_write) {
+    return ENOSPC;
+  }
+  return err;
 }
 
 void remove_file(const char* host) { DeleteFileW(to_wide(host).c_str()); }
@@ -256,4 +333,26 @@ bool names_a_device(const char* host) {
   wchar_t full[MAX_PATH];
   DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
   return n > 0 && n < MAX_PATH && std::wcsncmp(full, L"\\\\.\\", 4) == 0;
+}
+
+bool full_name_of(const char* host, char (&name)[file_name_size]) {
+  std::wstring typed = to_wide(host);
+  // A path of up to 127 UTF-8 bytes has a long form of at most 255 units
+  // per part; MAX_PATH units hold it unless the folder's own parts are long.
+  wchar_t full[4 * MAX_PATH];
+  DWORD n = GetLongPathNameW(typed.c_str(), full, DWORD(sizeof full / sizeof full[0]));
+  if (n == 0 || n >= sizeof full / sizeof full[0]) return false;
+  auto last_part = [](const wchar_t* path) {
+    const wchar_t* last = path;
+    for (const wchar_t* c = path; *c != 0; ++c) {
+      if (*c == L'\\' || *c == L'/') last = c + 1;
+    }
+    return last;
+  };
+  const wchar_t* own = last_part(full);
+  if (CompareStringOrdinal(own, -1, last_part(typed.c_str()), -1, TRUE) == CSTR_EQUAL) return false;
+  std::string utf8 = to_utf8(own, int(std::wcslen(own)));
+  if (utf8.size() >= sizeof name) return false;
+  std::memcpy(name, utf8.c_str(), utf8.size() + 1);
+  return true;
 }

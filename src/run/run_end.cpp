@@ -39,7 +39,7 @@ bool close_written(FILE*& f, const char* name, bool publishing) {
     err = errno;
   }
   f = nullptr;
-  if (!ok) show(failure::cannot_write, name, reason_text(err));
+  if (!ok) show(failure::cannot_write, name, write_failure_text(name, err));
   return ok;
 }
 
@@ -86,7 +86,7 @@ int publish(int status) {
 }  // namespace
 
 void write_failed(FILE*& f, const char* name, int err) {
-  show(failure::cannot_write, name, reason_text(err));
+  show(failure::cannot_write, name, write_failure_text(name, err));
   std::fclose(f);
   f = nullptr;
   end_run(status_write_failed);

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "run/dialogue.h"
 #include "run/error_text.h"
@@ -99,4 +100,9 @@ int open_written_files() {
   int status = create_temp(nom_out, written.out, written.temp_out, temp_out_created, f2);
   if (status == status_ok) status = create_temp(nom_info, written.info, written.temp_info, temp_info_created, f6);
   return status;
+}
+
+const char* write_failure_text(const char* name, int err) {
+  const char* temporary = std::strcmp(name, nom_out) == 0 ? written.temp_out : written.temp_info;
+  return reason_text(write_failure(temporary, err));
 }

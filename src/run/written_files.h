@@ -25,3 +25,7 @@ bool input_unchanged();
 // having said why, status_in_use if another run holds the lock, or
 // status_cannot_create.
 int open_written_files();
+
+// The words for a failed write of the output (`name` is nom_out) or of the
+// report, from the C runtime's errno (see write_failure in platform.h).
+const char* write_failure_text(const char* name, int err);

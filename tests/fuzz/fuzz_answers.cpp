@@ -25,10 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (std::strlen(refused.text) > size_t(shown_answer_chars) + 3) std::abort();
     }
     if (a == answer::ended) break;
-    if (a == answer::refused) {  // the dialogue discards the rest of the line
+    if (a == answer::refused) {  // the dialogue discards the rest of the line (to LF or CR)
       int c;
       do c = std::getc(in);
-      while (c != '\n' && c != EOF);
+      while (c != '\n' && c != '\r' && c != EOF);
     }
     if (turn > int(size) * 2 + 2) std::abort();  // every turn consumes input
   }

@@ -1,0 +1,26 @@
+// The POSIX console: answers are the bytes of standard input, read through
+// piped_answers.h so that a file of answers in UTF-16 reads as its text.
+#include <cstdio>
+
+#include "run/console.h"
+#include "run/piped_answers.h"
+
+namespace {
+
+piped_answers standard_input;
+
+}  // namespace
+
+int answer_getc(FILE* in) {
+  if (in != stdin) return std::getc(in);
+  standard_input.in = stdin;
+  return piped_getc(standard_input);
+}
+
+void answer_ungetc(int c, FILE* in) {
+  if (in != stdin) {
+    std::ungetc(c, in);
+  } else if (c != EOF) {
+    piped_unget(standard_input, c);
+  }
+}
