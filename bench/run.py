@@ -7,7 +7,11 @@ Runs are interleaved (tool, classic, awk, tool, ...) after a warm-up; the
 table gives medians, ratios and peak resident memory, and the tool's output
 is checked byte for byte against the classic program's.
 
-    python3 bench/run.py [--runs 3] [--work DIR]
+    python3 bench/run.py [--runs 3] [--work DIR] [--against OTHER_BUILD]
+
+--against times another build of the tool too, in the same rounds (a
+change's effect on speed, apart from what the other users of the machine
+cost both builds alike).
 """
 
 import argparse
@@ -54,6 +58,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--work", default=os.path.join(ROOT, "build-bench", "work"))
+    parser.add_argument("--against", help="another tessera_sift binary, timed in the same rounds")
     args = parser.parse_args()
 
     build = os.path.join(ROOT, "build-bench")
@@ -81,21 +86,25 @@ def main():
                          capture_output=True, text=True).stdout.strip()
     print("machine: %s, %d cores (runs use one), %s" % (cpu, os.cpu_count(), os.uname().release))
     print("medians of %d interleaved runs after a warm-up; seconds of wall time; peak RSS in MiB\n" % args.runs)
-    print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |")
-    print("|---|---|---|---|---|---|---|---|---|---|")
+    peers = ("tool", "classic", "mawk") + (("against",) if args.against else ())
+    print("| file | zone | tool s | classic s | mawk s | classic/tool | mawk/tool | RSS tool | RSS classic | RSS mawk |"
+          + (" against s | against/tool |" if args.against else ""))
+    print("|---|---|---|---|---|---|---|---|---|---|" + ("---|---|" if args.against else ""))
     all_identical = True
     for label, (name, _) in files.items():
         path = os.path.join(grid, name + ".xyz")
         for zone_label, zone in SCENARIOS:
-            times = {"tool": [], "classic": [], "mawk": []}
-            rss = {"tool": 0, "classic": 0, "mawk": 0}
+            times = {peer: [] for peer in peers}
+            rss = {peer: 0 for peer in peers}
             awk = ("mawk '%s' %s >/dev/null && mawk -v x0=%r -v x1=%r -v y0=%r -v y1=%r '%s' %s > %s"
                    % (AWK_SURVEY, path, *(float(z) for z in zone), AWK_EXTRACT, path,
                       os.path.join(grid, "awk_out.xyz")))
             for i in range(args.runs + 1):
-                for peer in ("tool", "classic", "mawk"):
+                for peer in peers:
                     if peer == "tool":
                         t, m = timed([tool], answers(name, "tool_out", zone), cwd=work)
+                    elif peer == "against":
+                        t, m = timed([os.path.abspath(args.against)], answers(name, "against_out", zone), cwd=work)
                     elif peer == "classic":
                         t, m = timed([classic], answers(name, "classic_out", zone), cwd=work)
                     else:
@@ -106,9 +115,10 @@ def main():
             identical = filecmp(os.path.join(grid, "tool_out.xyz"), os.path.join(grid, "classic_out.xyz"))
             all_identical &= identical
             med = {k: statistics.median(v) for k, v in times.items()}
-            print("| %s | %s | %.3f | %.3f | %.3f | %.1fx | %.1fx | %.1f | %.1f | %.1f |%s" % (
+            against = " %.3f | %.2fx |" % (med["against"], med["against"] / med["tool"]) if args.against else ""
+            print("| %s | %s | %.3f | %.3f | %.3f | %.1fx | %.1fx | %.1f | %.1f | %.1f |%s%s" % (
                 label, zone_label, med["tool"], med["classic"], med["mawk"], med["classic"] / med["tool"],
-                med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024,
+                med["mawk"] / med["tool"], rss["tool"] / 1024, rss["classic"] / 1024, rss["mawk"] / 1024, against,
                 "" if identical else "  OUTPUT DIFFERS"))
     # What the kernel alone takes to replace the full output (truncate the
     # previous one, write as many bytes), the floor under "every point".

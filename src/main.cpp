@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? status_ok : status_write_failed;
   }
   console_start();
+  signals_start();
   opening();
   end_run(treatment());
 }

@@ -4,6 +4,7 @@ console text, the report and the output compared byte for byte."""
 
 import argparse
 from fractions import Fraction
+import glob
 import hashlib
 import os
 import pty
@@ -186,8 +187,8 @@ class ToolCase(unittest.TestCase):
         self.sums[path] = hashlib.sha256(data).hexdigest()
         return path
 
-    def run_tool(self, answers, timeout=120):
-        p = subprocess.run(command(), input=answers.encode(), stdout=subprocess.PIPE,
+    def run_tool(self, answers, timeout=120, prefix=()):
+        p = subprocess.run(list(prefix) + command(), input=answers.encode(), stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, cwd=self.root, timeout=timeout, env=environment(),
                            start_new_session=True)  # no controlling terminal: no key wait
         return Run(p.returncode, p.stdout.decode("latin-1"), self.site)
@@ -666,6 +667,7 @@ class KeyWait(unittest.TestCase):
         os.close(write_end)
         pid, master = pty.fork()
         if pid == 0:
+            resource.setrlimit(resource.RLIMIT_CORE, (0, 0))  # the faults below leave no core file
             os.chdir(self.tmp.name)
             os.dup2(read_end, 0)
             if output_fd is not None:
@@ -728,14 +730,19 @@ class KeyWait(unittest.TestCase):
                 self.assertEqual(self.modes(), (True, True))
 
     def test_signals_during_the_wait_restore_the_terminal(self):
-        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1):
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1,
+                    signal.SIGSEGV, signal.SIGBUS, signal.SIGABRT):
             with self.subTest(sig):
                 self.start()
                 self.assertTrue(self.still_waiting())
                 os.kill(self.pid, sig)
                 status = self.finish()
-                self.assertTrue(os.WIFSIGNALED(status))
-                self.assertEqual(os.WTERMSIG(status), sig)
+                if sig in (signal.SIGSEGV, signal.SIGBUS) and os.WIFEXITED(status):
+                    # A sanitizer's own handler takes the fault, reports it
+                    # and exits.
+                    self.assertNotEqual(os.WEXITSTATUS(status), 0)
+                else:
+                    self.assertEqual((os.WIFSIGNALED(status), os.WTERMSIG(status)), (True, sig))
                 self.assertEqual(self.modes(), (True, True))
 
     def test_the_wait_goes_on_in_raw_mode_after_a_stop(self):
@@ -761,10 +768,11 @@ class KeyWait(unittest.TestCase):
         self.assertEqual(os.WEXITSTATUS(status), 0)
         self.assertEqual(self.modes(), (True, True))
 
-    def test_sigtstp_stops_with_the_terminal_restored(self):
-        # A job-control stop needs a process group that is not orphaned: a
-        # session leader holds the terminal and puts the tool in a
-        # foreground group of its own, as a shell does.
+    def start_job(self, background=False):
+        """Starts the tool as a shell starts a job, in a process group that
+        is not orphaned: a session leader holds the terminal and puts the
+        tool in a group of its own, in the foreground, or in the background
+        to bring it to the foreground (fg) when it first stops."""
         self.tmp = tempfile.TemporaryDirectory()
         os.makedirs(os.path.join(self.tmp.name, "images", "site1"))
         self.master, slave = pty.openpty()
@@ -786,10 +794,15 @@ class KeyWait(unittest.TestCase):
                     os.execv(PROGRAM, [PROGRAM])
                 os.setpgid(tool, tool)
                 signal.signal(signal.SIGTTOU, signal.SIG_IGN)
-                os.tcsetpgrp(terminal, tool)
+                if not background:
+                    os.tcsetpgrp(terminal, tool)
                 os.write(tell, b"%d" % tool)
                 while True:
                     _, status = os.waitpid(tool, os.WUNTRACED)
+                    if os.WIFSTOPPED(status) and background:
+                        background = False
+                        os.tcsetpgrp(terminal, tool)
+                        os.kill(tool, signal.SIGCONT)
                     if os.WIFEXITED(status) or os.WIFSIGNALED(status):
                         os._exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 99)
             finally:
@@ -800,23 +813,41 @@ class KeyWait(unittest.TestCase):
         self.addCleanup(lambda: os.waitpid(leader, 0))
         self.read_until(b"No File")
         time.sleep(0.3)
-        self.assertEqual(self.modes(), (False, False))
 
-        def state():
+    def state(self):
+        """The tool's state letter (S waiting, T stopped, Z ended), or Z
+        once it is gone."""
+        try:
             with open("/proc/%d/stat" % self.pid) as f:
                 return f.read().rsplit(")", 1)[1].split()[0]
+        except FileNotFoundError:
+            return "Z"
 
+    def key_ends_the_wait(self):
+        os.write(self.master, b"x")
+        deadline = time.time() + 10
+        while self.state() != "Z" and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(self.modes(), (True, True))
+
+    def test_sigtstp_stops_with_the_terminal_restored(self):
+        self.start_job()
+        self.assertEqual(self.modes(), (False, False))
         os.kill(self.pid, signal.SIGTSTP)
         time.sleep(0.3)
-        self.assertEqual((state(), self.modes()), ("T", (True, True)))
+        self.assertEqual((self.state(), self.modes()), ("T", (True, True)))
         os.kill(self.pid, signal.SIGCONT)
         time.sleep(0.3)
         self.assertEqual(self.modes(), (False, False))
-        os.write(self.master, b"x")
-        deadline = time.time() + 10
-        while os.path.exists("/proc/%d/stat" % self.pid) and state() != "Z" and time.time() < deadline:
-            time.sleep(0.05)
-        self.assertEqual(self.modes(), (True, True))
+        self.key_ends_the_wait()
+
+    def test_a_background_job_waits_for_the_key_once_brought_to_the_foreground(self):
+        # Setting the terminal's modes from the background stops the job;
+        # after fg the interrupted request is made again, and the wait goes
+        # on for a key.
+        self.start_job(background=True)
+        self.assertEqual((self.state(), self.modes()), ("S", (False, False)))
+        self.key_ends_the_wait()
 
     def test_the_reason_is_shown_at_the_terminal(self):
         # Standard output redirected away from the terminal: the No File
@@ -835,11 +866,9 @@ class KeyWait(unittest.TestCase):
                 self.assertEqual(log.read().count(b"No File"), 1 if redirected else 0)
 
 
-class EarlierFilesKept(ToolCase):
-    """A run that does not complete leaves the earlier output and report
-    byte for byte as they were, and no temporary file; a run that completes
-    replaces them by rename. tearDown checks the files put() registered and
-    that no temporary or lock file is left."""
+class EarlierFilesCase(ToolCase):
+    """Helpers for runs over an earlier output and report, and for runs
+    stopped at a prompt."""
 
     EARLIER_OUTPUT = b"1.000000 2.000000 3.000000\r\n"
     EARLIER_REPORT = b"\r\n\tTESSERA_SIFT an earlier report "
@@ -848,10 +877,11 @@ class EarlierFilesKept(ToolCase):
         self.put("north.xyz", self.EARLIER_OUTPUT)
         self.put("north_xyz_info.txt", self.EARLIER_REPORT)
 
-    def start(self, names=b"site1\ndem\nnorth\n", until=b"X_min ? "):
-        """Starts the tool, answers the names and reads up to a prompt."""
-        p = subprocess.Popen(command(), stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd=self.root,
-                             env=environment(), start_new_session=True)
+    def start(self, names=b"site1\ndem\nnorth\n", until=b"X_min ? ", prefix=()):
+        """Starts the tool (after the command `prefix`, if any), answers the
+        names and reads up to a prompt."""
+        p = subprocess.Popen(list(prefix) + command(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                             cwd=self.root, env=environment(), start_new_session=True)
         self.addCleanup(lambda: p.poll() is None and p.kill())
         p.stdin.write(names)
         p.stdin.flush()
@@ -861,6 +891,19 @@ class EarlierFilesKept(ToolCase):
             self.assertTrue(chunk, "the program ended before %r: %r" % (until, seen[-300:]))
             seen += chunk
         return p, seen
+
+    def temporary(self, pid, name="north.xyz", folder=None):
+        """The path of the temporary file a run of process `pid` writes for
+        `name` (.north.xyz.tessera-<pid>-<tag>.tmp), or None."""
+        found = glob.glob(os.path.join(glob.escape(folder or self.site), ".%s.tessera-%d-*.tmp" % (name, pid)))
+        return found[0] if len(found) == 1 else None
+
+
+class EarlierFilesKept(EarlierFilesCase):
+    """A run that does not complete leaves the earlier output and report
+    byte for byte as they were, and no temporary file; a run that completes
+    replaces them by rename. tearDown checks the files put() registered and
+    that no temporary or lock file is left."""
 
     def test_end_of_input_at_a_zone_prompt(self):
         self.earlier()
@@ -894,23 +937,37 @@ class EarlierFilesKept(ToolCase):
                     self.assertEqual(rest.decode(), unchanged())
 
     @posix_only
-    def test_after_sigkill_only_hidden_leftovers_and_the_next_run_goes_on(self):
+    def test_after_sigkill_only_hidden_leftovers_which_the_next_run_removes(self):
         self.earlier()
         self.put("dem.xyz", b"1 2 3\n")
         p, _ = self.start()
         p.kill()
         p.wait(timeout=60)
         leftovers = sorted(n for n in os.listdir(self.site) if n.startswith("."))
-        self.assertEqual(leftovers, [".north.xyz.tessera-%d.tmp" % p.pid, ".north.xyz.tessera-lock",
-                                     ".north_xyz_info.txt.tessera-%d.tmp" % p.pid])
-        # The lock file left behind does not hold the next run back.
-        self.sums.clear()
+        self.assertEqual(leftovers, sorted([".north.xyz.tessera-lock"] + [
+            os.path.basename(self.temporary(p.pid, name)) for name in ("north.xyz", "north_xyz_info.txt")]))
+        # As an earlier version named them.
+        for name in (".north.xyz.tessera-4242.tmp", ".north_xyz_info.txt.tessera-4242-1.tmp"):
+            with open(os.path.join(self.site, name), "wb") as f:
+                f.write(b"1.0")
+        # Names like theirs that this program does not make are not touched.
+        others = [".north.xyz.tessera-12.tmp.keep", ".north.xyz.tessera-x.tmp", ".northern.xyz.tessera-7.tmp"]
+        for name in others:
+            self.put(name, b"the user's")
+        # The lock file left behind does not hold the next run back, and the
+        # next run removes the temporary files the killed runs left.
+        del self.sums[os.path.join(self.site, "north.xyz")]
+        del self.sums[os.path.join(self.site, "north_xyz_info.txt")]
         run = self.run_tool("site1\ndem\nnorth\n0 10 0 10 1\n")
         self.assertEqual(run.status, 0)
         self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
-        self.assertEqual(sorted(n for n in os.listdir(self.site) if n.startswith(".")), leftovers[::2])
-        for name in leftovers[::2]:
+        self.assertEqual(run.console.count("Removed"), 1)
+        self.assertIn(OUT_PROMPT + "\n\tRemoved 4 temporary files left by killed runs writing "
+                      "c:\\images\\site1\\north.xyz.\n\n\n", run.console)
+        self.assertEqual(sorted(n for n in os.listdir(self.site) if n.startswith(".")), sorted(others))
+        for name in others:
             os.remove(os.path.join(self.site, name))
+            del self.sums[os.path.join(self.site, name)]
 
     @posix_only
     def test_sigterm_during_the_extraction(self):
@@ -919,10 +976,10 @@ class EarlierFilesKept(ToolCase):
         line = b"".join(b"%d.5 %d.25 1\n" % (i, i) for i in range(1000))
         self.put("dem.xyz", line * 2500)
         p, _ = self.start(b"site1\ndem\nnorth\n0 1e9 0 1e9 1\n", b"will have")
-        temp = os.path.join(self.site, ".north.xyz.tessera-%d.tmp" % p.pid)
+        temp = self.temporary(p.pid)
         deadline = time.time() + 60
         while time.time() < deadline and p.poll() is None:
-            if os.path.exists(temp) and os.path.getsize(temp) > 0:
+            if os.path.getsize(temp) > 0:
                 break
             time.sleep(0.001)
         caught = os.path.getsize(temp)
@@ -944,7 +1001,9 @@ class EarlierFilesKept(ToolCase):
              "\n\tc:\\images\\full\\north.xyz is unchanged.\n"
              "\n\tc:\\images\\full\\north_xyz_info.txt is unchanged.\n"),
             ("remount,ro", 2, "", BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT
-             + "\n\tCould not create c:\\images\\full\\north.xyz : Read-only file system\n"),
+             + "\n\tCould not create c:\\images\\full\\north.xyz : Read-only file system\n"
+             "\n\tc:\\images\\full\\north.xyz is unchanged.\n"
+             "\n\tc:\\images\\full\\north_xyz_info.txt is unchanged.\n"),
         ]
         if WINE_PREFIX:
             # Wine turns a read-only mount into "access denied"; Windows
@@ -1001,6 +1060,7 @@ class EarlierFilesKept(ToolCase):
         run = self.run_tool("site1\ndem\nnorth\n0 10 0 10 1\n")
         self.assertEqual(run.status, 2)
         self.assertIn("\n\tCould not create the lock file of c:\\images\\site1\\north.xyz : ", run.console)
+        self.assertTrue(run.console.endswith(unchanged()), run.console[-300:])
         os.rmdir(os.path.join(self.site, ".north.xyz.tessera-lock"))
 
     @posix_only
@@ -1153,6 +1213,184 @@ class EarlierFilesKept(ToolCase):
         self.assertEqual(sorted(os.listdir(self.site)), ["dem.xyz", "north.xyz", "north_xyz_info.txt"])
         if not WINE_PREFIX:
             self.assertEqual(os.stat(os.path.join(self.site, "north.xyz")).st_mode & 0o777, 0o640)
+
+
+# Throwaway users and a group for the cases that need other users than root.
+ALICE, BOB, SHARED_GROUP = 61001, 61002, 61003
+
+
+def as_user(uid, groups=()):
+    """The command prefix that runs the tool as the user `uid` (group `uid`,
+    and the supplementary `groups`)."""
+    return ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid,
+            "--groups=%s" % ",".join(map(str, groups)) if groups else "--clear-groups"]
+
+
+@posix_only
+class OtherUsersAndSignals(EarlierFilesCase):
+    """What other users, other programs and the system do to a run: only
+    the files the run wrote are published, a final name that cannot be
+    replaced is refused at the opening, another user's lock and files are
+    dealt with, and a signal ends the run whatever its process number. The
+    cases that need other users run only as root, those with file
+    attributes only where the file system has them: elsewhere they skip
+    themselves, saying why."""
+
+    ANSWERS = "site1\ndem\nnorth\n0 10 0 10 1\n"
+
+    def need_other_users(self):
+        if os.geteuid() != 0 or not shutil.which("setpriv"):
+            self.skipTest("runs as other users only as root, with setpriv")
+        # Every user reaches images/site1 and may write in it.
+        os.chmod(self.root, 0o755)
+        os.chmod(self.site, 0o777)
+
+    def opening_refused(self, name, reason, run, folder="site1"):
+        self.assertEqual((run.status, run.console), (2, BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT
+                                                     + "\n\tCould not create c:\\images\\%s\\%s : %s\n"
+                                                     % (folder, name, reason) + unchanged()))
+
+    def test_a_signal_ends_the_first_process_of_a_pid_namespace(self):
+        # The system drops a signal whose action is the default one for
+        # process 1 of a PID namespace (a container's first process); sent
+        # from outside, as docker stop sends it.
+        if subprocess.run(["unshare", "--pid", "--fork", "true"], stderr=subprocess.DEVNULL).returncode != 0:
+            self.skipTest("no PID namespace can be made here")
+        self.earlier()
+        self.put("dem.xyz", b"1 2 3\n4 5 6\n")
+        cases = [(b"", b"C:\\images : ", signal.SIGTERM, "")]
+        cases += [(b"site1\ndem\nnorth\n", b"X_min ? ", sig, unchanged())
+                  for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)]
+        for names, until, sig, ending in cases:
+            with self.subTest(until=until, signal=sig.name):
+                p, _ = self.start(names, until, prefix=["unshare", "--pid", "--fork"])
+                with open("/proc/%d/task/%d/children" % (p.pid, p.pid)) as f:
+                    first_process = int(f.read().split()[0])
+                os.kill(first_process, sig)
+                rest, _ = p.communicate(timeout=60)
+                self.assertEqual((p.returncode, rest.decode()), (128 + sig, ending))
+
+    def test_nothing_is_published_but_the_files_written(self):
+        # A temporary name that holds another file at the end (a link put
+        # there, a copy): nothing is published, and that file is left alone.
+        target = self.put("elsewhere.xyz", b"another file's points", self.root)
+        self.put("dem.xyz", b"1 2 3\n")
+        for name in ("north.xyz", "north_xyz_info.txt"):
+            for replace in (os.symlink, shutil.copy):
+                with self.subTest(name=name, by=replace.__name__):
+                    self.earlier()
+                    p, _ = self.start()
+                    temp = self.temporary(p.pid, name)
+                    os.remove(temp)
+                    replace(target, temp)
+                    rest, _ = p.communicate(b"0 10 0 10 1\n", timeout=60)
+                    self.assertEqual(p.returncode, 3)
+                    self.assertTrue(rest.decode().endswith(
+                        "\n\tCould not write c:\\images\\site1\\%s : its temporary file was replaced during "
+                        "the run\n" % name + unchanged()), rest[-300:])
+                    self.assertTrue(os.path.lexists(temp))
+                    os.remove(temp)
+
+    def test_a_final_name_with_attributes_that_forbid_its_replacement(self):
+        self.put("dem.xyz", b"1 2 3\n")
+        cases = [("north_xyz_info.txt", "i", "north_xyz_info.txt", "the file is marked immutable"),
+                 ("north.xyz", "a", "north.xyz", "the file is marked append-only"),
+                 ("", "a", "north.xyz", "its folder is marked append-only")]
+        for target, attribute, said_of, reason in cases:
+            with self.subTest(target=target, attribute=attribute):
+                self.earlier()
+                path = os.path.join(self.site, target) if target else self.site
+                if subprocess.run(["chattr", "+" + attribute, path], stderr=subprocess.DEVNULL).returncode != 0:
+                    self.skipTest("the file system here has no attribute %s, or chattr needs root" % attribute)
+                try:
+                    run = self.run_tool(self.ANSWERS)
+                finally:
+                    subprocess.run(["chattr", "-" + attribute, path], check=True)
+                self.opening_refused(said_of, reason, run)
+
+    def test_another_users_file_in_a_folder_with_the_sticky_bit(self):
+        # Writable or not, it may not be replaced by anyone but its owner.
+        self.need_other_users()
+        os.chmod(self.site, 0o1777)
+        self.put("dem.xyz", b"1 2 3\n")
+        self.earlier()
+        os.chown(os.path.join(self.site, "north.xyz"), BOB, BOB)
+        report = os.path.join(self.site, "north_xyz_info.txt")
+        os.chown(report, ALICE, ALICE)
+        os.chmod(report, 0o666)
+        run = self.run_tool(self.ANSWERS, prefix=as_user(BOB))
+        self.opening_refused("north_xyz_info.txt", "the file belongs to another user, in a shared folder (sticky bit)",
+                             run)
+
+    def test_a_replaced_file_keeps_its_owner_and_group(self):
+        self.need_other_users()
+        self.put("dem.xyz", b"1 2 3\n")
+        for who, prefix in (("root", []), ("the owner", as_user(ALICE, [SHARED_GROUP]))):
+            with self.subTest(who):
+                for name in ("north.xyz", "north_xyz_info.txt"):
+                    path = os.path.join(self.site, name)
+                    with open(path, "wb") as f:
+                        f.write(b"earlier")
+                    os.chown(path, ALICE, SHARED_GROUP)
+                    os.chmod(path, 0o640)
+                run = self.run_tool(self.ANSWERS, prefix=prefix)
+                self.assertEqual(run.status, 0)
+                for name in ("north.xyz", "north_xyz_info.txt"):
+                    st = os.stat(os.path.join(self.site, name))
+                    self.assertEqual((st.st_uid, st.st_gid, st.st_mode & 0o777), (ALICE, SHARED_GROUP, 0o640), name)
+
+    def test_the_lock_of_another_user(self):
+        self.need_other_users()
+        self.put("dem.xyz", b"1 2 3\n")
+        lock = os.path.join(self.site, ".north.xyz.tessera-lock")
+
+        def remove_the_output():
+            for name in ("north.xyz", "north_xyz_info.txt"):
+                os.remove(os.path.join(self.site, name))
+
+        # Held by a run of Alice's: Bob is told the output is in use.
+        alice, _ = self.start(prefix=as_user(ALICE))
+        run = self.run_tool(self.ANSWERS, prefix=as_user(BOB))
+        self.assertEqual(run.status, 7)
+        self.assertTrue(run.console.endswith(
+            OUT_PROMPT + "\n\tc:\\images\\site1\\north.xyz is in use by another run: nothing was changed.\n"))
+        alice.communicate(b"0 10 0 10 1\n", timeout=60)
+        self.assertEqual(alice.returncode, 0)
+        remove_the_output()
+        # Left by a killed run of Alice's, which Bob may not write: taken over.
+        for mode, status in ((0o644, 0), (0o000, 2)):
+            with open(lock, "wb"):
+                pass
+            os.chown(lock, ALICE, ALICE)
+            os.chmod(lock, mode)
+            run = self.run_tool(self.ANSWERS, prefix=as_user(BOB))
+            self.assertEqual(run.status, status)
+        # One that Bob may not even open is named as the lock file.
+        self.assertTrue(run.console.endswith("\n\tCould not create the lock file of c:\\images\\site1\\north.xyz : "
+                                             "Permission denied\n" + unchanged()), run.console[-300:])
+        os.remove(lock)
+        remove_the_output()
+
+    def test_a_folder_moved_during_the_run_is_cleaned_where_it_went(self):
+        # The output in a folder of its own, so that the input stays put.
+        sub = os.path.join(self.site, "sub")
+        moved = os.path.join(self.site, "moved")
+        os.mkdir(sub)
+        self.put("dem.xyz", b"1 2 3\n")
+        cases = [("answers", 3, "\n\tCould not write c:\\images\\site1\\sub\\north.xyz : its folder was moved "
+                  "or removed during the run\n"), ("SIGTERM", -signal.SIGTERM, "")]
+        for end, status, message in cases:
+            with self.subTest(end):
+                self.put("north.xyz", self.EARLIER_OUTPUT, sub)
+                p, _ = self.start(b"site1\ndem\nsub\\north\n")
+                os.rename(sub, moved)
+                if end == "SIGTERM":
+                    p.send_signal(signal.SIGTERM)
+                rest, _ = p.communicate(b"0 10 0 10 1\n", timeout=60)
+                self.assertEqual(p.returncode, status)
+                self.assertTrue(rest.decode().endswith(message + unchanged("sub\\north")), rest[-300:])
+                self.assertEqual(os.listdir(moved), ["north.xyz"])
+                os.rename(moved, sub)
 
 
 def run_file(folder, name):

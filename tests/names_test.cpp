@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "run/paths.h"
+
 #include <string>
 
 namespace {
@@ -80,6 +82,32 @@ TEST(Names, Utf8IsToldFromOtherBytes) {
       {"\xe2\x28\xa1", false},                // a continuation byte that is not one
   };
   for (const auto& c : cases) EXPECT_EQ(is_valid_utf8(c.bytes.data(), c.bytes.size()), c.valid) << c.bytes;
+}
+
+// Only the names this program gives its temporary files are removed as a
+// killed run's leftovers: a near miss is a file of the user's.
+TEST(Names, TemporaryNamesAreTold) {
+  const struct {
+    const char* name;
+    bool temporary;
+  } cases[] = {
+      {".north.xyz.tessera-4242-0a1b2c3d.tmp", true},  {".north.xyz.tessera-4242.tmp", true},
+      {".north.xyz.tessera-4242-1.tmp", true},         {".north.xyz.tessera-1-ffffffff.tmp", true},
+      {"north.xyz.tessera-4242.tmp", false},           {".north.xyz.tessera-.tmp", false},
+      {".north.xyz.tessera-x.tmp", false},             {".north.xyz.tessera-4242-.tmp", false},
+      {".north.xyz.tessera-4242-0A1B.tmp", false},     {".north.xyz.tessera-4242.tmp.keep", false},
+      {".north.xyz.tessera-4242-1-2.tmp", false},      {".north.xyz.tessera-lock", false},
+      {".northern.xyz.tessera-4242.tmp", false},       {".nort.xyz.tessera-4242.tmp", false},
+      {".north.xyz", false},                           {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(is_temporary_name(c.name, "images/site1/north.xyz"), c.temporary) << c.name;
+}
+
+TEST(Names, TemporaryNamesBuiltAreTold) {
+  char temp[host_path_size];
+  build_temporary_path("images/site1/north.xyz", 4242, 0x0a1b2c3du, temp);
+  EXPECT_STREQ(temp, "images/site1/.north.xyz.tessera-4242-0a1b2c3d.tmp");
+  EXPECT_TRUE(is_temporary_name(name_in_folder(temp), "images/site1/north.xyz"));
 }
 
 }  // namespace

@@ -44,6 +44,10 @@ constexpr const char* cannot_write = "\n\tCould not write %s : %s\n";    // a pa
 constexpr const char* in_use = "\n\t%s is in use by another run: nothing was changed.\n";  // the output path
 constexpr const char* input_changed = "\n\tThe second reading of %s did not match the first.\n";  // input path
 constexpr const char* unchanged = "\n\t%s is unchanged.\n";              // a final path
+constexpr const char* removed_leftover =
+    "\n\tRemoved 1 temporary file left by a killed run writing %s.\n";  // the output path
+constexpr const char* removed_leftovers =
+    "\n\tRemoved %d temporary files left by killed runs writing %s.\n";  // their count, the output path
 constexpr const char* report_not_replaced =
     "\n\t%s holds the new points all the same; its report is the earlier one.\n";  // the output path
 }  // namespace failure

@@ -5,12 +5,14 @@
 
 namespace {
 
+// What a temporary name adds to "." and its final name, around the process
+// id and the tag.
+constexpr const char* temporary_infix = ".tessera-";
+constexpr const char* temporary_suffix = ".tmp";
+
 // "<folder of host_final>.<name of host_final><decoration>".
 void beside(const char* host_final, const char* decoration, char (&out)[host_path_size]) {
-  const char* name = host_final;
-  for (const char* c = host_final; *c != 0; ++c) {
-    if (*c == '/' || *c == '\\') name = c + 1;
-  }
+  const char* name = name_in_folder(host_final);
   // A built path has at most 127 characters and a decoration fewer than
   // 48, so this always fits; a longer one would be cut, never overrun.
   size_t folder = size_t(name - host_final);
@@ -44,20 +46,46 @@ void build_output_paths(const char* folder, const char* name, char (&out)[path_s
 
 void host_name(const char* built, char (&host)[host_path_size]) { host_path(built, host, sizeof host); }
 
-void build_temporary_path(const char* host_final, unsigned long pid, int attempt, char (&temp)[host_path_size]) {
-  char decoration[48];
-  if (attempt == 0) {
-    std::snprintf(decoration, sizeof decoration, ".tessera-%lu.tmp", pid);
-  } else {
-    std::snprintf(decoration, sizeof decoration, ".tessera-%lu-%d.tmp", pid, attempt);
+const char* name_in_folder(const char* host) {
+  const char* name = host;
+  for (const char* c = host; *c != 0; ++c) {
+    if (*c == '/' || *c == '\\') name = c + 1;
   }
+  return name;
+}
+
+void build_temporary_path(const char* host_final, unsigned long pid, uint32_t tag, char (&temp)[host_path_size]) {
+  char decoration[48];
+  std::snprintf(decoration, sizeof decoration, "%s%lu-%08lx%s", temporary_infix, pid, static_cast<unsigned long>(tag),
+                temporary_suffix);
   beside(host_final, decoration, temp);
 }
 
-void build_written_paths(const char* built_out, const char* built_info, unsigned long pid, written_paths& w) {
+bool is_temporary_name(const char* name, const char* host_final) {
+  // "." and the final name.
+  const char* final_name = name_in_folder(host_final);
+  size_t final_length = std::strlen(final_name);
+  if (name[0] != '.' || std::strncmp(name + 1, final_name, final_length) != 0) return false;
+  const char* c = name + 1 + final_length;
+  // ".tessera-" and the process id.
+  size_t infix_length = std::strlen(temporary_infix);
+  if (std::strncmp(c, temporary_infix, infix_length) != 0) return false;
+  c += infix_length;
+  auto is_digit = [](char d) { return d >= '0' && d <= '9'; };
+  auto is_hex = [&](char d) { return is_digit(d) || (d >= 'a' && d <= 'f'); };
+  if (!is_digit(*c)) return false;
+  while (is_digit(*c)) ++c;
+  // The tag, or an earlier version's attempt number.
+  if (*c == '-') {
+    ++c;
+    if (!is_hex(*c)) return false;
+    while (is_hex(*c)) ++c;
+  }
+  return std::strcmp(c, temporary_suffix) == 0;
+}
+
+void build_written_paths(const char* built_out, const char* built_info, written_paths& w) {
   host_name(built_out, w.out);
   host_name(built_info, w.info);
-  build_temporary_path(w.out, pid, 0, w.temp_out);
-  build_temporary_path(w.info, pid, 0, w.temp_info);
   beside(w.out, ".tessera-lock", w.lock);
 }

@@ -3,6 +3,8 @@
 // this host, with the temporary files and the lock file of the output.
 #pragma once
 
+#include <cstdint>
+
 #include "run/platform.h"
 #include "run/run_state.h"
 
@@ -32,16 +34,27 @@ struct written_paths {
   char lock[host_path_size];       // the file that holds the lock of the output
 };
 
-// Fills `w` for the built paths nom_out and nom_info.
+// Fills the final names and the lock file of `w` for the built paths
+// nom_out and nom_info (build_temporary_path fills the temporary names).
 //
 // A temporary file sits beside its final name, so that the rename stays in
 // one folder (and on one device), and its name says what it is and which
 // run made it: for north.xyz written by process 4242,
-// .north.xyz.tessera-4242.tmp (hidden on POSIX hosts by its leading dot).
-// `attempt` above 0 adds "-<attempt>", for the rare leftover of a killed
-// run that had the same process id. The lock file is .north.xyz.tessera-lock.
-void build_written_paths(const char* built_out, const char* built_info, unsigned long pid, written_paths& w);
-void build_temporary_path(const char* host_final, unsigned long pid, int attempt, char (&temp)[host_path_size]);
+// .north.xyz.tessera-4242-<tag>.tmp (hidden on POSIX hosts by its leading
+// dot), where <tag> is 8 hexadecimal digits drawn at random by the run. The
+// process id alone does not tell runs apart: the first process of every
+// container is process 1. The lock file is .north.xyz.tessera-lock.
+void build_written_paths(const char* built_out, const char* built_info, written_paths& w);
+void build_temporary_path(const char* host_final, unsigned long pid, uint32_t tag, char (&temp)[host_path_size]);
+
+// True if `name` (a name in a folder, without the folder) is exactly the
+// name of a temporary file of the final name `host_final` as this program
+// makes them (.north.xyz.tessera-<pid>-<tag>.tmp) or as its earlier
+// versions did (.north.xyz.tessera-<pid>.tmp, .north.xyz.tessera-<pid>-<n>.tmp).
+bool is_temporary_name(const char* name, const char* host_final);
+
+// The part of a host path after its last separator.
+const char* name_in_folder(const char* host);
 
 // The host name of a built path.
 void host_name(const char* built, char (&host)[host_path_size]);

@@ -12,7 +12,8 @@
 // (see host_path), UTF-8 on Windows.
 
 // Room for a host path: a built path (127 characters) plus the longest
-// temporary-file decoration (".", ".tessera-", a process id, "-99", ".tmp").
+// temporary-file decoration (".", ".tessera-", a process id, "-", an
+// 8-digit tag, ".tmp").
 constexpr int host_path_size = 256;
 
 // Prepares the console: on Windows (console_windows.cpp), standard output is
@@ -71,6 +72,11 @@ inline bool same_stamp(const file_stamp& a, const file_stamp& b) {
 // The process id, which names this run's temporary files.
 unsigned long process_id();
 
+// A number drawn at random (from the clock where the host has no random
+// source), which with the process id tells this run's temporary files from
+// those of any other run.
+uint32_t random_tag();
+
 // A reason that is not an errno value: something other than a regular file,
 // a symbolic link or nothing sits at a final path.
 constexpr int not_a_regular_file = -1;
@@ -80,6 +86,18 @@ constexpr int held_by_another_run = -2;
 // and does not let it be replaced (Windows; never on POSIX hosts, where a
 // file open elsewhere can always be replaced).
 constexpr int in_use_by_another_program = -3;
+// Why a file or its folder cannot be replaced although it may be written:
+// the attributes immutable or append-only (chattr +i, +a), or, in a folder
+// with the sticky bit (mode 1777), a file that belongs to another user.
+constexpr int marked_immutable = -4;
+constexpr int marked_append_only = -5;
+constexpr int folder_marked_immutable = -6;
+constexpr int folder_marked_append_only = -7;
+constexpr int owned_by_another_user = -8;
+// At the publish: a temporary name no longer holds the file the run wrote,
+// or the folder is no longer at its path.
+constexpr int replaced_during_the_run = -9;
+constexpr int folder_moved = -10;
 
 // The text of an errno value, the same on every host: the POSIX host's own
 // (strerror), and on Windows the same words, whatever its C runtime says.
@@ -91,32 +109,61 @@ const char* error_text(int err);
 // elsewhere `err` as it stands.
 int write_failure(const char* host, int err);
 
+// Opens the folder that holds the file `host` and keeps it for the rest of
+// the run. Every file the calls below name from then on lies in that
+// folder, and is reached through it, so that a folder renamed or removed
+// during the run is still the one they act on, wherever it went. Zero,
+// folder_marked_immutable or folder_marked_append_only (a folder where a
+// file may be created but never renamed or removed), or the errno.
+int hold_folder(const char* host);
+
+// True if the path of the folder held still names that folder.
+bool folder_in_place();
+
 // Zero if a run may publish a file at `host` by replacing what is there:
 // nothing, a regular file it may write, or a symbolic link (the link itself
 // is replaced, never written through). Otherwise why not: a folder (EISDIR),
 // a file it may not write, not_a_regular_file (a FIFO, a device, a socket),
-// or in_use_by_another_program.
+// in_use_by_another_program, or one of the reasons above why it could not
+// be replaced.
 int final_path_refused(const char* host);
 
+// From here on, a signal that ends the program ends it with the status a
+// shell shows for it (128 + n) even where the system would drop it (for
+// process 1 of a PID namespace, a container's first process). Nothing on
+// Windows, whose console events end any process.
+void signals_start();
+
 // From here on, a signal or console event that ends the program first
-// removes every file this run created and still owns (its temporary files
-// and its lock file), then writes `message` to standard output (except when
-// standard output is the broken pipe), then ends as that signal would.
+// removes every file this run created and still owns (its temporary files,
+// then its lock file), then writes `message` to standard output (except
+// when standard output is the broken pipe), then ends as that signal would.
 void guard_start(const char* message);
 
 // Takes the advisory lock of one output, held through the file at `host`
-// (created if missing, never through a link). Zero, held_by_another_run, or
-// the errno of a lock file that cannot be created.
-int lock_output(const char* host);
+// (created if missing, opened for reading only if it may not be written,
+// never through a link). Zero, held_by_another_run, not_a_regular_file, or
+// the errno; `lock_file_there` tells whether something sits at `host`
+// (else the folder itself refused a new file).
+int lock_output(const char* host, bool& lock_file_there);
 
 // Removes the lock file, then releases the lock.
 void unlock_output();
 
 // Creates a new file at `host` for writing (exclusively: an existing file,
 // link or anything else there makes it fail with EEXIST), with the
-// permissions of the regular file at `like` if there is one. Zero or the
-// errno.
-int create_temporary(const char* host, const char* like, FILE*& f);
+// permissions of the regular file at `like` if there is one, and its owner
+// and group where the run may give them. `made` is the new file's
+// identity. Zero or the errno.
+int create_temporary(const char* host, const char* like, FILE*& f, file_stamp& made);
+
+// True if the name `host` itself (a link there is not followed) is the file
+// whose identity is that of `made`.
+bool holds_file(const char* host, const file_stamp& made);
+
+// Removes every regular file of the folder held whose name
+// `left_by_killed_run` accepts; returns how many it removed.
+int remove_left_files(bool (*left_by_killed_run)(const char* name));
 
 // Tells the system that the cached contents of the regular file at `host`
 // are of no more use (the earlier output, which the run will replace).
@@ -128,8 +175,9 @@ void forget_cached(const char* host);
 // errno.
 int replace_file(const char* from, const char* to);
 
-// Removes a file this run created.
-void remove_file(const char* host);
+// Removes the name `host` if it still holds the file this run created
+// there, `made`.
+void remove_file(const char* host, const file_stamp& made);
 
 // From here on the run settles its files: a signal or console event waits
 // until the program has ended and does not interrupt the publishing or the

@@ -1,11 +1,19 @@
 #include "run/platform.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
+
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/random.h>
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -13,6 +21,9 @@
 #include <cstring>
 
 namespace {
+
+// A shell shows a program ended by signal n with the status 128 + n.
+constexpr int signal_status_base = 128;
 
 // The catchable signals whose default action ends the program and that
 // another process (a shell, a terminal, a pipe reader, a job scheduler) may
@@ -40,42 +51,134 @@ sigset_t hold_end_signals() {
 
 void release_end_signals(const sigset_t& old) { sigprocmask(SIG_SETMASK, &old, nullptr); }
 
+// --- the folder of the written files ---------------------------------------
+
+// The folder hold_folder opened (-1 before), its path and its identity.
+int folder_fd = -1;
+char folder_host[host_path_size];
+dev_t folder_device = 0;
+ino_t folder_index = 0;
+
+// The name to give the *at calls for the file `host`, and the folder it is
+// in (`dir`): its last component in the folder held, or the path itself
+// before a folder is held.
+const char* held_name(const char* host, int& dir) {
+  if (folder_fd < 0) {
+    dir = AT_FDCWD;
+    return host;
+  }
+  dir = folder_fd;
+  const char* slash = std::strrchr(host, '/');
+  return slash != nullptr ? slash + 1 : host;
+}
+
+bool same_identity(const struct stat& st, const file_stamp& made) {
+  return uint64_t(st.st_dev) == made.device && uint64_t(st.st_ino) == made.index;
+}
+
+// True if `name` in `dir` (not followed if a link) is the file `made`.
+bool holds_at(int dir, const char* name, const file_stamp& made) {
+  struct stat st;
+  return fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && same_identity(st, made);
+}
+
+// The attribute flags (immutable, append-only, ...) of `name` in `dir`, or
+// 0 where the host or the file system has none, or they cannot be read.
+int attribute_flags(int dir, const char* name) {
+#ifdef FS_IOC_GETFLAGS
+  int fd = openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 0;
+  int flags = 0;  // the kernel reads and writes an int, whatever the request's type says
+  if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) flags = 0;
+  close(fd);
+  return flags;
+#else
+  (void)dir;
+  (void)name;
+  return 0;
+#endif
+}
+
+#ifdef FS_IOC_GETFLAGS
+constexpr int immutable_flag = FS_IMMUTABLE_FL;
+constexpr int append_only_flag = FS_APPEND_FL;
+#else
+constexpr int immutable_flag = 0;
+constexpr int append_only_flag = 0;
+#endif
+
+// In a folder with the sticky bit, only the owner of a file, the owner of
+// the folder or root may rename over it or remove it.
+bool sticky_refuses(const struct stat& file) {
+  struct stat folder;
+  if (folder_fd < 0 || fstat(folder_fd, &folder) != 0 || (folder.st_mode & S_ISVTX) == 0) return false;
+  uid_t me = geteuid();
+  return me != 0 && file.st_uid != me && folder.st_uid != me;
+}
+
 // --- the files a signal removes ---------------------------------------------
 
-// The lock file and the two temporary files.
+// The lock file and the two temporary files: their names in the folder
+// held, and their identities, so that a name taken since by another file is
+// left alone.
 constexpr int guarded_max = 3;
-char guarded[guarded_max][host_path_size];
+struct guarded_file {
+  char name[host_path_size];
+  int dir;
+  file_stamp made;
+};
+guarded_file guarded[guarded_max];
 volatile sig_atomic_t guarded_count = 0;
 // Room for the two "is unchanged" lines.
 char guard_message[2 * host_path_size + 64];
-size_t guard_message_size = 0;
+volatile sig_atomic_t guard_message_size = 0;
 
-void guard_add(const char* host) {
+void guard_add(const char* host, const struct stat& st) {
   if (guarded_count >= guarded_max) return;
-  std::strcpy(guarded[guarded_count], host);
+  guarded_file& g = guarded[guarded_count];
+  std::strcpy(g.name, held_name(host, g.dir));
+  g.made.device = uint64_t(st.st_dev);
+  g.made.index = uint64_t(st.st_ino);
   guarded_count = guarded_count + 1;
 }
 
-// Only async-signal-safe calls: unlink, write, sigaction, raise.
-extern "C" void end_by_signal(int sig) {
-  for (int i = 0; i < guarded_count; ++i) unlink(guarded[i]);
-  // After SIGPIPE standard output is most likely the pipe that broke: the
-  // message is not tried there, so that no second SIGPIPE is asked for.
-  if (sig != SIGPIPE) {
-    ssize_t ignored = write(STDOUT_FILENO, guard_message, guard_message_size);
-    (void)ignored;
-  }
+// Ends the program as the signal `sig` does by default, from a handler
+// where it is blocked. Process 1 of a PID namespace (a container's first
+// process) is never sent a signal whose action is the default one: there
+// the signal comes to nothing, and the program ends with the status a
+// shell shows for it. Only async-signal-safe calls.
+[[noreturn]] void end_as_signal(int sig) {
   struct sigaction by_default {};
   by_default.sa_handler = SIG_DFL;
   sigemptyset(&by_default.sa_mask);
   sigaction(sig, &by_default, nullptr);
-  // The signal is blocked inside its handler: it is delivered again, with
-  // its default action, when the handler returns.
   raise(sig);
+  sigset_t just_this;
+  sigemptyset(&just_this);
+  sigaddset(&just_this, sig);
+  sigprocmask(SIG_UNBLOCK, &just_this, nullptr);  // the program ends here, if the signal was sent
+  _exit(signal_status_base + sig);
+}
+
+// Only async-signal-safe calls: fstatat, unlinkat, write, and those of
+// end_as_signal. The temporary files go first and the lock file last, so
+// that no run can take the lock while this run's files are still there.
+extern "C" void end_by_signal(int sig) {
+  for (int i = guarded_count - 1; i >= 0; --i) {
+    if (holds_at(guarded[i].dir, guarded[i].name, guarded[i].made)) unlinkat(guarded[i].dir, guarded[i].name, 0);
+  }
+  // After SIGPIPE standard output is most likely the pipe that broke: the
+  // message is not tried there, so that no second SIGPIPE is asked for.
+  if (sig != SIGPIPE) {
+    ssize_t ignored = write(STDOUT_FILENO, guard_message, size_t(guard_message_size));
+    (void)ignored;
+  }
+  end_as_signal(sig);
 }
 
 int lock_fd = -1;
 char lock_host[host_path_size];
+file_stamp lock_made;
 
 // --- the key wait ---------------------------------------------------------
 
@@ -92,14 +195,46 @@ struct sigaction before_stop[stop_signal_count];
 struct sigaction before_cont;
 struct sigaction on_stop;
 
+// The faults of the program itself, and the actions they had before the
+// wait (the default one, or a sanitizer's).
+constexpr int fault_signals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS};
+constexpr int fault_signal_count = int(sizeof fault_signals / sizeof fault_signals[0]);
+struct sigaction before_fault[fault_signal_count];
+
+bool is_default(const struct sigaction& a) { return (a.sa_flags & SA_SIGINFO) == 0 && a.sa_handler == SIG_DFL; }
+
+// Gives the signal `sig` back to the action it had before the wait, and
+// ends the program by it: when this handler returns, the signal is
+// delivered again to that action (the run's own handler), or, for the
+// default action, it ends the program now.
+void end_by_earlier_action(int sig, const struct sigaction& earlier) {
+  sigaction(sig, &earlier, nullptr);
+  if (is_default(earlier)) end_as_signal(sig);
+  raise(sig);
+}
+
 extern "C" void restore_and_end(int sig) {
   tcsetattr(tty_fd, TCSANOW, &tty_saved);
   for (int i = 0; i < end_signal_count; ++i) {
-    if (end_signals[i] == sig) sigaction(sig, &before_wait[i], nullptr);
+    if (end_signals[i] == sig) end_by_earlier_action(sig, before_wait[i]);
   }
-  // Delivered when this handler returns, to what handled it before the wait
-  // (the run's own handler, or the default action).
-  raise(sig);
+}
+
+extern "C" void restore_and_fault(int sig, siginfo_t* info, void*) {
+  tcsetattr(tty_fd, TCSANOW, &tty_saved);
+  for (int i = 0; i < fault_signal_count; ++i) {
+    if (fault_signals[i] != sig) continue;
+    // A fault of the program (a code the kernel set): the faulting
+    // instruction runs again when this handler returns, and the fault takes
+    // its course with the earlier action (a core dump, a sanitizer's
+    // report). The same signal sent by a process ends the program as it
+    // would have.
+    if (info->si_code > 0) {
+      sigaction(sig, &before_fault[i], nullptr);
+    } else {
+      end_by_earlier_action(sig, before_fault[i]);
+    }
+  }
 }
 
 extern "C" void restore_and_stop(int sig) {
@@ -126,6 +261,15 @@ extern "C" void raw_again(int) {
   errno = saved_errno;
 }
 
+// Sets the terminal's modes, again after a signal interrupted the request
+// (a stop for a background job's terminal access, and the job continued).
+int set_modes(int fd, const termios& modes) {
+  int result;
+  do result = tcsetattr(fd, TCSANOW, &modes);
+  while (result != 0 && errno == EINTR);
+  return result;
+}
+
 // A key that sends several bytes (an arrow key, an Alt combination, a
 // character outside ASCII) arrives in one burst: read the rest of it.
 void drain_key(int fd, unsigned char first) {
@@ -136,7 +280,7 @@ void drain_key(int fd, unsigned char first) {
     termios now = tty_raw;
     now.c_cc[VMIN] = 0;
     now.c_cc[VTIME] = 0;
-    tcsetattr(fd, TCSANOW, &now);
+    set_modes(fd, now);
     ssize_t ignored = read(fd, rest, sizeof rest);
     (void)ignored;
   }
@@ -165,12 +309,25 @@ void write_all(int fd, const char* text) {
 // Installs the key wait's handlers: each one restores the terminal's modes
 // first. A signal the program ignores stays ignored.
 void install_wait_handlers() {
+  // The stop signals wait while the terminal is restored: from a background
+  // job, the terminal is then restored instead of stopping the program.
+  sigset_t stops;
+  sigemptyset(&stops);
+  for (int sig : stop_signals) sigaddset(&stops, sig);
   struct sigaction on_end {};
   on_end.sa_handler = restore_and_end;
-  sigemptyset(&on_end.sa_mask);
+  on_end.sa_mask = stops;
   for (int i = 0; i < end_signal_count; ++i) {
     sigaction(end_signals[i], nullptr, &before_wait[i]);
     if (before_wait[i].sa_handler != SIG_IGN) sigaction(end_signals[i], &on_end, nullptr);
+  }
+  struct sigaction on_fault {};
+  on_fault.sa_sigaction = restore_and_fault;
+  on_fault.sa_flags = SA_SIGINFO;
+  on_fault.sa_mask = stops;
+  for (int i = 0; i < fault_signal_count; ++i) {
+    sigaction(fault_signals[i], nullptr, &before_fault[i]);
+    if (before_fault[i].sa_handler != SIG_IGN) sigaction(fault_signals[i], &on_fault, nullptr);
   }
   on_stop = {};
   on_stop.sa_handler = restore_and_stop;
@@ -187,6 +344,7 @@ void install_wait_handlers() {
 
 void remove_wait_handlers() {
   for (int i = 0; i < end_signal_count; ++i) sigaction(end_signals[i], &before_wait[i], nullptr);
+  for (int i = 0; i < fault_signal_count; ++i) sigaction(fault_signals[i], &before_fault[i], nullptr);
   for (int i = 0; i < stop_signal_count; ++i) sigaction(stop_signals[i], &before_stop[i], nullptr);
   sigaction(SIGCONT, &before_cont, nullptr);
 }
@@ -250,21 +408,73 @@ bool stamp_of_path(const char* host, file_stamp& s) {
 
 unsigned long process_id() { return static_cast<unsigned long>(getpid()); }
 
-int final_path_refused(const char* host) {
+uint32_t random_tag() {
+  uint32_t tag = 0;
+#ifdef __linux__
+  if (getrandom(&tag, sizeof tag, GRND_NONBLOCK) == ssize_t(sizeof tag)) return tag;
+#endif
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return uint32_t(now.tv_nsec) ^ uint32_t(now.tv_sec);
+}
+
+int hold_folder(const char* host) {
+  char folder[host_path_size];
+  const char* slash = std::strrchr(host, '/');
+  if (slash == nullptr) {
+    std::strcpy(folder, ".");
+  } else {
+    std::snprintf(folder, sizeof folder, "%.*s", int(slash - host), host);
+  }
+  // O_PATH: a folder the run may write but not list is held all the same.
+#ifdef O_PATH
+  int fd = open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+  int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
   struct stat st;
-  if (lstat(host, &st) != 0) return errno == ENOENT ? 0 : errno;
-  if (S_ISLNK(st.st_mode)) return 0;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
-  if (!S_ISREG(st.st_mode)) return not_a_regular_file;
-  // A file its owner made read-only stays as it is, as when it was opened
-  // for writing in place.
-  if (access(host, W_OK) != 0 && (errno == EACCES || errno == EROFS)) return errno;
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    int err = errno;
+    if (fd >= 0) close(fd);
+    return err;
+  }
+  folder_fd = fd;
+  std::strcpy(folder_host, folder);
+  folder_device = st.st_dev;
+  folder_index = st.st_ino;
+  int flags = attribute_flags(fd, ".");
+  if (flags & immutable_flag) return folder_marked_immutable;
+  if (flags & append_only_flag) return folder_marked_append_only;
   return 0;
 }
 
-void guard_start(const char* message) {
-  std::strncpy(guard_message, message, sizeof guard_message - 1);
-  guard_message_size = std::strlen(guard_message);
+bool folder_in_place() {
+  struct stat now;
+  return folder_fd < 0 ||
+         (stat(folder_host, &now) == 0 && now.st_dev == folder_device && now.st_ino == folder_index);
+}
+
+int final_path_refused(const char* host) {
+  int dir;
+  const char* name = held_name(host, dir);
+  struct stat st;
+  if (fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? 0 : errno;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return not_a_regular_file;
+  if (sticky_refuses(st)) return owned_by_another_user;
+  if (S_ISLNK(st.st_mode)) return 0;
+  // Attributes that forbid the rename over the file, which the check below
+  // does not see (for append-only) or tells only as "not permitted".
+  int flags = attribute_flags(dir, name);
+  if (flags & immutable_flag) return marked_immutable;
+  if (flags & append_only_flag) return marked_append_only;
+  // A file its owner made read-only stays as it is, as when it was opened
+  // for writing in place.
+  if (faccessat(dir, name, W_OK, 0) != 0 && (errno == EACCES || errno == EROFS)) return errno;
+  return 0;
+}
+
+void signals_start() {
   struct sigaction on_end {};
   on_end.sa_handler = end_by_signal;
   on_end.sa_mask = end_signal_set();  // a second signal waits for the first to finish
@@ -275,16 +485,35 @@ void guard_start(const char* message) {
   }
 }
 
-int lock_output(const char* host) {
+void guard_start(const char* message) {
+  sigset_t old = hold_end_signals();
+  std::strncpy(guard_message, message, sizeof guard_message - 1);
+  guard_message_size = sig_atomic_t(std::strlen(guard_message));
+  release_end_signals(old);
+}
+
+int lock_output(const char* host, bool& lock_file_there) {
+  int dir;
+  const char* name = held_name(host, dir);
+  lock_file_there = true;
   // The holder removes the lock file before it releases the lock, so a run
   // that locked a file since removed must lock the new one. A few rounds are
   // enough: each one means another run has just ended.
   constexpr int lock_rounds = 8;
   for (int round = 0; round < lock_rounds; ++round) {
     sigset_t old = hold_end_signals();
-    int fd = open(host, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    int fd = openat(dir, name, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+      // A lock is taken on any descriptor: a lock file this user may not
+      // write (another user's) is opened for reading.
+      int cannot_create = errno;
+      fd = openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0 && errno == ENOENT) errno = cannot_create;
+    }
     if (fd < 0) {
       int err = errno;
+      struct stat there;
+      lock_file_there = fstatat(dir, name, &there, AT_SYMLINK_NOFOLLOW) == 0;
       release_end_signals(old);
       return err;
     }
@@ -300,11 +529,12 @@ int lock_output(const char* host) {
       release_end_signals(old);
       return err == EWOULDBLOCK ? held_by_another_run : err;
     }
-    struct stat now;
-    if (stat(host, &now) == 0 && now.st_dev == held.st_dev && now.st_ino == held.st_ino) {
+    lock_made.device = uint64_t(held.st_dev);
+    lock_made.index = uint64_t(held.st_ino);
+    if (holds_at(dir, name, lock_made)) {
       lock_fd = fd;
       std::strcpy(lock_host, host);
-      guard_add(host);
+      guard_add(host, held);
       release_end_signals(old);
       return 0;
     }
@@ -316,33 +546,83 @@ int lock_output(const char* host) {
 
 void unlock_output() {
   if (lock_fd < 0) return;
-  unlink(lock_host);
+  remove_file(lock_host, lock_made);
   close(lock_fd);
   lock_fd = -1;
 }
 
-int create_temporary(const char* host, const char* like, FILE*& f) {
+int create_temporary(const char* host, const char* like, FILE*& f, file_stamp& made) {
+  int dir;
+  const char* name = held_name(host, dir);
   sigset_t old = hold_end_signals();
-  int fd = open(host, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd = openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   int err = errno;
-  if (fd >= 0) guard_add(host);
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) != 0) {
+    err = errno;
+    close(fd);
+    unlinkat(dir, name, 0);
+    fd = -1;
+  }
+  if (fd >= 0) guard_add(host, st);
   release_end_signals(old);
   if (fd < 0) return err;
-  // The published file keeps the permissions of the one it replaces.
-  struct stat st;
-  if (stat(like, &st) == 0 && S_ISREG(st.st_mode)) fchmod(fd, st.st_mode & 0777);
+  made.device = uint64_t(st.st_dev);
+  made.index = uint64_t(st.st_ino);
+  // The published file keeps the owner, the group and the permissions of
+  // the one it replaces, as far as this user may give them: root gives
+  // both, another user a group of theirs, and the file is theirs anyway.
+  int like_dir;
+  const char* like_name = held_name(like, like_dir);
+  struct stat earlier;
+  if (fstatat(like_dir, like_name, &earlier, 0) == 0 && S_ISREG(earlier.st_mode)) {
+    if (fchown(fd, earlier.st_uid, earlier.st_gid) != 0 && fchown(fd, uid_t(-1), earlier.st_gid) != 0) {
+      // Neither is this user's to give: the new file is theirs.
+    }
+    fchmod(fd, earlier.st_mode & 0777);
+  }
   f = fdopen(fd, "wb");
   if (f == nullptr) {
     err = errno;
     close(fd);
-    unlink(host);
+    unlinkat(dir, name, 0);
     return err;
   }
   return 0;
 }
 
+bool holds_file(const char* host, const file_stamp& made) {
+  int dir;
+  const char* name = held_name(host, dir);
+  return holds_at(dir, name, made);
+}
+
+int remove_left_files(bool (*left_by_killed_run)(const char* name)) {
+  if (folder_fd < 0) return 0;
+  // A descriptor of its own, to list the folder (which O_PATH cannot).
+  int listing = openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) return 0;
+  DIR* d = fdopendir(listing);
+  if (d == nullptr) {
+    close(listing);
+    return 0;
+  }
+  int removed = 0;
+  while (const dirent* entry = readdir(d)) {
+    struct stat st;
+    if (left_by_killed_run(entry->d_name) && fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode) && unlinkat(folder_fd, entry->d_name, 0) == 0) {
+      ++removed;
+    }
+  }
+  closedir(d);
+  return removed;
+}
+
 void forget_cached(const char* host) {
-  int fd = open(host, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  int dir;
+  const char* name = held_name(host, dir);
+  int fd = openat(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
@@ -350,6 +630,9 @@ void forget_cached(const char* host) {
 }
 
 int replace_file(const char* from, const char* to) {
+  int dir;
+  const char* from_name = held_name(from, dir);
+  const char* to_name = held_name(to, dir);
 #ifdef __linux__
   // Over an earlier file (or a link), the two names are swapped and then
   // the earlier file, now under the temporary name, is removed: a plain
@@ -358,24 +641,29 @@ int replace_file(const char* from, const char* to) {
   // (bench/README.md). Each step is atomic, so the final name always holds
   // a complete file, the earlier one or the new one.
   struct stat there;
-  if (lstat(to, &there) == 0 && (S_ISREG(there.st_mode) || S_ISLNK(there.st_mode)) &&
-      renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
+  if (fstatat(dir, to_name, &there, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISREG(there.st_mode) || S_ISLNK(there.st_mode)) &&
+      renameat2(dir, from_name, dir, to_name, RENAME_EXCHANGE) == 0) {
     // Something else may have taken the final name since: then it is
     // swapped back, and the plain rename below refuses or replaces it as it
     // would have.
     struct stat swapped;
-    if (lstat(from, &swapped) == 0 && (S_ISREG(swapped.st_mode) || S_ISLNK(swapped.st_mode))) {
-      unlink(from);
+    if (fstatat(dir, from_name, &swapped, AT_SYMLINK_NOFOLLOW) == 0 &&
+        (S_ISREG(swapped.st_mode) || S_ISLNK(swapped.st_mode))) {
+      unlinkat(dir, from_name, 0);
       return 0;
     }
-    renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE);
+    renameat2(dir, from_name, dir, to_name, RENAME_EXCHANGE);
   }
   // No earlier file, or a file system that cannot swap names.
 #endif
-  return rename(from, to) == 0 ? 0 : errno;
+  return renameat(dir, from_name, dir, to_name) == 0 ? 0 : errno;
 }
 
-void remove_file(const char* host) { unlink(host); }
+void remove_file(const char* host, const file_stamp& made) {
+  int dir;
+  const char* name = held_name(host, dir);
+  if (holds_at(dir, name, made)) unlinkat(dir, name, 0);
+}
 
 const char* error_text(int err) { return std::strerror(err); }
 
@@ -406,14 +694,14 @@ void wait_for_key(const char* shown) {
   tty_raw.c_cc[VTIME] = 0;
   tty_fd = fd;
   install_wait_handlers();
-  if (tcsetattr(fd, TCSANOW, &tty_raw) == 0) {
+  if (set_modes(fd, tty_raw) == 0) {
     unsigned char key;
     ssize_t n;
     do n = read(fd, &key, 1);
     while (n < 0 && errno == EINTR);
     if (n == 1) drain_key(fd, key);
   }
-  tcsetattr(fd, TCSANOW, &tty_saved);
+  set_modes(fd, tty_saved);
   remove_wait_handlers();
   tty_fd = -1;
   close(fd);

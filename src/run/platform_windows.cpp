@@ -1,3 +1,5 @@
+// rand_s, from the C runtime's stdlib.h.
+#define _CRT_RAND_S
 #include "run/platform.h"
 
 #include <fcntl.h>
@@ -6,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -127,6 +130,13 @@ BOOL WINAPI end_by_console_event(DWORD) {
 HANDLE lock_handle = INVALID_HANDLE_VALUE;
 std::wstring lock_name;
 
+// The folder of the written files, ending in its separator. Windows does
+// not let a folder be renamed while a file in it is open, so its path
+// serves.
+std::wstring folder_held;
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 }  // namespace
 
 void host_path(const char* built, char* out, size_t size) {
@@ -177,6 +187,23 @@ bool stamp_of_path(const char* host, file_stamp& s) {
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
+uint32_t random_tag() {
+  unsigned int tag = 0;
+  if (rand_s(&tag) != 0) tag = GetTickCount();
+  return tag;
+}
+
+int hold_folder(const char* host) {
+  std::wstring path = to_wide(host);
+  size_t separator = path.find_last_of(L"\\/");
+  folder_held = separator == std::wstring::npos ? std::wstring() : path.substr(0, separator + 1);
+  return 0;
+}
+
+bool folder_in_place() { return true; }
+
+void signals_start() {}
+
 int final_path_refused(const char* host) {
   DWORD attributes = GetFileAttributesW(to_wide(host).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -198,8 +225,9 @@ void guard_start(const char* message) {
   SetConsoleCtrlHandler(end_by_console_event, TRUE);
 }
 
-int lock_output(const char* host) {
+int lock_output(const char* host, bool& lock_file_there) {
   lock_name = to_wide(host);
+  lock_file_there = true;
   // The holder removes the lock file before it releases the lock, so a run
   // that locked a file since removed must lock the new one. A few rounds are
   // enough: each one means another run has just ended.
@@ -216,6 +244,7 @@ int lock_output(const char* host) {
         Sleep(10);
         continue;
       }
+      lock_file_there = exists(lock_name);
       return errno_at(host, error);
     }
     OVERLAPPED at_start{};
@@ -245,22 +274,23 @@ void unlock_output() {
   lock_handle = INVALID_HANDLE_VALUE;
 }
 
-int create_temporary(const char* host, const char*, FILE*& f) {
+int create_temporary(const char* host, const char*, FILE*& f, file_stamp& made) {
   // FILE_SHARE_DELETE lets a console event remove it while it is open.
   HANDLE h = CreateFileW(to_wide(host).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return errno_of(GetLastError());
   guard_add(host);
+  stamp_of_handle(h, made);
   int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
     CloseHandle(h);
-    remove_file(host);
+    DeleteFileW(to_wide(host).c_str());
     return EMFILE;
   }
   f = _fdopen(fd, "wb");
   if (f == nullptr) {
     _close(fd);
-    remove_file(host);
+    DeleteFileW(to_wide(host).c_str());
     return EMFILE;
   }
   return 0;
@@ -316,7 +346,36 @@ int write_failure(const char* host, int err) {
   return err;
 }
 
-void remove_file(const char* host) { DeleteFileW(to_wide(host).c_str()); }
+bool holds_file(const char* host, const file_stamp& made) {
+  // The name itself: a link there is opened as the link.
+  HANDLE h = CreateFileW(to_wide(host).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  file_stamp now;
+  bool same = stamp_of_handle(h, now) && now.device == made.device && now.index == made.index;
+  CloseHandle(h);
+  return same;
+}
+
+void remove_file(const char* host, const file_stamp& made) {
+  if (holds_file(host, made)) DeleteFileW(to_wide(host).c_str());
+}
+
+int remove_left_files(bool (*left_by_killed_run)(const char* name)) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder_held + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int removed = 0;
+  do {
+    if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+        left_by_killed_run(to_utf8(found.cFileName, int(std::wcslen(found.cFileName))).c_str()) &&
+        DeleteFileW((folder_held + found.cFileName).c_str())) {
+      ++removed;
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return removed;
+}
 
 void settle_files() {
   if (InterlockedCompareExchange(&phase, settling, running) == interrupted) {

@@ -47,11 +47,23 @@ void say_unchanged(const char* name) { show(failure::unchanged, name); }
 
 // Removes the temporary files: the final names keep what they held.
 void discard() {
-  if (temp_out_created) remove_file(written.temp_out);
-  if (temp_info_created) remove_file(written.temp_info);
+  if (temp_out_created) remove_file(written.temp_out, temp_out_made);
+  if (temp_info_created) remove_file(written.temp_info, temp_info_made);
   temp_out_created = temp_info_created = false;
-  say_unchanged(nom_out);
-  say_unchanged(nom_info);
+  say_files_unchanged();
+}
+
+// Why the files written cannot be published, whatever the final names
+// hold: the folder is no longer where its path leads, or a temporary name
+// holds another file than the one written (a link put there, say). Sets
+// `name` to the file it is said of.
+int publish_refused(const char*& name) {
+  name = nom_out;
+  if (!folder_in_place()) return folder_moved;
+  if (!holds_file(written.temp_out, temp_out_made)) return replaced_during_the_run;
+  name = nom_info;
+  if (!holds_file(written.temp_info, temp_info_made)) return replaced_during_the_run;
+  return 0;
 }
 
 // Renames the temporary files over the final names. The output goes first
@@ -62,7 +74,14 @@ void discard() {
 // that the run did not finish; the reverse order would leave a report
 // describing an output that is not there.
 int publish(int status) {
-  int err = replace_file(written.temp_out, written.out);
+  const char* refused = nullptr;
+  int err = publish_refused(refused);
+  if (err != 0) {
+    show(failure::cannot_write, refused, reason_text(err));
+    discard();
+    return status_write_failed;
+  }
+  err = replace_file(written.temp_out, written.out);
   if (err != 0) {
     show(failure::cannot_write, nom_out, reason_text(err));
     discard();
@@ -74,7 +93,7 @@ int publish(int status) {
     // The output is already the new one: say so, so that nobody takes the
     // earlier report for its description.
     show(failure::cannot_write, nom_info, reason_text(err));
-    remove_file(written.temp_info);
+    remove_file(written.temp_info, temp_info_made);
     say_unchanged(nom_info);
     show(failure::report_not_replaced, nom_out);
     return status_write_failed;

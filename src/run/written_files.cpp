@@ -14,6 +14,8 @@ written_paths written;
 bool holding_lock = false;
 bool temp_out_created = false;
 bool temp_info_created = false;
+file_stamp temp_out_made;
+file_stamp temp_info_made;
 
 namespace {
 
@@ -24,21 +26,24 @@ bool input_watched = false;
 
 int cannot_create(const char* name, int err) {
   show(failure::cannot_create, name, reason_text(err));
+  // Before the lock is held the run has nothing of its own to remove, and
+  // says all the same what every end that changes nothing says.
+  if (!holding_lock) say_files_unchanged();
   return status_cannot_create;
 }
 
 // Creates the temporary file for the final name `host_final` into `f`;
-// `temp` holds the name it got. Returns status_ok or, having said why,
-// status_cannot_create.
+// `temp` holds the name it got, `made` the file's identity. Returns
+// status_ok or, having said why, status_cannot_create.
 int create_temp(const char* built, const char* host_final, char (&temp)[host_path_size], bool& created,
-                FILE*& f) {
-  // Names with "-1", "-2" and so on step past leftovers of killed runs that
-  // had this run's process id; a hundred of them would be a folder to clean.
-  constexpr int temporary_attempts = 100;
+                FILE*& f, file_stamp& made) {
+  // Another file at the name needs the same process id and the same random
+  // tag: a new tag or two step past it.
+  constexpr int temporary_attempts = 8;
   int err = 0;
   for (int attempt = 0; attempt < temporary_attempts; ++attempt) {
-    build_temporary_path(host_final, process_id(), attempt, temp);
-    err = create_temporary(temp, host_final, f);
+    build_temporary_path(host_final, process_id(), random_tag(), temp);
+    err = create_temporary(temp, host_final, f, made);
     if (err != EEXIST) break;
   }
   if (err != 0) return cannot_create(built, err);
@@ -46,7 +51,18 @@ int create_temp(const char* built, const char* host_final, char (&temp)[host_pat
   return status_ok;
 }
 
+// The run holds the lock: no other run writes this output, and a temporary
+// file of it is what a killed run left.
+bool left_by_killed_run(const char* name) {
+  return is_temporary_name(name, written.out) || is_temporary_name(name, written.info);
+}
+
 }  // namespace
+
+void say_files_unchanged() {
+  show(failure::unchanged, nom_out);
+  show(failure::unchanged, nom_info);
+}
 
 void watch_input(FILE* input, const char* host_in) {
   std::snprintf(input_host, sizeof input_host, "%s", host_in);
@@ -63,28 +79,40 @@ bool input_unchanged() {
 }
 
 int open_written_files() {
-  build_written_paths(nom_out, nom_info, process_id(), written);
+  build_written_paths(nom_out, nom_info, written);
   // What the signal handler says, formatted now: it may format nothing.
   char unchanged[2 * path_size + 40];
   int said = std::snprintf(unchanged, sizeof unchanged, failure::unchanged, nom_out);
   std::snprintf(unchanged + said, sizeof unchanged - size_t(said), failure::unchanged, nom_info);
   guard_start(unchanged);
 
+  // A folder that cannot be opened or whose files can never be replaced is
+  // said of the output, as a folder that cannot be written.
+  int err = hold_folder(written.out);
+  if (err != 0) return cannot_create(nom_out, err);
+
   // One lock for both files: the report's name follows from the output's.
-  int err = lock_output(written.lock);
+  bool lock_file_there = false;
+  err = lock_output(written.lock, lock_file_there);
   if (err == held_by_another_run) {
     show(failure::in_use, nom_out);
     return status_in_use;
   }
-  if (err == EISDIR || err == ELOOP || err == not_a_regular_file) {
-    // Something other than a lock file sits at its name (.north.xyz.tessera-lock).
+  if (err != 0 && lock_file_there) {
+    // Something at its name (.north.xyz.tessera-lock) cannot be opened, or
+    // is not a lock file.
     show(failure::cannot_create_lock, nom_out, reason_text(err));
+    say_files_unchanged();
     return status_cannot_create;
   }
   // Otherwise the folder itself cannot be written (read-only, full): said of
   // the output, as for any file that cannot be created there.
   if (err != 0) return cannot_create(nom_out, err);
   holding_lock = true;
+
+  int removed = remove_left_files(left_by_killed_run);
+  if (removed == 1) show(failure::removed_leftover, nom_out);
+  if (removed > 1) show(failure::removed_leftovers, removed, nom_out);
 
   // What sits at a final name is looked at now, not when the run ends, so
   // that a folder or a FIFO in the way is reported before the long passes.
@@ -97,8 +125,10 @@ int open_written_files() {
   // 1.0 s). If the run does not complete, the earlier file is read from
   // the disk as before.
   forget_cached(written.out);
-  int status = create_temp(nom_out, written.out, written.temp_out, temp_out_created, f2);
-  if (status == status_ok) status = create_temp(nom_info, written.info, written.temp_info, temp_info_created, f6);
+  int status = create_temp(nom_out, written.out, written.temp_out, temp_out_created, f2, temp_out_made);
+  if (status == status_ok) {
+    status = create_temp(nom_info, written.info, written.temp_info, temp_info_created, f6, temp_info_made);
+  }
   return status;
 }
 
