@@ -11,14 +11,11 @@
 #pragma once
 
 #include <cstdarg>
-#include <cstddef>
 #include <cstdio>
 
-#ifdef _WIN32
-
 // The next byte of an answer read from `in`, or EOF. From standard input the
-// bytes are UTF-8 whatever the console or the pipe delivers; any other
-// stream is read as it stands.
+// bytes are UTF-8 whatever the console or the pipe delivers (UTF-16 with its
+// mark is read as text); any other stream is read as it stands.
 int answer_getc(FILE* in);
 
 // Puts back the byte that answer_getc just gave.
@@ -26,27 +23,3 @@ void answer_ungetc(int c, FILE* in);
 
 // Shows a formatted text on standard output.
 void show_text(const char* format, va_list args);
-
-// Writes UTF-8 text straight to standard output, past its buffer: as the
-// characters it spells on a console, as its bytes elsewhere. For the console
-// control handler, which runs on a thread of its own.
-void write_unbuffered(const char* utf8);
-
-// One piece of piped answer text as UTF-8: the bytes themselves when they
-// are valid UTF-8, else the bytes read in the ANSI code page and converted.
-// `out` has room for 3 bytes per input byte; returns the bytes written.
-size_t piped_text_to_utf8(const char* bytes, size_t length, char* out);
-
-#else
-
-// The next byte of an answer read from `in`, or EOF. Standard input is read
-// through piped_answers.h (UTF-16 with its mark is read as text); any other
-// stream as it stands.
-int answer_getc(FILE* in);
-
-// Puts back the byte that answer_getc just gave.
-void answer_ungetc(int c, FILE* in);
-
-inline void show_text(const char* format, va_list args) { std::vprintf(format, args); }
-
-#endif

@@ -1,5 +1,6 @@
 // The POSIX console: answers are the bytes of standard input, read through
 // piped_answers.h so that a file of answers in UTF-16 reads as its text.
+#include <cstdarg>
 #include <cstdio>
 
 #include "run/console.h"
@@ -16,6 +17,8 @@ int answer_getc(FILE* in) {
   standard_input.in = stdin;
   return piped_getc(standard_input);
 }
+
+void show_text(const char* format, va_list args) { std::vprintf(format, args); }
 
 void answer_ungetc(int c, FILE* in) {
   if (in != stdin) {

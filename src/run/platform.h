@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 
-// What differs between hosts lives in platform_posix.cpp and
-// platform_windows.cpp, and nowhere else. Every path below is a host path
-// (see host_path), UTF-8 on Windows.
+// The host layer is this header and console.h, which declare what differs
+// between hosts, and the files that implement them: platform_posix.cpp and
+// console_posix.cpp on POSIX hosts; platform_windows.cpp, console_windows.cpp
+// and windows_text.cpp on Windows (CMake picks them). No other file of the
+// program asks which host it runs on. Every path below is a host path (see
+// host_path), UTF-8 on Windows.
 
 // Room for a host path: a built path (127 characters) plus the longest
 // temporary-file decoration (".", ".tessera-", a process id, "-", an
