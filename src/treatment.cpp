@@ -10,6 +10,10 @@ int treatment() {
   survey_values survey;
   int status = survey_pass(survey);
   if (!points_were_used(status)) return status;
+  if (stopped_before_any_point(survey)) {
+    keep_earlier_files();
+    return status;
+  }
   zone z;
   zone_selection(z);
   status = graver_status(status, extraction_pass(z, survey));

@@ -233,7 +233,7 @@ class ToolCase(unittest.TestCase):
                   + CREDIT)
         inside = [p for p in points if zone[0] <= p[0] <= zone[1] and zone[2] <= p[1] <= zone[3]]
         output = "".join("%f %f %f\n" % p for p in inside)
-        return console, report.replace("\n", "\r\n").encode(), output.replace("\n", "\r\n").encode()
+        return console, report.replace("\n", "\r\n").encode("latin-1"), output.replace("\n", "\r\n").encode()
 
     def check_whole_run(self, data, zone, pixel, notice="", status=0, points=None, header=None, shifted=""):
         self.put("dem.xyz", data)
@@ -247,6 +247,21 @@ class ToolCase(unittest.TestCase):
         self.assertEqual(run.status, status)
         return run
 
+
+    def check_nothing_published(self, data, notice, header=None):
+        """A run that read no point before the data stopped: it says where,
+        ends with status 4 and leaves the earlier files as they were."""
+        self.put("dem.xyz", data)
+        self.put("north.xyz", b"earlier output")
+        self.put("north_xyz_info.txt", b"earlier report")
+        run = self.run_tool("site1\ndem\nnorth\n0 100 0 100 1\n")
+        header_text = "\tLine %d is not a point and is skipped as a header: %s\n" % header if header else ""
+        self.assertEqual(run.console, BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n" + header_text + notice
+                         + "\n\n\tNo point was read before the data stopped, so nothing is written.\n" + unchanged())
+        self.assertEqual(run.status, 4)
+        for name, earlier in (("north.xyz", b"earlier output"), ("north_xyz_info.txt", b"earlier report")):
+            self.assertEqual(run.file(name), earlier)
+            del self.sums[os.path.join(self.site, name)]
 
 
 class EndToEnd(ToolCase):
@@ -434,11 +449,101 @@ class EndToEnd(ToolCase):
         ]
         for name, data, pts, header, notice, shift, status in cases:
             with self.subTest(name):
+                if status == 4 and not pts:
+                    self.check_nothing_published(data, notice, header)
+                    continue
                 self.check_whole_run(data, (0.0, 100.0, 0.0, 100.0), 1.0, notice=notice, status=status, points=pts,
                                      header=header, shifted=shift)
 
     def test_control_z_and_carriage_returns(self):
-        self.check_whole_run(b"1 2 3\r\n4 5 6\r\n7 8 9\r\n\x1a junk", (0.0, 10.0, 0.0, 10.0), 1.0)
+        # Text after the 0x1A is not read, and said; blanks and more 0x1A
+        # bytes after it are nothing to say.
+        said = ("\n\n\tThe data end at line 4 with a byte 0x1A (an end-of-file mark): what follows it is not "
+                "read.")
+        for tail, notice in [(b"\x1a junk", said), (b"\x1a\x1a \r\n", "")]:
+            with self.subTest(tail):
+                self.check_whole_run(b"1 2 3\r\n4 5 6\r\n7 8 9\r\n" + tail, (0.0, 10.0, 0.0, 10.0), 1.0,
+                                     notice=notice)
+
+    def test_files_that_are_not_text_are_refused(self):
+        def refused(what):
+            return "\n\tc:\\images\\site1\\dem.xyz %s\n" % what
+
+        def zero(line):
+            return refused("holds a 0 byte at line %d, before its first point: it is a binary file, not a text "
+                           "point file: export its points as text first (UTF-16 text needs its byte-order mark)."
+                           % line)
+
+        las = b"LASF" + bytes(20) + b"\x01\x02" + bytes(300)
+        cases = [
+            ("gzip", b"\x1f\x8b\x08\x00" + bytes(40),
+             refused("is a gzip-compressed file, not a text point file: decompress it first.")),
+            ("zip", b"PK\x03\x04\x14\x00", refused("is a zip archive, not a text point file: extract the point "
+                                                 "file from it first.")),
+            ("bzip2", b"BZh91AY&SY", refused("is a bzip2-compressed file, not a text point file: decompress it "
+                                             "first.")),
+            ("xz", b"\xfd7zXZ\x00\x00", refused("is an xz-compressed file, not a text point file: decompress it "
+                                               "first.")),
+            ("zstd", b"\x28\xb5\x2f\xfd", refused("is a zstd-compressed file, not a text point file: decompress "
+                                                  "it first.")),
+            ("7z", b"7z\xbc\xaf\x27\x1c\x00\x04", refused("is a 7z archive, not a text point file: extract the "
+                                                       "point file from it first.")),
+            ("LAS", las, refused("is a LAS file of binary points, not a text point file: export its points as text "
+                                 "first.")),
+            ("all zeros", bytes(1000), zero(1)),
+            ("UTF-16 without its mark", "X Y Z\r\n1 2 3\r\n".encode("utf-16-le"), zero(1)),
+            ("a 0 byte before the first point", b"X Y Z\n\n\x00\x01 1 2 3\n", zero(3)),
+        ]
+        for name, data, message in cases:
+            with self.subTest(name):
+                self.put("dem.xyz", data)
+                self.put("north.xyz", b"earlier output")
+                self.put("north_xyz_info.txt", b"earlier report")
+                run = self.run_tool("site1\ndem\nnorth\n0 10 0 10 1\n")
+                self.assertEqual(run.console, BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + message + unchanged())
+                self.assertEqual(run.status, 5)
+
+    def test_no_point_read_publishes_nothing_but_an_empty_file_still_does(self):
+        def stop(line, text):
+            return ('\n\n\tThe data stop at line %d, record 1: "%s" is not a number; the records before it are used.'
+                    % (line, text))
+
+        for name, data, notice, header in [
+            ("a word", b"1 2 x\n4 5 6\n", stop(1, "x"), None),
+            ("after a header", b"X Y Z\n1,5 2 3\n", stop(2, ",5"), (1, "X")),
+            ("cut short", b"1 2\n", "\n\n\tThe data stop at line 1: record 1 is cut short; the records before it "
+                                   "are used.", None),
+        ]:
+            with self.subTest(name):
+                self.check_nothing_published(data, notice, header)
+        # An input without a point but without a stop is read whole: its
+        # empty output is published.
+        for name, data, header in [("empty", b"", None), ("a header alone", b"X Y Z\r\n", (1, "X"))]:
+            with self.subTest(name):
+                self.put("north.xyz", b"earlier output")
+                self.sums.clear()
+                run = self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, header=header, points=[])
+                self.assertEqual(run.file("north.xyz"), b"")
+
+    def test_utf16_files_and_utf8_in_messages(self):
+        text = "X Y H\u00f6he\r\n1 2 3\r\n4.5 5 6\r\n7 8 9\r\n"
+        points = [(1.0, 2.0, 3.0), (4.5, 5.0, 6.0), (7.0, 8.0, 9.0)]
+        for encoding in ("utf-16-le", "utf-16-be"):
+            with self.subTest(encoding):
+                self.check_whole_run(("\ufeff" + text).encode(encoding), (0.0, 10.0, 0.0, 10.0), 1.0, points=points,
+                                     header=(1, "X"))
+        # A header or a stop is quoted as the UTF-8 it holds (the console
+        # is read here as Latin-1, byte for byte).
+        hoehe = "H\u00f6he".encode().decode("latin-1")
+        for name, data, header, notice in [
+            ("header", "H\u00f6he X Y\n1 2 3\n".encode(), (1, hoehe), ""),
+            ("stop", "1 2 3\nH\u00f6he 5 6\n".encode("utf-16"), None,
+             '\n\n\tThe data stop at line 2, record 2: "%s" is not a number; the records before it are used.'
+             % hoehe),
+        ]:
+            with self.subTest(name):
+                self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, points=[(1.0, 2.0, 3.0)], header=header,
+                                     notice=notice, status=4 if notice else 0)
 
     # --- answers that cannot be used ---------------------------------------
 
@@ -820,7 +925,8 @@ class KeyWait(unittest.TestCase):
         try:
             with open("/proc/%d/stat" % self.pid) as f:
                 return f.read().rsplit(")", 1)[1].split()[0]
-        except FileNotFoundError:
+        except (OSError, IndexError):
+            # Gone between the open and the read (ESRCH), or an empty read.
             return "Z"
 
     def key_ends_the_wait(self):

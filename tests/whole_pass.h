@@ -20,6 +20,7 @@ struct whole_pass {
   std::string header_text;
   std::string written;  // every record as record_view::write_to writes it
   shifted_line shifted;
+  int64_t control_z_line;
 };
 
 // Reads `f` to its end. With a block size, the reader reads through a heap
@@ -43,6 +44,7 @@ inline whole_pass read_whole(FILE* f, int block_size = 0, bool general_only = fa
     result.header_line = r.header_line();
     result.header_text = r.header_text();
     result.shifted = r.shifted();
+    result.control_z_line = r.control_z_line();
   };
   if (block_size == 0) {
     record_reader r(f);
@@ -66,6 +68,7 @@ inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   if (a.header_line != b.header_line || a.header_text != b.header_text) return "headers";
   if (a.written != b.written) return "written texts";
   if (a.shifted.line != b.shifted.line || a.shifted.numbers != b.shifted.numbers) return "shifted lines";
+  if (a.control_z_line != b.control_z_line) return "0x1A lines";
   if ((a.end == read_status::not_a_number || a.end == read_status::cut_short) &&
       (a.stop.line != b.stop.line || a.stop.record != b.stop.record || std::strcmp(a.stop.text, b.stop.text) != 0)) {
     return std::string("stops: ") + a.stop.text + " / " + b.stop.text;

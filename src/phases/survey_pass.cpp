@@ -3,8 +3,38 @@
 #include <cstdio>
 
 #include "phases/input_failure.h"
+#include "points/input_kind.h"
 #include "run/dialogue.h"
+#include "run/messages.h"
 #include "run/report.h"
+#include "run/run_end.h"
+
+namespace {
+
+// Says that the input is not a text point file, and what to do.
+int refuse_input(const input_check& c) {
+  struct what {
+    input_kind kind;
+    const char* is;
+    const char* advice;
+  };
+  static const what kinds[] = {
+      {input_kind::gzip, "a gzip-compressed file", "decompress it first"},
+      {input_kind::zip, "a zip archive", "extract the point file from it first"},
+      {input_kind::bzip2, "a bzip2-compressed file", "decompress it first"},
+      {input_kind::xz, "an xz-compressed file", "decompress it first"},
+      {input_kind::zstd, "a zstd-compressed file", "decompress it first"},
+      {input_kind::seven_zip, "a 7z archive", "extract the point file from it first"},
+      {input_kind::las, "a LAS file of binary points", "export its points as text first"},
+  };
+  for (const what& w : kinds) {
+    if (w.kind == c.kind) show(failure::not_text, nom_in, w.is, w.advice);
+  }
+  if (c.kind == input_kind::zero_byte) show(failure::zero_byte, nom_in, static_cast<long long>(c.zero_line));
+  return status_read_failed;
+}
+
+}  // namespace
 
 void describe_stop(const survey_values& s, char* text, int size) {
   if (s.end == read_status::cut_short) {
@@ -19,6 +49,16 @@ void describe_stop(const survey_values& s, char* text, int size) {
   }
 }
 
+bool stopped_before_any_point(const survey_values& s) {
+  return s.ico == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short);
+}
+
+void describe_control_z(int64_t line, char* text, int size) {
+  std::snprintf(text, size_t(size),
+                "\n\n\tThe data end at line %lld with a byte 0x1A (an end-of-file mark): what follows it is not read.",
+                static_cast<long long>(line));
+}
+
 void describe_shifted(const shifted_line& l, char* text, int size) {
   std::snprintf(text, size_t(size),
                 "\n\n\tLine %lld holds %lld numbers (the first line whose count is not a multiple of three): points "
@@ -27,6 +67,8 @@ void describe_shifted(const shifted_line& l, char* text, int size) {
 }
 
 int survey_pass(survey_values& s) {
+  input_check kind = check_input(f1);
+  if (kind.kind != input_kind::text) return refuse_input(kind);
   show("\n\n");
   record_reader r(f1);
   if (r.header_line() != 0) {
@@ -39,6 +81,16 @@ int survey_pass(survey_values& s) {
   if (s.end != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);
     show("%s", stopped);
+    // An empty output must not replace the earlier one.
+    if (stopped_before_any_point(s)) {
+      show("%s", failure::nothing_read);
+      return status_data_stopped;
+    }
+  }
+  char control_z[256] = "";
+  if (s.control_z_line != 0) {
+    describe_control_z(s.control_z_line, control_z, sizeof control_z);
+    show("%s", control_z);
   }
 
   show("\n\n\tX_min = %lf X_max = %lf ", s.X_min, s.X_max);
@@ -68,6 +120,7 @@ int survey_pass(survey_values& s) {
     report("%s ", stopped);
     status = status_data_stopped;
   }
+  if (control_z[0] != 0) report("%s ", control_z);
   if (shifted[0] != 0) {
     report("%s ", shifted);
     status = graver_status(status, status_columns_shifted);

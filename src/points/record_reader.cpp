@@ -34,6 +34,7 @@
 #include <cstring>
 
 #include "points/delimiters.h"
+#include "points/quoted_text.h"
 
 // Tier 2: at most 15 digits, so that the digits are below 2^53 and the
 // converter always takes its one-division path.
@@ -90,19 +91,19 @@ struct reader_tiers {
   // unread.
   static bool line_feed_follows(record_reader& r) {
     if (r.eof_) return false;
-    int c = std::getc(r.file_);
-    if (c != EOF) std::ungetc(c, r.file_);
-    return c == '\n';
+    return input_peek(r.in_) == '\n';
   }
 
   // Cleans freshly read bytes in place: the data end at a 0x1A byte; a
   // carriage return before a line feed is removed, and any other carriage
   // return becomes a line feed (it ends a line as one does). Returns the
   // number of bytes kept. Needs eof_ set if nothing follows the block.
-  static size_t clean_block(record_reader& r, size_t n) {
+  // `control_z`, if given, is set to the 0x1A that ended the data, if any.
+  static size_t clean_block(record_reader& r, size_t n, const char** control_z = nullptr) {
     if (char* stop = static_cast<char*>(std::memchr(r.buf_, 0x1A, n))) {
       n = size_t(stop - r.buf_);
       r.eof_ = true;
+      if (control_z != nullptr) *control_z = stop;
     }
     char* cr = static_cast<char*>(std::memchr(r.buf_, '\r', n));
     if (cr == nullptr) return n;
@@ -120,12 +121,30 @@ struct reader_tiers {
 
   // Skips a UTF-8 byte-order mark at the very start of the file.
   static void skip_byte_order_mark(record_reader& r) {
-    unsigned char head[3];
-    if (std::fread(head, 1, 3, r.file_) == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
+    char head[3];
+    if (input_read(r.in_, head, 3) == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0) {
       r.consumed_ = 3;
       return;
     }
-    std::rewind(r.file_);
+    input_rewind(r.in_);
+  }
+
+  // Whether anything but blanks (or more 0x1A bytes, the padding some
+  // programs write) follows a 0x1A that ended the data: the rest of its
+  // block, [from, to), then the rest of the input.
+  static bool text_follows(record_reader& r, const char* from, const char* to) {
+    auto blank = [](const char* p, const char* e) {
+      for (; p != e; ++p) {
+        if (!is_space(static_cast<unsigned char>(*p)) && *p != 0x1A) return false;
+      }
+      return true;
+    };
+    if (!blank(from, to)) return true;
+    char rest[4096];
+    for (size_t n; (n = input_read(r.in_, rest, sizeof rest)) > 0;) {
+      if (!blank(rest, rest + n)) return true;
+    }
+    return false;
   }
 
   // Moves past the consumed block and reads the next one. False at the end
@@ -133,14 +152,17 @@ struct reader_tiers {
   static bool refill(record_reader& r) {
     while (!r.eof_) {
       int64_t bytes = r.end_ - r.buf_;
-      size_t n = std::fread(r.buf_, 1, size_t(r.block_size_), r.file_);
+      size_t n = input_read(r.in_, r.buf_, size_t(r.block_size_));
       if (n < size_t(r.block_size_)) {
-        if (std::ferror(r.file_)) r.read_errno_ = errno != 0 ? errno : EIO;
+        if (input_error(r.in_)) r.read_errno_ = errno != 0 ? errno : EIO;
         r.eof_ = true;
       }
       if (n == 0) return false;
       r.consumed_ += bytes;
-      n = clean_block(r, n);
+      const char* raw_end = r.buf_ + n;
+      const char* control_z = nullptr;
+      n = clean_block(r, n, &control_z);
+      if (control_z != nullptr && text_follows(r, control_z + 1, raw_end)) r.control_z_ = r.consumed_ + int64_t(n);
       r.pos_ = r.buf_;
       r.end_ = r.buf_ + n;
       *r.end_ = 0;
@@ -160,42 +182,17 @@ struct reader_tiers {
     void bump() { ++r.pos_; }
   };
 
-  // Collects the text of a token for a message: at most 32 characters,
-  // then "..." if it goes on, non-printable bytes as '?'.
-  struct quoted_text {
-    static constexpr int shown = 32;
-    char (&out)[48];
-    int len = 0;
-    bool done = false;
-    // Takes the next character of the token (or -1 at its end); false once
-    // the token has ended.
-    bool add(int c) {
-      if (done) return false;
-      if (c < 0 || is_space(c)) {
-        done = true;
-      } else if (len == shown) {
-        std::memcpy(out + len, "...", 3);
-        len += 3;
-        done = true;
-      } else {
-        out[len++] = c >= 0x20 && c < 0x7F ? char(c) : '?';
-      }
-      out[len] = 0;
-      return !done;
-    }
-  };
-
   // The line of a cleaned offset in the data, and the text that starts
   // there, found by reading the file again from its start: only a stop and
   // a shifted line need them, so the passes never count lines, and a text
   // that crosses the end of a block is quoted whole. Uses the reader's
   // block, so it is called only when the pass is over.
   static int64_t locate(record_reader& r, int64_t offset, quoted_text* text) {
-    std::fseek(r.file_, 0, SEEK_SET);
+    input_rewind(r.in_);
     r.eof_ = false;
     int64_t line = 1;
     while (!r.eof_) {
-      size_t n = std::fread(r.buf_, 1, size_t(r.block_size_), r.file_);
+      size_t n = input_read(r.in_, r.buf_, size_t(r.block_size_));
       if (n < size_t(r.block_size_)) r.eof_ = true;
       n = clean_block(r, n);
       int64_t take = offset < int64_t(n) ? offset : int64_t(n);
@@ -204,10 +201,10 @@ struct reader_tiers {
       if (offset > 0) continue;
       if (text == nullptr) break;
       const char* p = r.buf_ + take;
-      while (p < r.buf_ + n && text->add(static_cast<unsigned char>(*p))) ++p;
+      while (p < r.buf_ + n && text->add_token_byte(static_cast<unsigned char>(*p))) ++p;
       if (p < r.buf_ + n) break;
     }
-    if (text != nullptr) text->add(-1);
+    if (text != nullptr) text->add_token_byte(-1);
     return line;
   }
 
@@ -218,6 +215,8 @@ struct reader_tiers {
     r.ended_ = true;
     int64_t end = r.offset();
     if (r.shifted_end_ >= 0) r.shifted_.line = locate(r, r.shifted_end_, nullptr);
+    // The notice of a 0x1A belongs to a pass that read up to it.
+    if (r.control_z_ == end) r.control_z_line_ = locate(r, end, nullptr);
     // The block may now hold other bytes.
     r.consumed_ = end;
     r.pos_ = r.end_ = r.buf_;
@@ -250,7 +249,7 @@ struct reader_tiers {
     if (c < 0 || begins_number(c)) return;
     r.header_line_ = line;
     quoted_text text{r.header_text_};
-    while (text.add(s.peek())) s.bump();
+    while (text.add_token_byte(s.peek())) s.bump();
     while (s.peek() >= 0 && *r.pos_ != '\n') {
       const char* nl = static_cast<const char*>(std::memchr(r.pos_, '\n', size_t(r.end_ - r.pos_)));
       r.pos_ = nl != nullptr ? const_cast<char*>(nl) : r.end_;
@@ -470,9 +469,9 @@ struct reader_tiers {
 record_reader::record_reader(FILE* file) : record_reader(file, input_block, input_block_size) {}
 
 record_reader::record_reader(FILE* file, char* block, int block_size, bool general_only)
-    : file_(file), buf_(block), block_size_(block_size), general_only_(general_only), pos_(block), end_(block) {
+    : buf_(block), block_size_(block_size), general_only_(general_only), pos_(block), end_(block) {
   *end_ = 0;
-  std::rewind(file);
+  input_open(in_, file);
   reader_tiers::skip_byte_order_mark(*this);
   reader_tiers::skip_header(*this);
 }

@@ -2,7 +2,8 @@
 // as the X, Y and Z of a record.
 //
 // A pass streams the input from its beginning through one fixed block. A
-// UTF-8 byte-order mark at the very start is skipped. A carriage return
+// UTF-8 byte-order mark at the very start is skipped (UTF-16 text with its
+// mark is read as UTF-8, see text_input.h). A carriage return
 // followed by a line feed is removed; one not followed by a line feed ends a
 // line as a line feed does. A byte 0x1A ends the data. Line structure does
 // not decide the records: any whitespace separates numbers. A first line
@@ -31,6 +32,8 @@
 #include "points/delimiters.h"
 #include "points/number_scan.h"
 #include "points/point_writer.h"
+#include "points/quoted_text.h"
+#include "points/text_input.h"
 
 enum class read_status {
   record,        // a complete record was read
@@ -44,8 +47,8 @@ enum class read_status {
 struct data_stop {
   int64_t line;    // line of the offending text, from 1
   int64_t record;  // the record that could not be read, from 1
-  char text[48];   // the offending text from the character where reading failed, shortened,
-                   // non-printable bytes as '?'
+  char text[quoted_text_size];  // the offending text from the character where reading failed, as
+                                // quoted_text.h quotes it
 };
 
 // The first line holding a count of numbers that is more than three and not
@@ -164,6 +167,10 @@ class record_reader {
   // Once the pass is over (any status but record): the first line whose
   // count of numbers shifts the points, if any.
   const shifted_line& shifted() const { return shifted_; }
+  // Once the pass is over: the line where a 0x1A byte ended the data that
+  // the pass read to their end, when anything but blanks follows it (and
+  // so is not read); else 0.
+  int64_t control_z_line() const { return control_z_line_; }
 
  private:
   friend struct reader_tiers;
@@ -184,7 +191,7 @@ class record_reader {
     bool whole_line;   // a line end before the first number only: the record is a line
   };
 
-  FILE* file_;
+  text_input in_;   // the file, as text (see text_input.h)
   char* buf_;        // the block; *end_ is always a 0, and the padding follows
   int block_size_;
   bool general_only_;
@@ -195,7 +202,7 @@ class record_reader {
   int64_t consumed_ = 0;  // cleaned bytes before buf_
   int64_t records_ = 0;
   int64_t header_line_ = 0;
-  char header_text_[48] = "";
+  char header_text_[quoted_text_size] = "";
   data_stop stop_{};
   layout layout_{};
   record_view view_;
@@ -203,6 +210,8 @@ class record_reader {
   int64_t line_numbers_ = 0;       // numbers on the current line so far
   int64_t shifted_end_ = -1;       // cleaned offset of the end of the line for shifted_, or -1
   shifted_line shifted_{0, 0};
+  int64_t control_z_ = -1;      // cleaned offset of a 0x1A with text after it, or -1
+  int64_t control_z_line_ = 0;  // its line, once the pass read up to it
 
   // Counts the numbers of a record laid out like `l` at `s` on their lines.
   void count_line_numbers(const layout& l, const char* s) {

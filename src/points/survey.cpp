@@ -28,5 +28,5 @@ survey_values survey_records(record_reader& r, progress_fn progress) {
     widen(Z, Z_min, Z_max);
   }
   return {count.ico, X_min, X_max, Y_min, Y_max, Z_min, Z_max, status, r.offset(), r.stop(), r.read_errno(),
-          r.shifted()};
+          r.shifted(), r.control_z_line()};
 }

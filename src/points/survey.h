@@ -15,6 +15,7 @@ struct survey_values {
   data_stop stop;      // where the data stopped, if they did
   int read_errno;      // why the input could not be read, if it could not
   shifted_line shifted;  // the first line whose count of numbers shifts the points, if any
+  int64_t control_z_line;  // the line where a 0x1A ended the data with text after it, or 0
 };
 
 // The survey as a fold of the records: the count, and each bound the

@@ -25,8 +25,8 @@ constexpr const char* usage_before_statuses =
     "  c:\\images\\site1\\north_xyz_info.txt   the report\n"
     "On Linux the working directory plays C: and backslashes are slashes\n"
     "(images/site1/dem.xyz). The output and the report replace earlier ones\n"
-    "only when the run completes (status 0, 4 or 6); on any other end the\n"
-    "earlier files stay as they were.\n"
+    "only when the run completes (status 0 or 6, or 4 with a point read); on\n"
+    "any other end the earlier files stay as they were.\n"
     "\n"
     "Exit status:\n";
 // (the list of exit statuses, printed from their table)
@@ -38,33 +38,15 @@ constexpr const char* usage_after_statuses =
     "\n"
     "See the manual page tessera_sift(1) for the whole dialogue and the formats.\n";
 
-// The widest line of the status list: 79 characters fit an 80-column
-// terminal without the cursor wrapping at its last column.
-constexpr int help_width = 79;
-
-// Prints a status's code, then its meaning, wrapped at word boundaries and
-// continued under its first word.
+// Prints a status's code, then its meaning, each of its lines after the
+// first under the first word.
 void print_status(const exit_status_entry& entry) {
   char lead[16];
   const int indent = std::snprintf(lead, sizeof lead, "  %d  ", entry.code);
   std::fputs(lead, stdout);
-  int column = indent;
-  const char* word = entry.meaning;
-  while (*word != '\0') {
-    const char* space = std::strchr(word, ' ');
-    const int length = space != nullptr ? static_cast<int>(space - word) : static_cast<int>(std::strlen(word));
-    if (column > indent) {
-      if (column + 1 + length > help_width) {
-        std::printf("\n%*s", indent, "");
-        column = indent;
-      } else {
-        std::putchar(' ');
-        ++column;
-      }
-    }
-    std::fwrite(word, 1, static_cast<std::size_t>(length), stdout);
-    column += length;
-    word += space != nullptr ? length + 1 : length;
+  for (const char* c = entry.meaning; *c != '\0'; ++c) {
+    std::putchar(*c);
+    if (*c == '\n') std::printf("%*s", indent, "");
   }
   std::putchar('\n');
 }

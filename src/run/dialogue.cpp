@@ -16,22 +16,17 @@ namespace {
 // start of what it consumed, for a refusal to show.
 struct stream_source {
   FILE* in;
-  shown_answer& shown;
-  int length = 0;
+  quoted_text shown;
   int c = answer_getc(in);
   int peek() const { return c; }
   void bump() {
-    if (length < shown_answer_chars) {
-      shown.text[length] = c >= 0x20 && c < 0x7F ? char(c) : '?';
-    }
-    ++length;
+    shown.add(c);
     c = answer_getc(in);
   }
   // Puts back the character that ended the answer.
   void done() {
     if (c != EOF) answer_ungetc(c, in);
-    int n = length < shown_answer_chars ? length : shown_answer_chars;
-    std::strcpy(shown.text + n, length > shown_answer_chars ? "..." : "");
+    shown.add(-1);
   }
 };
 
@@ -113,7 +108,7 @@ answer read_number(FILE* in, double& value, shown_answer& refused) {
   int c = first_after_space(in);
   if (c == EOF) return answer::ended;
   answer_ungetc(c, in);
-  stream_source s{in, refused};
+  stream_source s{in, quoted_text{refused.text}};
   decimal_number d;
   bool scanned = scan_decimal(s, d);
   bool ok = scanned && decimal_to_double(d, value);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "points/quoted_text.h"
 #include "run/run_state.h"
 
 // Shows a formatted text on standard output, exactly as given.
@@ -20,12 +21,10 @@ enum class answer { read, refused, ended };
 // buffer is consumed and refused.
 answer read_token(FILE* in, char (&token)[name_size]);
 
-// The start of a refused answer, as the refusal shows it: at most
-// `shown_answer_chars` characters, then "..." if it was longer, bytes that
-// cannot be printed as '?'.
-constexpr int shown_answer_chars = 32;
+// The start of a refused answer, as the refusal shows it (see
+// points/quoted_text.h).
 struct shown_answer {
-  char text[shown_answer_chars + 4];
+  char text[quoted_text_size];
   bool too_large;  // a number, but beyond the range of a double
 };
 

@@ -24,7 +24,9 @@ enum exit_status {
 
 struct exit_status_entry {
   exit_status code;
-  const char* meaning;  // one sentence, as --help shows it
+  // One sentence, as --help shows it: a line feed where --help goes on to
+  // a line of its own, under the first word.
+  const char* meaning;
 };
 
 // One row a status, in the order of their codes.
@@ -34,10 +36,12 @@ inline constexpr exit_status_entry exit_statuses[] = {
     {status_cannot_create, "the output or the report could not be created"},
     {status_write_failed, "writing the output or the report failed"},
     {status_data_stopped, "the input holds text that is not a point; the points before it were used"},
-    {status_read_failed, "the input could not be read, or changed between the two readings"},
+    {status_read_failed,
+     "the input could not be read, is not a text point file (compressed,\n"
+     "LAS or binary), or changed between the two readings"},
     {status_columns_shifted,
-     "a line holds more than three numbers, not a multiple of three: every number was used, "
-     "three at a time, so the later points are shifted"},
+     "a line holds more than three numbers, not a multiple of three: every\n"
+     "number was used, three at a time, so the later points are shifted"},
     {status_in_use, "another run is writing the same output and report"},
 };
 

@@ -43,6 +43,13 @@ constexpr const char* cannot_create_lock = "\n\tCould not create the lock file o
 constexpr const char* cannot_write = "\n\tCould not write %s : %s\n";    // a path, the reason
 constexpr const char* in_use = "\n\t%s is in use by another run: nothing was changed.\n";  // the output path
 constexpr const char* input_changed = "\n\tThe second reading of %s did not match the first.\n";  // input path
+// The input path, what the file is, what to do.
+constexpr const char* not_text = "\n\t%s is %s, not a text point file: %s.\n";
+// The input path, the line of its first 0 byte.
+constexpr const char* zero_byte =
+    "\n\t%s holds a 0 byte at line %lld, before its first point: it is a binary file, not a text point file: "
+    "export its points as text first (UTF-16 text needs its byte-order mark).\n";
+constexpr const char* nothing_read = "\n\n\tNo point was read before the data stopped, so nothing is written.\n";
 constexpr const char* unchanged = "\n\t%s is unchanged.\n";              // a final path
 constexpr const char* removed_leftover =
     "\n\tRemoved 1 temporary file left by a killed run writing %s.\n";  // the output path

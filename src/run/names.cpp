@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "points/unicode.h"
+
 namespace {
 
 // The control characters: bytes 1 to 31 (0 ends the name).
@@ -50,35 +52,12 @@ bool is_pasted_path(const char* answer, char* under_root, size_t size) {
 
 bool is_valid_utf8(const char* bytes, size_t length) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-  size_t i = 0;
-  while (i < length) {
-    unsigned char c = p[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    // The lead byte tells the length of the sequence and the range its
-    // second byte must fall in (which rules out overlong forms, surrogates
-    // and values past U+10FFFF); later bytes are 0x80 to 0xBF.
-    size_t n;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-      n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      n = 3;
-      if (c == 0xE0) low = 0xA0;
-      if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      n = 4;
-      if (c == 0xF0) low = 0x90;
-      if (c == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (length - i < n || p[i + 1] < low || p[i + 1] > high) return false;
+  for (size_t i = 0; i < length;) {
+    size_t n = size_t(utf8_sequence_length(p[i]));
+    if (n == 0 || length - i < n) return false;
+    if (n > 1 && !utf8_second_byte_fits(p[i], p[i + 1])) return false;
     for (size_t k = 2; k < n; ++k) {
-      if (p[i + k] < 0x80 || p[i + k] > 0xBF) return false;
+      if (!utf8_continuation(p[i + k])) return false;
     }
     i += n;
   }

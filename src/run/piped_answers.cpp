@@ -2,42 +2,16 @@
 // converted a character at a time; other bytes pass as they are.
 #include "run/piped_answers.h"
 
+#include "points/unicode.h"
+
 namespace {
-
-// What stands for a UTF-16 unit that makes no character: a surrogate
-// without its other half, or a last byte alone.
-constexpr unsigned replacement_character = 0xFFFD;
-
-// A character past U+FFFF is two UTF-16 units: a high surrogate (D800 to
-// DBFF) with its upper 10 bits, then a low one (DC00 to DFFF) with its lower
-// 10 bits, both counted from U+10000.
-constexpr int first_high_surrogate = 0xD800;
-constexpr int first_low_surrogate = 0xDC00;
-constexpr int last_low_surrogate = 0xDFFF;
-constexpr unsigned first_beyond_16_bits = 0x10000;
-constexpr int surrogate_bits = 10;
 
 void queue(piped_answers& a, unsigned char b) { a.pending[a.pending_count++] = b; }
 
-// Queues the UTF-8 bytes of the character `cp`: 1 to 4 bytes, the first
-// telling how many, each later one carrying 6 bits.
+// Queues the UTF-8 bytes of the character `cp`.
 void queue_utf8(piped_answers& a, unsigned cp) {
-  a.pending_count = a.pending_at = 0;
-  if (cp < 0x80) {
-    queue(a, static_cast<unsigned char>(cp));
-  } else if (cp < 0x800) {
-    queue(a, static_cast<unsigned char>(0xC0 | (cp >> 6)));
-    queue(a, static_cast<unsigned char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    queue(a, static_cast<unsigned char>(0xE0 | (cp >> 12)));
-    queue(a, static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F)));
-    queue(a, static_cast<unsigned char>(0x80 | (cp & 0x3F)));
-  } else {
-    queue(a, static_cast<unsigned char>(0xF0 | (cp >> 18)));
-    queue(a, static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F)));
-    queue(a, static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F)));
-    queue(a, static_cast<unsigned char>(0x80 | (cp & 0x3F)));
-  }
+  a.pending_at = 0;
+  a.pending_count = encode_utf8(cp, a.pending);
 }
 
 // The next UTF-16 unit; EOF at the end, or -2 for a last byte alone.
@@ -55,23 +29,19 @@ int next_unit(piped_answers& a) {
   return a.encoding == answer_encoding::utf16_le ? first | (second << 8) : (first << 8) | second;
 }
 
-bool is_high_surrogate(int unit) { return unit >= first_high_surrogate && unit < first_low_surrogate; }
-bool is_low_surrogate(int unit) { return unit >= first_low_surrogate && unit <= last_low_surrogate; }
-
 // Decodes the next character into `pending`; false at the end.
 bool decode_utf16(piped_answers& a) {
   int unit = next_unit(a);
   if (unit == EOF) return false;
   unsigned cp = replacement_character;
-  if (is_high_surrogate(unit)) {
+  if (unit >= 0 && is_high_surrogate(unsigned(unit))) {
     int low = next_unit(a);
-    if (is_low_surrogate(low)) {
-      cp = first_beyond_16_bits + (unsigned(unit - first_high_surrogate) << surrogate_bits) +
-           unsigned(low - first_low_surrogate);
+    if (low >= 0 && is_low_surrogate(unsigned(low))) {
+      cp = from_surrogates(unsigned(unit), unsigned(low));
     } else if (low >= 0) {
       a.carried_unit = low;  // a character of its own
     }
-  } else if (unit >= 0 && !is_low_surrogate(unit)) {
+  } else if (unit >= 0 && !is_low_surrogate(unsigned(unit))) {
     cp = unsigned(unit);
   }
   queue_utf8(a, cp);

@@ -12,6 +12,9 @@
 
 namespace {
 
+// Set when the run has no points to publish whatever its status.
+bool keeping_earlier_files = false;
+
 // Closes one written stream. A stream to be published is first flushed,
 // and a failure says which file and why; the temporary file of a run that
 // publishes nothing is removed, whatever its last bytes became.
@@ -111,24 +114,28 @@ void write_failed(FILE*& f, const char* name, int err) {
   end_run(status_write_failed);
 }
 
+void keep_earlier_files() { keeping_earlier_files = true; }
+
 void end_run(int status) {
   // From here a signal no longer removes the files under the run's feet:
   // the run itself publishes or removes them, then ends.
   settle_files();
-  if (holding_lock && points_were_used(status) && !input_unchanged()) {
+  bool used = points_were_used(status) && !keeping_earlier_files;
+  if (holding_lock && used && !input_unchanged()) {
     show(failure::input_changed, nom_in);
     status = status_read_failed;
+    used = false;
   }
-  bool publishing = holding_lock && points_were_used(status);
+  bool publishing = holding_lock && used;
   bool ok = close_written(f2, nom_out, publishing);
   ok = close_written(f6, nom_info, publishing) && ok;
   if (f1 != nullptr) {
     std::fclose(f1);
     f1 = nullptr;
   }
-  if (!ok && points_were_used(status)) status = status_write_failed;
+  if (!ok && used) status = status_write_failed;
   if (holding_lock) {
-    if (points_were_used(status)) {
+    if (used && ok) {
       status = publish(status);
     } else {
       discard();

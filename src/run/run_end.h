@@ -17,6 +17,10 @@
 // failure turns the status into status_write_failed or status_read_failed.
 [[noreturn]] void end_run(int status);
 
+// From now on the run publishes nothing, whatever its status: for a run
+// that used no point, so that the earlier files stay as they were.
+void keep_earlier_files();
+
 // Says that writing the named file failed and why, closes the stream and
 // ends the run with status_write_failed.
 [[noreturn]] void write_failed(FILE*& f, const char* name, int err);

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       double value;
       shown_answer refused{};
       a = read_number(in, value, refused);
-      if (std::strlen(refused.text) > size_t(shown_answer_chars) + 3) std::abort();
+      if (std::strlen(refused.text) > size_t(quoted_text_size) - 1) std::abort();
     }
     if (a == answer::ended) break;
     if (a == answer::refused) {  // the dialogue discards the rest of the line (to LF or CR)
