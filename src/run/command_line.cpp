@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "run/exit_status.h"
+
 namespace {
 
-constexpr const char* usage =
+// The usage, before and after the list of exit statuses.
+constexpr const char* usage_before_statuses =
     "Usage: tessera_sift\n"
     "\n"
     "Extracts the points of a rectangular zone from an XYZ point file (X, Y\n"
@@ -25,15 +28,9 @@ constexpr const char* usage =
     "only when the run completes (status 0, or 4 with a point read); on\n"
     "any other end the earlier files stay as they were.\n"
     "\n"
-    "Exit status:\n"
-    "  0  the run completed, or the input could not be opened (\"No File\")\n"
-    "  1  standard input ended before an answer was read\n"
-    "  2  the output or the report could not be created\n"
-    "  3  writing the output or the report failed\n"
-    "  4  the input holds text that is not a point; the points before it were used\n"
-    "  5  the input could not be read, is not a text point file (compressed,\n"
-    "     LAS or binary), or changed between the two readings\n"
-    "  7  another run is writing the same output and report\n"
+    "Exit status:\n";
+// (the list of exit statuses, printed from their table)
+constexpr const char* usage_after_statuses =
     "\n"
     "Options:\n"
     "  --help     show this text and end (/? too, as on Windows)\n"
@@ -41,13 +38,28 @@ constexpr const char* usage =
     "\n"
     "See the manual page tessera_sift(1) for the whole dialogue and the formats.\n";
 
+// Prints a status's code, then its meaning, each of its lines after the
+// first under the first word.
+void print_status(const exit_status_entry& entry) {
+  char lead[16];
+  const int indent = std::snprintf(lead, sizeof lead, "  %d  ", entry.code);
+  std::fputs(lead, stdout);
+  for (const char* c = entry.meaning; *c != '\0'; ++c) {
+    std::putchar(*c);
+    if (*c == '\n') std::printf("%*s", indent, "");
+  }
+  std::putchar('\n');
+}
+
 }  // namespace
 
 bool answer_command_line(int argc, char** argv) {
   if (argc < 2) return false;
   // "/?" is how Windows programs are asked for help; both builds take it.
   if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "/?") == 0) {
-    std::fputs(usage, stdout);
+    std::fputs(usage_before_statuses, stdout);
+    for (const exit_status_entry& entry : exit_statuses) print_status(entry);
+    std::fputs(usage_after_statuses, stdout);
     return true;
   }
   if (std::strcmp(argv[1], "--version") == 0) {

@@ -142,12 +142,10 @@ void guard_add(const char* host, const struct stat& st) {
   guarded_count = guarded_count + 1;
 }
 
-// Ends the program as the signal `sig` does by default, from a handler
-// where it is blocked. Process 1 of a PID namespace (a container's first
-// process) is never sent a signal whose action is the default one: there
-// the signal comes to nothing, and the program ends with the status a
-// shell shows for it. Only async-signal-safe calls.
-[[noreturn]] void end_as_signal(int sig) {
+// Sends `sig` to the program with its default action, from a handler where
+// it is blocked, and unblocks it so that it takes effect now. Only
+// async-signal-safe calls.
+void raise_by_default(int sig) {
   struct sigaction by_default {};
   by_default.sa_handler = SIG_DFL;
   sigemptyset(&by_default.sa_mask);
@@ -156,7 +154,16 @@ void guard_add(const char* host, const struct stat& st) {
   sigset_t just_this;
   sigemptyset(&just_this);
   sigaddset(&just_this, sig);
-  sigprocmask(SIG_UNBLOCK, &just_this, nullptr);  // the program ends here, if the signal was sent
+  sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
+}
+
+// Ends the program as the signal `sig` does by default, from a handler
+// where it is blocked. Process 1 of a PID namespace (a container's first
+// process) is never sent a signal whose action is the default one: there
+// the signal comes to nothing, and the program ends with the status a
+// shell shows for it. Only async-signal-safe calls.
+[[noreturn]] void end_as_signal(int sig) {
+  raise_by_default(sig);  // the program ends here, if the signal was sent
   _exit(signal_status_base + sig);
 }
 
@@ -240,15 +247,7 @@ extern "C" void restore_and_fault(int sig, siginfo_t* info, void*) {
 extern "C" void restore_and_stop(int sig) {
   int saved_errno = errno;
   tcsetattr(tty_fd, TCSANOW, &tty_saved);
-  struct sigaction by_default {};
-  by_default.sa_handler = SIG_DFL;
-  sigemptyset(&by_default.sa_mask);
-  sigaction(sig, &by_default, nullptr);
-  raise(sig);
-  sigset_t just_this;
-  sigemptyset(&just_this);
-  sigaddset(&just_this, sig);
-  sigprocmask(SIG_UNBLOCK, &just_this, nullptr);  // the program stops here
+  raise_by_default(sig);  // the program stops here
   // Continued: wait on in raw mode.
   sigaction(sig, &on_stop, nullptr);
   tcsetattr(tty_fd, TCSANOW, &tty_raw);
@@ -638,7 +637,7 @@ int replace_file(const char* from, const char* to) {
   // the earlier file, now under the temporary name, is removed: a plain
   // rename over a file makes ext4 write the whole new file to the device
   // before it returns, which costs a large output the device's write time
-  // (see the README). Each step is atomic, so the final name always holds
+  // (bench/README.md). Each step is atomic, so the final name always holds
   // a complete file, the earlier one or the new one.
   struct stat there;
   if (fstatat(dir, to_name, &there, AT_SYMLINK_NOFOLLOW) == 0 && (S_ISREG(there.st_mode) || S_ISLNK(there.st_mode)) &&

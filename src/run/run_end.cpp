@@ -27,7 +27,7 @@ bool keeping_earlier_files = false;
 // the program, SIGKILL included, the final names hold whole files, the
 // earlier ones or the new ones; only a power loss or a crash of the system
 // itself in the seconds before it writes the new data could leave the new
-// output short (see the README).
+// output short (the manual page tells users so).
 bool close_written(FILE*& f, const char* name, bool publishing) {
   if (f == nullptr) return true;
   if (!publishing) {
