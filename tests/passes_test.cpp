@@ -31,7 +31,7 @@ TEST(SurveyRecords, CountsBoundsAndEnds) {
   struct row {
     const char* name;
     std::string bytes;
-    int64_t ico;
+    int64_t record_count;
     double bounds[6];  // X_min, X_max, Y_min, Y_max, Z_min, Z_max
     read_status end;
   };
@@ -48,7 +48,7 @@ TEST(SurveyRecords, CountsBoundsAndEnds) {
   };
   for (const row& r : rows) {
     survey_values s = survey_of(r.bytes);
-    EXPECT_EQ(s.ico, r.ico) << r.name;
+    EXPECT_EQ(s.record_count, r.record_count) << r.name;
     const double got[6] = {s.X_min, s.X_max, s.Y_min, s.Y_max, s.Z_min, s.Z_max};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], r.bounds[i]) << r.name << " bound " << i;
     EXPECT_EQ(s.end, r.end) << r.name;
@@ -56,7 +56,7 @@ TEST(SurveyRecords, CountsBoundsAndEnds) {
 }
 
 std::vector<int64_t> shown;
-void note_progress(int64_t ico) { shown.push_back(ico); }
+void note_progress(int64_t record_count) { shown.push_back(record_count); }
 
 TEST(SurveyRecords, ProgressAtEachHundredThousand) {
   std::string bytes;
@@ -66,7 +66,7 @@ TEST(SurveyRecords, ProgressAtEachHundredThousand) {
   shown.clear();
   survey_values s = survey_records(r, note_progress);
   std::fclose(f);
-  EXPECT_EQ(s.ico, 250000);
+  EXPECT_EQ(s.record_count, 250000);
   EXPECT_EQ(shown, (std::vector<int64_t>{100000, 200000}));
 }
 
@@ -105,13 +105,13 @@ TEST(ExtractRecords, WritesTheRecordsInsideInOrder) {
   EXPECT_EQ(out,
             "10.000000 20.000000 -5.000000\r\n10.000000 30.000000 1.000000\r\n30.000000 20.000000 1.000000\r\n"
             "20.000000 25.000000 -1000000.000000\r\n20.000000 25.000000 -1000000.000000\r\n");
-  EXPECT_EQ(e.ico, 7);
+  EXPECT_EQ(e.record_count, 7);
   EXPECT_EQ(e.end, read_status::end_of_data);
   EXPECT_TRUE(e.written);
   // A reversed zone writes nothing; the reading still goes to the end.
   out = extract_of("1 2 3\n4 5 6\n", {5, 1, 0, 10}, e);
   EXPECT_EQ(out, "");
-  EXPECT_EQ(e.ico, 2);
+  EXPECT_EQ(e.record_count, 2);
 }
 
 TEST(ExtractRecords, SeesWhatTheSurveySaw) {
@@ -119,7 +119,7 @@ TEST(ExtractRecords, SeesWhatTheSurveySaw) {
   survey_values s = survey_of(bytes);
   extraction_result e;
   extract_of(bytes, {0, 1e9, 0, 1e9}, e);
-  EXPECT_EQ(e.ico, s.ico);
+  EXPECT_EQ(e.record_count, s.record_count);
   EXPECT_EQ(e.end, s.end);
   EXPECT_EQ(e.end_offset, s.end_offset);
 }

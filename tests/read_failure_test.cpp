@@ -51,9 +51,9 @@ TEST(ReadFailure, EitherPassGivesStatus5) {
   } cases[] = {{1, 0}, {1, 3}, {1, 40000}, {2, 0}, {2, 40000}};
   for (const auto& c : cases) {
     failing_input in{points, 0, c.failing_pass == 1, c.fail_after};
-    f1 = fopencookie(&in, "r", {read_some, nullptr, seek, nullptr});
-    f2 = std::tmpfile();
-    f6 = std::tmpfile();
+    input_file = fopencookie(&in, "r", {read_some, nullptr, seek, nullptr});
+    output_file = std::tmpfile();
+    report_file = std::tmpfile();
     survey_values s{};
     int status = survey_pass(s);
     if (c.failing_pass == 2) {
@@ -63,7 +63,7 @@ TEST(ReadFailure, EitherPassGivesStatus5) {
     }
     EXPECT_EQ(status, status_read_failed) << "pass " << c.failing_pass << " after " << c.fail_after;
     EXPECT_FALSE(points_were_used(status));
-    for (FILE** f : {&f1, &f2, &f6}) {
+    for (FILE** f : {&input_file, &output_file, &report_file}) {
       std::fclose(*f);
       *f = nullptr;
     }

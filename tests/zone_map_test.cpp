@@ -105,7 +105,7 @@ struct extraction_seen {
 
 std::string difference(const extraction_seen& a, const extraction_seen& b) {
   if (a.output != b.output) return "outputs";
-  if (a.e.ico != b.e.ico || a.e.end != b.e.end || a.e.end_offset != b.e.end_offset) return "counts, ends or offsets";
+  if (a.e.record_count != b.e.record_count || a.e.end != b.e.end || a.e.end_offset != b.e.end_offset) return "counts, ends or offsets";
   if (a.skipped.count != b.skipped.count || a.skipped.first_line != b.skipped.first_line) return "skipped lines";
   if (a.nodata.count != b.nodata.count || a.nodata.first_line != b.nodata.first_line) return "nodata lines";
   if (a.e.end != read_status::end_of_data &&
@@ -199,7 +199,7 @@ TEST(ZoneMap, ExtractionWithTheMapGivesWhatItGivesWithout) {
           EXPECT_EQ(difference(with, without), "")
               << file.name << ", block " << block_size << ", stretches of " << shape.records << " (at most "
               << shape.max << "), zone " << zz.name;
-          EXPECT_EQ(with.e.ico, s.ico) << file.name << ", zone " << zz.name;
+          EXPECT_EQ(with.e.record_count, s.record_count) << file.name << ", zone " << zz.name;
         }
       }
     }
@@ -262,7 +262,7 @@ TEST(ZoneMap, SurveyBoundsDoNotDependOnTheStretches) {
       survey_values s = survey_of(f, 64, zone_map(records, 3));
       const double got[6] = {s.X_min, s.X_max, s.Y_min, s.Y_max, s.Z_min, s.Z_max};
       EXPECT_EQ(std::memcmp(got, want, sizeof want), 0) << bytes.substr(0, 20) << ", stretches of " << records;
-      EXPECT_EQ(size_t(s.ico), plain.records.size());
+      EXPECT_EQ(size_t(s.record_count), plain.records.size());
     }
     std::fclose(f);
   }
@@ -287,7 +287,7 @@ TEST(ZoneMap, AMapThatDoesNotFitIsNotUsed) {
   FILE* wide = file_of(utf16);
   survey_values w = survey_of(wide, 64, zone_map(5));
   EXPECT_TRUE(w.map.stretches().empty());
-  EXPECT_EQ(w.ico, s.ico);
+  EXPECT_EQ(w.record_count, s.record_count);
   EXPECT_EQ(difference(extract(wide, 64, z, &w.map), extract(wide, 64, z, nullptr)), "");
   std::fclose(wide);
 }
@@ -324,7 +324,7 @@ TEST(ZoneMap, SkippedStretchesAreNotRead) {
 }
 
 std::vector<int64_t> shown;
-void note_progress(int64_t ico) { shown.push_back(ico); }
+void note_progress(int64_t record_count) { shown.push_back(record_count); }
 
 // Every progress line is shown whether its records were read or stepped
 // over, in the same order.
@@ -341,7 +341,7 @@ TEST(ZoneMap, ProgressCountsTheStretchesSteppedOver) {
     writer_start(w, out);
     shown.clear();
     extraction_result e = extract_records(b.r, {150000, 150001, 0, 10}, w, note_progress, with_map ? &s.map : nullptr);
-    EXPECT_EQ(e.ico, 250000);
+    EXPECT_EQ(e.record_count, 250000);
     seen[with_map] = shown;
     std::fclose(out);
   }

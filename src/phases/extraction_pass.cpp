@@ -8,17 +8,17 @@
 
 int extraction_pass(const zone& z, const survey_values& s) {
   show("\n\n");
-  record_reader r(f1);
+  record_reader r(input_file);
   point_writer w;
-  writer_start(w, f2);
+  writer_start(w, output_file);
   extraction_result e = extract_records(r, z, w, progress, &s.map);
   if (!e.written) {
-    show(failure::cannot_write, nom_out, write_failure_text(nom_out, w.write_errno));
+    show(failure::cannot_write, output_path, write_failure_text(output_path, w.write_errno));
     return status_write_failed;
   }
   if (e.end == read_status::read_error) return input_read_failed(r.read_errno());
-  if (e.ico != s.ico || e.end != s.end || e.end_offset != s.end_offset) {
-    show(failure::input_changed, nom_in);
+  if (e.record_count != s.record_count || e.end != s.end || e.end_offset != s.end_offset) {
+    show(failure::input_changed, input_path);
     return status_read_failed;
   }
   return status_ok;

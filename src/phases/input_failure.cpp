@@ -5,6 +5,6 @@
 #include "run/messages.h"
 
 int input_read_failed(int err) {
-  show(failure::cannot_read, nom_in, reason_text(err));
+  show(failure::cannot_read, input_path, reason_text(err));
   return status_read_failed;
 }

@@ -30,9 +30,9 @@ int refuse_input(const input_check& c) {
       {input_kind::las, "a LAS file of binary points", "export its points as text first"},
   };
   for (const what& w : kinds) {
-    if (w.kind == c.kind) show(failure::not_text, nom_in, w.is, w.advice);
+    if (w.kind == c.kind) show(failure::not_text, input_path, w.is, w.advice);
   }
-  if (c.kind == input_kind::zero_byte) show(failure::zero_byte, nom_in, static_cast<long long>(c.zero_line));
+  if (c.kind == input_kind::zero_byte) show(failure::zero_byte, input_path, static_cast<long long>(c.zero_line));
   return status_read_failed;
 }
 
@@ -61,7 +61,7 @@ void describe_stop(const survey_values& s, char* text, int size) {
 }
 
 bool stopped_before_any_point(const survey_values& s) {
-  return s.ico == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short ||
+  return s.record_count == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short ||
                         s.end == read_status::short_line);
 }
 
@@ -93,8 +93,8 @@ void describe_reading(const survey_values& s, char* text, int size) {
   if (l.count_line != 0) {
     append(text, size, "\n\n\tLine %lld gives the number of points, %lld, and is not read as a point",
            static_cast<long long>(l.count_line), static_cast<long long>(l.count_value));
-    if (l.count_value != s.ico) {
-      append(text, size, "; %lld point%s read", static_cast<long long>(s.ico), s.ico == 1 ? " was" : "s were");
+    if (l.count_value != s.record_count) {
+      append(text, size, "; %lld point%s read", static_cast<long long>(s.record_count), s.record_count == 1 ? " was" : "s were");
     }
     append(text, size, ".");
   }
@@ -126,10 +126,10 @@ void describe_reading(const survey_values& s, char* text, int size) {
 }
 
 int survey_pass(survey_values& s) {
-  input_check kind = check_input(f1);
+  input_check kind = check_input(input_file);
   if (kind.kind != input_kind::text) return refuse_input(kind);
   show("\n\n");
-  record_reader r(f1);
+  record_reader r(input_file);
   if (r.header_line() != 0) {
     show("\tLine %lld is not a point and is skipped as a header: %s\n", static_cast<long long>(r.header_line()),
          r.header_text());
@@ -159,8 +159,8 @@ int survey_pass(survey_values& s) {
   describe_reading(s, reading, sizeof reading);
   if (reading[0] != 0) show("%s", reading);
 
-  report("\n\n\tInfo concerning File_in named %s : ", nom_in);
-  report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.ico));
+  report("\n\n\tInfo concerning File_in named %s : ", input_path);
+  report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.record_count));
   report("\n\t\tCoordinates : ");
   report("\n\t\t\tX_min : %lf ", s.X_min);
   report("\n\t\t\tX_max : %lf ", s.X_max);

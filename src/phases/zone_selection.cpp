@@ -14,7 +14,7 @@ void zone_selection(zone& z) {
     if (zone_has_pixel_size(z)) break;
     refuse_answer(refusal::zone_too_wide);
   }
-  report("\n\n\tCoordinates of the selected zone named %s :", nom_out);
+  report("\n\n\tCoordinates of the selected zone named %s :", output_path);
   report("\n\t\tX_min = %lf ", z.X_min_extract);
   report("\n\t\tX_max = %lf ", z.X_max_extract);
   report("\n\t\tY_min = %lf ", z.Y_min_extract);

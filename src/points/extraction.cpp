@@ -22,13 +22,13 @@ extraction_result extract_records(record_reader& r, const zone& z, point_writer&
       if (after != next) {
         const reader_position& p = stretches[after - 1].end;
         r.resume(p);
-        count.add_many(p.records - count.ico);
+        count.add_many(p.records - count.record_count);
         next = after;
         continue;
       }
       read_to = stretches[next++].end.records;
     }
-    while (count.ico < read_to && (status = r.next_record()) == read_status::record) {
+    while (count.record_count < read_to && (status = r.next_record()) == read_status::record) {
       const record_view& v = r.record();
       count.add();
       // Each number is converted only if the test needs it: a record's text
@@ -42,5 +42,5 @@ extraction_result extract_records(record_reader& r, const zone& z, point_writer&
     if (status != read_status::record || !written) break;
   }
   if (written) written = writer_flush(w);
-  return {count.ico, status, r.offset(), written};
+  return {count.record_count, status, r.offset(), written};
 }

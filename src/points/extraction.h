@@ -12,7 +12,7 @@
 #include "points/zone_map.h"
 
 struct extraction_result {
-  int64_t ico;         // records read
+  int64_t record_count;         // records read
   read_status end;     // how the reading ended
   int64_t end_offset;  // where in the data it ended
   bool written;        // every record inside the zone reached the output (else see w.write_errno)

@@ -35,7 +35,7 @@ survey_values survey_records(record_reader& r, progress_fn progress, zone_map ma
     const int64_t stretch_end = map.stretch_end();
     double sX_min = HUGE_VAL, sY_min = HUGE_VAL, sZ_min = HUGE_VAL;
     double sX_max = -HUGE_VAL, sY_max = -HUGE_VAL, sZ_max = -HUGE_VAL;
-    while (count.ico < stretch_end && (status = r.next_record()) == read_status::record) {
+    while (count.record_count < stretch_end && (status = r.next_record()) == read_status::record) {
       const record_view& v = r.record();
       count.add();
       double X = v.x(), Y = v.y(), Z = v.z();
@@ -49,7 +49,7 @@ survey_values survey_records(record_reader& r, progress_fn progress, zone_map ma
     if (status != read_status::record) break;
     map.close_stretch(r, sX_min, sX_max, sY_min, sY_max);
   }
-  return {count.ico,  X_min,         X_max,      Y_min,       Y_max,       Z_min,      Z_max,
+  return {count.record_count,  X_min,         X_max,      Y_min,       Y_max,       Z_min,      Z_max,
           status,     r.offset(),    r.stop(),   r.read_errno(), r.layout(), r.skipped(), r.nodata(),
           r.control_z_line(), std::move(map)};
 }

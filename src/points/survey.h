@@ -9,7 +9,7 @@
 #include "points/zone_map.h"
 
 struct survey_values {
-  int64_t ico;  // records read
+  int64_t record_count;  // records read
   double X_min, X_max, Y_min, Y_max, Z_min, Z_max;
   read_status end;     // how the pass ended: end_of_data, where the data stopped, or read_error
   int64_t end_offset;  // where in the data it ended

@@ -155,8 +155,8 @@ double ask_number(const char* prompt) {
   }
 }
 
-void progress(int64_t ico) {
-  std::printf("\trecord %lld                    \r    ", static_cast<long long>(ico));
+void progress(int64_t record_count) {
+  std::printf("\trecord %lld                    \r    ", static_cast<long long>(record_count));
   std::fflush(stdout);
 }
 

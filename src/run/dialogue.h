@@ -51,7 +51,7 @@ double ask_number(const char* prompt);
 void refuse_answer(const char* why);
 
 // Shows the progress line of a pass.
-void progress(int64_t ico);
+void progress(int64_t record_count);
 
 // Waits for one key at the terminal (not standard input); see platform.h.
 // `shown` is the text just shown that says why: it is shown at the terminal

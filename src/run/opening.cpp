@@ -38,7 +38,7 @@ void show_banner() {
 // type when it can.
 void refuse_name(const char (&answer)[name_size]) {
   char name[name_size];
-  if (&answer != &nomdir || !is_pasted_path(answer, name, sizeof name)) {
+  if (&answer != &folder_answer || !is_pasted_path(answer, name, sizeof name)) {
     refuse_answer(refusal::forbidden_character);
     return;
   }
@@ -91,13 +91,13 @@ bool take_own_output_name(const char* folder, const char* host_out) {
   // The answer may name a file in a subfolder (sub\NORT~V2O): only its last
   // part is replaced.
   size_t kept = 0;
-  for (size_t i = 0; nomfic[i] != 0; ++i) {
-    if (nomfic[i] == '\\' || nomfic[i] == '/') kept = i + 1;
+  for (size_t i = 0; file_answer[i] != 0; ++i) {
+    if (file_answer[i] == '\\' || file_answer[i] == '/') kept = i + 1;
   }
   if (has_extension(own, n) && kept + stem < size_t(name_size) &&
       std::strlen(folder) + kept + stem + std::strlen(report_suffix) < size_t(path_size)) {
-    std::memcpy(nomfic + kept, own, stem);
-    nomfic[kept + stem] = 0;
+    std::memcpy(file_answer + kept, own, stem);
+    file_answer[kept + stem] = 0;
     return true;
   }
   char why[refusal_words + file_name_size];
@@ -110,15 +110,15 @@ bool take_own_output_name(const char* folder, const char* host_out) {
 // file nor a file that is the input under another name.
 void ask_output_name(const char* folder) {
   for (;;) {
-    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", nomfic, folder,
+    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", file_answer, folder,
              std::strlen(report_suffix));
     char out[path_size];
     char info[path_size];
-    build_output_paths(folder, nomfic, out, info);
+    build_output_paths(folder, file_answer, out, info);
     char host_in[host_path_size];
     char host_out[host_path_size];
     char host_info[host_path_size];
-    host_name(nom_in, host_in);
+    host_name(input_path, host_in);
     host_name(out, host_out);
     host_name(info, host_info);
     if (names_a_device(host_out) || names_a_device(host_info)) {
@@ -126,10 +126,10 @@ void ask_output_name(const char* folder) {
       continue;
     }
     if (!take_own_output_name(folder, host_out)) continue;
-    build_output_paths(folder, nomfic, out, info);
+    build_output_paths(folder, file_answer, out, info);
     host_name(out, host_out);
     host_name(info, host_info);
-    if (std::strcmp(out, nom_in) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
+    if (std::strcmp(out, input_path) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
     refuse_answer(refusal::overwrites_input);
   }
 }
@@ -139,14 +139,14 @@ void ask_output_name(const char* folder) {
 void ask_names_and_build_paths() {
   // Room after the folder for the separator, a one-letter name and the
   // report suffix.
-  ask_name("\n\n\tName of the File Folder located in the Directory C:\\images : ", nomdir, root,
+  ask_name("\n\n\tName of the File Folder located in the Directory C:\\images : ", folder_answer, root,
            2 + std::strlen(report_suffix));
   char folder[path_size];
-  build_folder_path(nomdir, folder);
-  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", nomfic, folder, std::strlen(extension));
-  build_input_path(folder, nomfic, nom_in);
+  build_folder_path(folder_answer, folder);
+  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", file_answer, folder, std::strlen(extension));
+  build_input_path(folder, file_answer, input_path);
   ask_output_name(folder);
-  build_output_paths(folder, nomfic, nom_out, nom_info);
+  build_output_paths(folder, file_answer, output_path, report_path);
 }
 
 // Opens the input for reading and starts watching it, or says "No File",
@@ -155,24 +155,24 @@ void open_input_or_end() {
   // Only a regular file is a point file: a folder, a device or a FIFO is
   // treated as a file that cannot be opened.
   char host_in[host_path_size];
-  host_name(nom_in, host_in);
-  if (is_regular_file(host_in)) f1 = open_input(host_in);
-  if (f1 == nullptr) {
+  host_name(input_path, host_in);
+  if (is_regular_file(host_in)) input_file = open_input(host_in);
+  if (input_file == nullptr) {
     char no_file[path_size + 16];
-    std::snprintf(no_file, sizeof no_file, failure::no_file, nom_in);
+    std::snprintf(no_file, sizeof no_file, failure::no_file, input_path);
     show("%s", no_file);
     key_wait(no_file);
     end_run(status_ok);
   }
   // The passes read and write whole blocks of their own.
-  std::setvbuf(f1, nullptr, _IONBF, 0);
-  watch_input(f1, host_in);
+  std::setvbuf(input_file, nullptr, _IONBF, 0);
+  watch_input(input_file, host_in);
 }
 
 void write_report_header() {
   report("\n\tTESSERA_SIFT ");
-  report("\n\n\tFile_in : %s ", nom_in);
-  report("\n\n\tFile_out : %s ", nom_out);
+  report("\n\n\tFile_in : %s ", input_path);
+  report("\n\n\tFile_out : %s ", output_path);
 }
 
 }  // namespace
@@ -185,6 +185,6 @@ void opening() {
   // completes; the final names are untouched until then.
   int status = open_written_files();
   if (status != status_ok) end_run(status);
-  std::setvbuf(f2, nullptr, _IONBF, 0);
+  std::setvbuf(output_file, nullptr, _IONBF, 0);
   write_report_header();
 }

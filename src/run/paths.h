@@ -35,7 +35,7 @@ struct written_paths {
 };
 
 // Fills the final names and the lock file of `w` for the built paths
-// nom_out and nom_info (build_temporary_path fills the temporary names).
+// output_path and report_path (build_temporary_path fills the temporary names).
 //
 // A temporary file sits beside its final name, so that the rename stays in
 // one folder (and on one device), and its name says what it is and which

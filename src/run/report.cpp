@@ -16,8 +16,8 @@ void report(const char* format, ...) {
   if (n < 0) n = 0;
   if (n >= int(sizeof text)) n = int(sizeof text) - 1;
   for (int i = 0; i < n; ++i) {
-    if (text[i] == '\n') std::putc('\r', f6);
-    std::putc(text[i], f6);
+    if (text[i] == '\n') std::putc('\r', report_file);
+    std::putc(text[i], report_file);
   }
-  if (std::ferror(f6)) write_failed(f6, nom_info, errno != 0 ? errno : EIO);
+  if (std::ferror(report_file)) write_failed(report_file, report_path, errno != 0 ? errno : EIO);
 }

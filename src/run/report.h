@@ -5,5 +5,5 @@
 // The credit that ends the report.
 constexpr const char* report_credit = "\n\n\t\t\tThe TESSERA_SIFT contributors (2026)";
 
-// Writes one entry to the report stream f6. Ends the run if the write fails.
+// Writes one entry to the report stream report_file. Ends the run if the write fails.
 void report(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -61,10 +61,10 @@ void discard() {
 // holds another file than the one written (a link put there, say). Sets
 // `name` to the file it is said of.
 int publish_refused(const char*& name) {
-  name = nom_out;
+  name = output_path;
   if (!folder_in_place()) return folder_moved;
   if (!holds_file(written.temp_out, temp_out_made)) return replaced_during_the_run;
-  name = nom_info;
+  name = report_path;
   if (!holds_file(written.temp_info, temp_info_made)) return replaced_during_the_run;
   return 0;
 }
@@ -86,7 +86,7 @@ int publish(int status) {
   }
   err = replace_file(written.temp_out, written.out);
   if (err != 0) {
-    show(failure::cannot_write, nom_out, reason_text(err));
+    show(failure::cannot_write, output_path, reason_text(err));
     discard();
     return status_write_failed;
   }
@@ -95,10 +95,10 @@ int publish(int status) {
   if (err != 0) {
     // The output is already the new one: say so, so that nobody takes the
     // earlier report for its description.
-    show(failure::cannot_write, nom_info, reason_text(err));
+    show(failure::cannot_write, report_path, reason_text(err));
     remove_file(written.temp_info, temp_info_made);
-    say_unchanged(nom_info);
-    show(failure::report_not_replaced, nom_out);
+    say_unchanged(report_path);
+    show(failure::report_not_replaced, output_path);
     return status_write_failed;
   }
   temp_info_created = false;
@@ -122,16 +122,16 @@ void end_run(int status) {
   settle_files();
   bool used = points_were_used(status) && !keeping_earlier_files;
   if (holding_lock && used && !input_unchanged()) {
-    show(failure::input_changed, nom_in);
+    show(failure::input_changed, input_path);
     status = status_read_failed;
     used = false;
   }
   bool publishing = holding_lock && used;
-  bool ok = close_written(f2, nom_out, publishing);
-  ok = close_written(f6, nom_info, publishing) && ok;
-  if (f1 != nullptr) {
-    std::fclose(f1);
-    f1 = nullptr;
+  bool ok = close_written(output_file, output_path, publishing);
+  ok = close_written(report_file, report_path, publishing) && ok;
+  if (input_file != nullptr) {
+    std::fclose(input_file);
+    input_file = nullptr;
   }
   if (!ok && used) status = status_write_failed;
   if (holding_lock) {

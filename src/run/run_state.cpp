@@ -1,11 +1,11 @@
 #include "run/run_state.h"
 
-FILE* f1 = nullptr;
-FILE* f2 = nullptr;
-FILE* f6 = nullptr;
+FILE* input_file = nullptr;
+FILE* output_file = nullptr;
+FILE* report_file = nullptr;
 
-char nomdir[name_size];
-char nomfic[name_size];
-char nom_in[path_size];
-char nom_out[path_size];
-char nom_info[path_size];
+char folder_answer[name_size];
+char file_answer[name_size];
+char input_path[path_size];
+char output_path[path_size];
+char report_path[path_size];

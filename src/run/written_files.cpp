@@ -60,8 +60,8 @@ bool left_by_killed_run(const char* name) {
 }  // namespace
 
 void say_files_unchanged() {
-  show(failure::unchanged, nom_out);
-  show(failure::unchanged, nom_info);
+  show(failure::unchanged, output_path);
+  show(failure::unchanged, report_path);
 }
 
 void watch_input(FILE* input, const char* host_in) {
@@ -79,45 +79,45 @@ bool input_unchanged() {
 }
 
 int open_written_files() {
-  build_written_paths(nom_out, nom_info, written);
+  build_written_paths(output_path, report_path, written);
   // What the signal handler says, formatted now: it may format nothing.
   char unchanged[2 * path_size + 40];
-  int said = std::snprintf(unchanged, sizeof unchanged, failure::unchanged, nom_out);
-  std::snprintf(unchanged + said, sizeof unchanged - size_t(said), failure::unchanged, nom_info);
+  int said = std::snprintf(unchanged, sizeof unchanged, failure::unchanged, output_path);
+  std::snprintf(unchanged + said, sizeof unchanged - size_t(said), failure::unchanged, report_path);
   guard_start(unchanged);
 
   // A folder that cannot be opened or whose files can never be replaced is
   // said of the output, as a folder that cannot be written.
   int err = hold_folder(written.out);
-  if (err != 0) return cannot_create(nom_out, err);
+  if (err != 0) return cannot_create(output_path, err);
 
   // One lock for both files: the report's name follows from the output's.
   bool lock_file_there = false;
   err = lock_output(written.lock, lock_file_there);
   if (err == held_by_another_run) {
-    show(failure::in_use, nom_out);
+    show(failure::in_use, output_path);
     return status_in_use;
   }
   if (err != 0 && lock_file_there) {
     // Something at its name (.north.xyz.tessera-lock) cannot be opened, or
     // is not a lock file.
-    show(failure::cannot_create_lock, nom_out, reason_text(err));
+    show(failure::cannot_create_lock, output_path, reason_text(err));
     say_files_unchanged();
     return status_cannot_create;
   }
   // Otherwise the folder itself cannot be written (read-only, full): said of
   // the output, as for any file that cannot be created there.
-  if (err != 0) return cannot_create(nom_out, err);
+  if (err != 0) return cannot_create(output_path, err);
   holding_lock = true;
 
   int removed = remove_left_files(left_by_killed_run);
-  if (removed == 1) show(failure::removed_leftover, nom_out);
-  if (removed > 1) show(failure::removed_leftovers, removed, nom_out);
+  if (removed == 1) show(failure::removed_leftover, output_path);
+  if (removed > 1) show(failure::removed_leftovers, removed, output_path);
 
   // What sits at a final name is looked at now, not when the run ends, so
   // that a folder or a FIFO in the way is reported before the long passes.
-  if ((err = final_path_refused(written.out)) != 0) return cannot_create(nom_out, err);
-  if ((err = final_path_refused(written.info)) != 0) return cannot_create(nom_info, err);
+  if ((err = final_path_refused(written.out)) != 0) return cannot_create(output_path, err);
+  if ((err = final_path_refused(written.info)) != 0) return cannot_create(report_path, err);
   // The earlier output stays on disk until the publish, but its cached pages
   // are dropped now: kept beside the new output's, they doubled the page
   // cache a run holds, and under a memory limit that slowed the writes of a
@@ -125,14 +125,14 @@ int open_written_files() {
   // 1.0 s). If the run does not complete, the earlier file is read from
   // the disk as before.
   forget_cached(written.out);
-  int status = create_temp(nom_out, written.out, written.temp_out, temp_out_created, f2, temp_out_made);
+  int status = create_temp(output_path, written.out, written.temp_out, temp_out_created, output_file, temp_out_made);
   if (status == status_ok) {
-    status = create_temp(nom_info, written.info, written.temp_info, temp_info_created, f6, temp_info_made);
+    status = create_temp(report_path, written.info, written.temp_info, temp_info_created, report_file, temp_info_made);
   }
   return status;
 }
 
 const char* write_failure_text(const char* name, int err) {
-  const char* temporary = std::strcmp(name, nom_out) == 0 ? written.temp_out : written.temp_info;
+  const char* temporary = std::strcmp(name, output_path) == 0 ? written.temp_out : written.temp_info;
   return reason_text(write_failure(temporary, err));
 }

@@ -18,7 +18,7 @@ extern file_stamp temp_out_made;
 extern file_stamp temp_info_made;
 
 // Remembers the input as it is now (identity, size, modification time),
-// through a stream of its own that outlives f1.
+// through a stream of its own that outlives input_file.
 void watch_input(FILE* input, const char* host_in);
 
 // True unless the input, seen through its open stream or through its path,
@@ -31,11 +31,11 @@ void say_files_unchanged();
 
 // Holds the output's folder, takes the lock of the output, removes the
 // temporary files that killed runs left for it, checks what sits at the
-// final names and creates the temporary output (f2) and report (f6).
+// final names and creates the temporary output (output_file) and report (report_file).
 // Returns status_ok or, having said why, status_in_use if another run holds
 // the lock, or status_cannot_create.
 int open_written_files();
 
-// The words for a failed write of the output (`name` is nom_out) or of the
+// The words for a failed write of the output (`name` is output_path) or of the
 // report, from the C runtime's errno (see write_failure in platform.h).
 const char* write_failure_text(const char* name, int err);
