@@ -40,37 +40,27 @@ int refuse_input(const input_check& c) {
 
 void describe_stop(const survey_values& s, char* text, int size) {
   if (s.end == read_status::cut_short) {
-    std::snprintf(text, size_t(size),
-                  "\n\n\tThe data stop at line %lld: record %lld is cut short; the records before it are used.",
-                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record));
+    std::snprintf(text, size_t(size), notice::stop_cut_short, static_cast<long long>(s.stop.line),
+                  static_cast<long long>(s.stop.record));
   } else if (s.end == read_status::short_line) {
-    std::snprintf(text, size_t(size),
-                  "\n\n\tThe data stop at line %lld, record %lld: the line holds %d number%s where a point needs "
-                  "three; the records before it are used.",
-                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record), s.stop.numbers,
-                  s.stop.numbers == 1 ? "" : "s");
+    std::snprintf(text, size_t(size), notice::stop_short_line, static_cast<long long>(s.stop.line),
+                  static_cast<long long>(s.stop.record), s.stop.numbers, s.stop.numbers == 1 ? "" : "s");
   } else {
     // A comma before a digit where a number stopped is a decimal comma.
     bool comma = s.stop.text[0] == ',' && s.stop.text[1] >= '0' && s.stop.text[1] <= '9';
-    std::snprintf(text, size_t(size),
-                  "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number%s; the records before it "
-                  "are used.",
-                  static_cast<long long>(s.stop.line), static_cast<long long>(s.stop.record), s.stop.text,
-                  comma ? " (use a point for decimals)" : "");
+    std::snprintf(text, size_t(size), notice::stop_not_a_number, static_cast<long long>(s.stop.line),
+                  static_cast<long long>(s.stop.record), s.stop.text, comma ? " (use a point for decimals)" : "");
   }
 }
 
 bool stopped_before_any_point(const survey_values& s) {
-  return s.record_count == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short ||
-                        s.end == read_status::short_line);
+  return s.record_count == 0 &&
+         (s.end == read_status::not_a_number || s.end == read_status::cut_short || s.end == read_status::short_line);
 }
 
 void describe_control_z(int64_t line, char* text, int size) {
-  std::snprintf(text, size_t(size),
-                "\n\n\tThe data end at line %lld with a byte 0x1A (an end-of-file mark): what follows it is not read.",
-                static_cast<long long>(line));
+  std::snprintf(text, size_t(size), notice::control_z, static_cast<long long>(line));
 }
-
 
 namespace {
 
@@ -91,36 +81,30 @@ void describe_reading(const survey_values& s, char* text, int size) {
   text[0] = 0;
   const file_layout& l = s.layout;
   if (l.count_line != 0) {
-    append(text, size, "\n\n\tLine %lld gives the number of points, %lld, and is not read as a point",
-           static_cast<long long>(l.count_line), static_cast<long long>(l.count_value));
+    append(text, size, notice::point_count, static_cast<long long>(l.count_line),
+           static_cast<long long>(l.count_value));
     if (l.count_value != s.record_count) {
-      append(text, size, "; %lld point%s read", static_cast<long long>(s.record_count), s.record_count == 1 ? " was" : "s were");
+      append(text, size, notice::point_count_differs, static_cast<long long>(s.record_count),
+             s.record_count == 1 ? " was" : "s were");
     }
     append(text, size, ".");
   }
   if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
-    const char* separated = l.separator == ',' ? " separated by commas" : l.separator == ';' ? " separated by semicolons" : "";
+    const char* separated = l.separator == ','   ? " separated by commas"
+                            : l.separator == ';' ? " separated by semicolons"
+                                                 : "";
     if (l.columns > 3) {
-      append(text, size,
-             "\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after "
-             "them to the output.",
-             l.columns, separated);
+      append(text, size, notice::extra_columns, l.columns, separated);
     } else {
-      append(text, size, "\n\n\tThe lines hold 3 columns%s: X, Y and Z.", separated);
+      append(text, size, notice::three_columns, separated);
     }
   }
   if (s.skipped.count != 0) {
-    append(text, size,
-           s.skipped.count == 1 ? "\n\n\t%lld line is a comment or repeats the header and is skipped: line %lld."
-                                : "\n\n\t%lld lines are comments or repeat the header and are skipped, the first at "
-                                  "line %lld.",
+    append(text, size, s.skipped.count == 1 ? notice::skipped_one : notice::skipped_many,
            static_cast<long long>(s.skipped.count), static_cast<long long>(s.skipped.first_line));
   }
   if (s.nodata.count != 0) {
-    append(text, size,
-           s.nodata.count == 1 ? "\n\n\t%lld line has nan for X, Y or Z (no value) and is skipped: line %lld."
-                               : "\n\n\t%lld lines have nan for X, Y or Z (no value) and are skipped, the first at "
-                                 "line %lld.",
+    append(text, size, s.nodata.count == 1 ? notice::nodata_one : notice::nodata_many,
            static_cast<long long>(s.nodata.count), static_cast<long long>(s.nodata.first_line));
   }
 }
@@ -131,8 +115,7 @@ int survey_pass(survey_values& s) {
   show("\n\n");
   record_reader r(input_file);
   if (r.header_line() != 0) {
-    show("\tLine %lld is not a point and is skipped as a header: %s\n", static_cast<long long>(r.header_line()),
-         r.header_text());
+    show(notice::header_shown, static_cast<long long>(r.header_line()), r.header_text());
   }
   s = survey_records(r, progress);
   if (s.end == read_status::read_error) return input_read_failed(s.read_errno);
@@ -169,8 +152,7 @@ int survey_pass(survey_values& s) {
   report("\n\t\t\tZ_min : %lf ", s.Z_min);
   report("\n\t\t\tZ_max : %lf ", s.Z_max);
   if (r.header_line() != 0) {
-    report("\n\n\tLine %lld is not a point and is skipped as a header: %s ", static_cast<long long>(r.header_line()),
-           r.header_text());
+    report(notice::header_reported, static_cast<long long>(r.header_line()), r.header_text());
   }
   int status = status_ok;
   if (stopped[0] != 0) {

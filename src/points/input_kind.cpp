@@ -19,7 +19,9 @@ const signature signatures[] = {
     {"PK\x03\x04", 4, input_kind::zip},
     {"PK\x05\x06", 4, input_kind::zip},  // an empty archive
     {"PK\x07\x08", 4, input_kind::zip},  // a spanned archive
-    {"\xFD" "7zXZ\x00", 6, input_kind::xz},
+    {"\xFD"
+     "7zXZ\x00",
+     6, input_kind::xz},
     {"\x28\xB5\x2F\xFD", 4, input_kind::zstd},
     {"7z\xBC\xAF\x27\x1C", 6, input_kind::seven_zip},
 };
@@ -29,7 +31,8 @@ const signature signatures[] = {
 // a text.
 bool is_bzip2(const unsigned char* h, size_t n) {
   return n >= 10 && std::memcmp(h, "BZh", 3) == 0 && h[3] >= '1' && h[3] <= '9' &&
-         (std::memcmp(h + 4, "\x31\x41\x59\x26\x53\x59", 6) == 0 || std::memcmp(h + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0);
+         (std::memcmp(h + 4, "\x31\x41\x59\x26\x53\x59", 6) == 0 ||
+          std::memcmp(h + 4, "\x17\x72\x45\x38\x50\x90", 6) == 0);
 }
 
 // A LAS (or LAZ) file: "LASF", and its format version 1.0 to 1.4 at bytes

@@ -90,8 +90,7 @@ constexpr int line_end_read = 32;
 static_assert(numbers_whole_max == 8 + 7 && numbers_decimals_max == 7, "tier 3 reads as numbers_read says");
 static_assert(line_end_read <= reader_look_ahead && extras_readable <= reader_look_ahead,
               "the line's end and its columns are read within the look-ahead");
-static_assert(window_read <= reader_look_ahead && numbers_read <= reader_look_ahead &&
-                  copy_read <= reader_look_ahead,
+static_assert(window_read <= reader_look_ahead && numbers_read <= reader_look_ahead && copy_read <= reader_look_ahead,
               "every path reads within the look-ahead");
 
 namespace {
@@ -679,9 +678,9 @@ struct reader_tiers {
   static void decide_layout(record_reader& r) {
     std::string line;
     int64_t line_no = 0;
-    bool seen_line = false;     // a line neither blank nor a comment came
-    int64_t count_start = -1;   // where a possible count of points begins
-    int64_t after_count = 0;    // then where the line after it begins
+    bool seen_line = false;    // a line neither blank nor a comment came
+    int64_t count_start = -1;  // where a possible count of points begins
+    int64_t after_count = 0;   // then where the line after it begins
     int64_t count_line = 0, count_value = 0;
     int64_t data_start = -1;
     file_layout layout{point_layout::free, 0, 0, 0, 0};

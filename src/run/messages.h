@@ -58,3 +58,42 @@ constexpr const char* removed_leftovers =
 constexpr const char* report_not_replaced =
     "\n\t%s holds the new points all the same; its report is the earlier one.\n";  // the output path
 }  // namespace failure
+
+// What the survey says of the input it read, on the console and in the
+// report alike.
+namespace notice {
+// The line and the record where a point was cut short by the end of the data.
+constexpr const char* stop_cut_short =
+    "\n\n\tThe data stop at line %lld: record %lld is cut short; the records before it are used.";
+// The line, the record, how many numbers it holds and "s" for more than one.
+constexpr const char* stop_short_line =
+    "\n\n\tThe data stop at line %lld, record %lld: the line holds %d number%s where a point needs three; the records "
+    "before it are used.";
+// The line, the record, the quoted text and the decimal-comma hint or "".
+constexpr const char* stop_not_a_number =
+    "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number%s; the records before it are used.";
+// The line of the byte 0x1A.
+constexpr const char* control_z =
+    "\n\n\tThe data end at line %lld with a byte 0x1A (an end-of-file mark): what follows it is not read.";
+// The line and the count it gives; point_count_differs and "." follow.
+constexpr const char* point_count = "\n\n\tLine %lld gives the number of points, %lld, and is not read as a point";
+// The records read, and " was" or "s were".
+constexpr const char* point_count_differs = "; %lld point%s read";
+// The columns, and " separated by commas" (or semicolons) or "".
+constexpr const char* extra_columns =
+    "\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after them to the "
+    "output.";
+// " separated by commas" (or semicolons).
+constexpr const char* three_columns = "\n\n\tThe lines hold 3 columns%s: X, Y and Z.";
+// The count of skipped lines (1, or more) and the first one's line.
+constexpr const char* skipped_one = "\n\n\t%lld line is a comment or repeats the header and is skipped: line %lld.";
+constexpr const char* skipped_many =
+    "\n\n\t%lld lines are comments or repeat the header and are skipped, the first at line %lld.";
+// The count of lines without a value (1, or more) and the first one's line.
+constexpr const char* nodata_one = "\n\n\t%lld line has nan for X, Y or Z (no value) and is skipped: line %lld.";
+constexpr const char* nodata_many =
+    "\n\n\t%lld lines have nan for X, Y or Z (no value) and are skipped, the first at line %lld.";
+// The header's line and its quoted text, on the console and in the report.
+constexpr const char* header_shown = "\tLine %lld is not a point and is skipped as a header: %s\n";
+constexpr const char* header_reported = "\n\n\tLine %lld is not a point and is skipped as a header: %s ";
+}  // namespace notice
