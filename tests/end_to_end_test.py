@@ -53,6 +53,19 @@ CREDIT = "\n\n\t\t\tThe TESSERA_SIFT contributors (2026)"
 INPUT_ENDED = "\n\tStandard input ended before an answer was read.\n"
 
 
+
+def edit_in_place(path):
+    """Makes "0.5" at the start of the input "9.5": the same size."""
+    with open(path, "r+b") as f:
+        f.write(b"9")
+
+
+def edit_and_put_the_time_back(path):
+    before = os.stat(path)
+    edit_in_place(path)
+    os.utime(path, ns=(before.st_atime_ns, before.st_mtime_ns))
+
+
 def unchanged(name="north"):
     """What a run that publishes nothing says after it has removed its
     temporary files."""
@@ -1319,24 +1332,9 @@ class EarlierFilesKept(EarlierFilesCase):
                 self.assertEqual(status, expected, console[-300:])
                 self.assertTrue(console.endswith(message + unchanged()), console[-300:])
 
-    def test_input_changed_between_the_passes(self):
-        # Changes the record count, end and offset cannot see.
-        data = b"".join(b"%d.5 %d.25 1\n" % (i % 10, i % 10) for i in range(200000))
-
-        def edit_in_place(path):
-            with open(path, "r+b") as f:
-                f.write(b"9")  # "0.5" becomes "9.5": same size
-
-        def replace_by_a_copy(path):
-            shutil.copy(path, path + ".new")
-            os.replace(path + ".new", path)
-
-        def edit_and_put_the_time_back(path):
-            before = os.stat(path)
-            edit_in_place(path)
-            os.utime(path, ns=(before.st_atime_ns, before.st_mtime_ns))
-
-        changes = [edit_in_place, replace_by_a_copy]
+    def assert_changes_caught(self, data, changes, answers):
+        """Each change made to the input while the tool waits at the zone
+        prompt ends the run with status 5, having published nothing."""
         if not WINE_PREFIX:  # the change time of Wine's files is not the host's
             changes.append(edit_and_put_the_time_back)
         for change in changes:
@@ -1347,11 +1345,21 @@ class EarlierFilesKept(EarlierFilesCase):
                 p, _ = self.start()
                 time.sleep(0.05)  # a modification time apart from the file's own
                 change(path)
-                rest, _ = p.communicate(b"0 1e9 0 1e9 1\n", timeout=60)
+                rest, _ = p.communicate(answers, timeout=60)
                 self.assertEqual(p.returncode, 5)
                 self.assertTrue(rest.decode().endswith(
                     "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not match the first.\n"
                     + unchanged()), rest[-300:])
+
+    def test_input_changed_between_the_passes(self):
+        # Changes the record count, end and offset cannot see.
+        data = b"".join(b"%d.5 %d.25 1\n" % (i % 10, i % 10) for i in range(200000))
+
+        def replace_by_a_copy(path):
+            shutil.copy(path, path + ".new")
+            os.replace(path + ".new", path)
+
+        self.assert_changes_caught(data, [edit_in_place, replace_by_a_copy], b"0 1e9 0 1e9 1\n")
 
     def test_input_changed_where_the_extraction_steps_over(self):
         # The extraction does not read the stretches outside the zone: the
@@ -1359,35 +1367,11 @@ class EarlierFilesKept(EarlierFilesCase):
         # there, as they do anywhere.
         data = b"".join(b"%d.5 %d.25 1\n" % (i % 1000, i // 1000) for i in range(200000))
 
-        def edit_in_place(path):
-            with open(path, "r+b") as f:
-                f.write(b"9")  # "0.5" becomes "9.5": same size, outside the zone either way
-
-        def edit_and_put_the_time_back(path):
-            before = os.stat(path)
-            edit_in_place(path)
-            os.utime(path, ns=(before.st_atime_ns, before.st_mtime_ns))
-
         def cut(path):
             with open(path, "r+b") as f:  # the places the extraction resumes at are gone
                 f.truncate(len(data) // 3)
 
-        changes = [edit_in_place, cut]
-        if not WINE_PREFIX:  # the change time of Wine's files is not the host's
-            changes.append(edit_and_put_the_time_back)
-        for change in changes:
-            with self.subTest(change.__name__):
-                self.earlier()
-                path = self.put("dem.xyz", data)
-                del self.sums[path]  # this test changes the input itself
-                p, _ = self.start()
-                time.sleep(0.05)  # a modification time apart from the file's own
-                change(path)
-                rest, _ = p.communicate(b"0 1e9 150 151 1\n", timeout=60)
-                self.assertEqual(p.returncode, 5)
-                self.assertTrue(rest.decode().endswith(
-                    "\n\tThe second reading of c:\\images\\site1\\dem.xyz did not match the first.\n"
-                    + unchanged()), rest[-300:])
+        self.assert_changes_caught(data, [edit_in_place, cut], b"0 1e9 150 151 1\n")
 
     @posix_only
     def test_a_folder_that_takes_the_report_path_during_the_run(self):
