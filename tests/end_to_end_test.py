@@ -53,7 +53,6 @@ CREDIT = "\n\n\t\t\tThe TESSERA_SIFT contributors (2026)"
 INPUT_ENDED = "\n\tStandard input ended before an answer was read.\n"
 
 
-
 def edit_in_place(path):
     """Makes "0.5" at the start of the input "9.5": the same size."""
     with open(path, "r+b") as f:
