@@ -17,5 +17,6 @@ int main(int argc, char** argv) {
   console_start();
   signals_start();
   opening();
-  end_run(treatment());
+  run_outcome outcome = treatment();
+  end_run(outcome.status, outcome.publishes);
 }

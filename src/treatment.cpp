@@ -6,18 +6,16 @@
 #include "run/report.h"
 #include "run/run_end.h"
 
-int treatment() {
+run_outcome treatment() {
   survey_values survey;
   int status = survey_pass(survey);
-  if (!points_were_used(status)) return status;
-  if (stopped_before_any_point(survey)) {
-    keep_earlier_files();
-    return status;
-  }
+  if (!points_were_used(status)) return {status, false};
+  // An empty output must not replace the earlier one.
+  if (stopped_before_any_point(survey)) return {status, false};
   zone z;
   zone_selection(z);
   status = graver_status(status, extraction_pass(z, survey));
   // The report ends with its credit, after every entry of the phases.
   if (points_were_used(status)) report("%s", report_credit);
-  return status;
+  return {status, true};
 }

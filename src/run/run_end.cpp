@@ -12,9 +12,6 @@
 
 namespace {
 
-// Set when the run has no points to publish whatever its status.
-bool keeping_earlier_files = false;
-
 // Closes one written stream. A stream to be published is first flushed,
 // and a failure says which file and why; the temporary file of a run that
 // publishes nothing is removed, whatever its last bytes became.
@@ -114,13 +111,11 @@ void write_failed(FILE*& f, const char* name, int err) {
   end_run(status_write_failed);
 }
 
-void keep_earlier_files() { keeping_earlier_files = true; }
-
-void end_run(int status) {
+void end_run(int status, bool publishes) {
   // From here a signal no longer removes the files under the run's feet:
   // the run itself publishes or removes them, then ends.
   settle_files();
-  bool used = points_were_used(status) && !keeping_earlier_files;
+  bool used = points_were_used(status) && publishes;
   if (holding_lock && used && !input_unchanged()) {
     show(failure::input_changed, input_path);
     status = status_read_failed;

@@ -13,13 +13,11 @@
 
 // Flushes and closes the output and the report, checking that every byte
 // reached them, checks that the input did not change, then publishes both
-// files (if the points were used) or removes them, and ends the program. A
-// failure turns the status into status_write_failed or status_read_failed.
-[[noreturn]] void end_run(int status);
-
-// From now on the run publishes nothing, whatever its status: for a run
-// that used no point, so that the earlier files stay as they were.
-void keep_earlier_files();
+// files (if the points were used and `publishes` holds) or removes them,
+// and ends the program. A failure turns the status into status_write_failed
+// or status_read_failed. A run that used no point ends with its status but
+// publishes nothing, so that the earlier files stay as they were.
+[[noreturn]] void end_run(int status, bool publishes = true);
 
 // Says that writing the named file failed and why, closes the stream and
 // ends the run with status_write_failed.
