@@ -85,15 +85,16 @@ def read_points(data):
 
 
 def bounds(points):
+    """The data's own bounds of X, Y and Z; 0 for a maximum of zero, and
+    10000000 and 0 when there is no point."""
     result = []
     for axis in range(3):
-        lo, hi = 10000000.0, 0.0
-        for p in points:
-            if p[axis] > hi:
-                hi = p[axis]
-            if p[axis] < lo:
-                lo = p[axis]
-        result += [lo, hi]
+        values = [p[axis] for p in points]
+        if not values:
+            result += [10000000.0, 0.0]
+            continue
+        hi = max(values)
+        result += [min(values), hi if hi != 0 else 0.0]
     return result
 
 
@@ -314,6 +315,20 @@ class EndToEnd(ToolCase):
                     data = f.read()
                 run = self.check_whole_run(data, zone, pixel)
                 self.assertGreater(len(run.file("north.xyz")), 0)
+
+    def test_bounds_are_the_data_own_on_either_side_of_0_and_10000000(self):
+        # Shown and reported as the data's own, while the zone cut is the same.
+        cases = [
+            ("lon/lat west of 0", b"-123.08 49.25 10\n-123.04 49.30 12\n-123.06 49.27 11\n", (-124.0, -123.0, 49.0, 50.0)),
+            ("every Z below 0", b"5 6 -377.25\n7 8 -367.5\n", (0.0, 10.0, 0.0, 10.0)),
+            ("above 10000000", b"32512000.5 10100000.25 7\n32513000 10200000 8\n", (3e7, 4e7, 1e7, 2e7)),
+            ("across 0 and 10000000", b"-5 20000000 1\n5 -20000000 2\n", (-10.0, 10.0, -3e7, 3e7)),
+            ("-0.0 maxima", b"-1 -2 -3\n-0.0 -0.0 -0.0\n", (-5.0, 5.0, -5.0, 5.0)),
+            ("empty", b"", (0.0, 1.0, 0.0, 1.0)),
+        ]
+        for name, data, zone in cases:
+            with self.subTest(name):
+                self.check_whole_run(data, zone, 1.0)
 
     def test_progress_lines_at_each_hundred_thousand(self):
         for count in (99999, 100000, 250000):
@@ -767,7 +782,7 @@ class EndToEnd(ToolCase):
                 run = self.run_tool("site1\n%s\nnorth\n" % name)
                 self.assertEqual(run.console, BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT
                                  + "\n\tNo File c:\\images\\site1\\%s.xyz \n" % name)
-                self.assertEqual(run.status, 0)
+                self.assertEqual(run.status, 8)
                 self.assertFalse(run.exists("north.xyz"))
                 self.assertEqual(run.file("north_xyz_info.txt"), b"an earlier report")
 
@@ -918,7 +933,7 @@ class KeyWait(unittest.TestCase):
                 os.write(self.master, key)
                 status = self.finish()
                 self.assertTrue(os.WIFEXITED(status))
-                self.assertEqual(os.WEXITSTATUS(status), 0)
+                self.assertEqual(os.WEXITSTATUS(status), 8)
                 self.assertEqual(self.modes(), (True, True))
 
     def test_signals_during_the_wait_restore_the_terminal(self):
@@ -957,14 +972,15 @@ class KeyWait(unittest.TestCase):
         self.assertEqual(self.modes(), (False, False))
         os.write(self.master, b"x")
         status = self.finish()
-        self.assertEqual(os.WEXITSTATUS(status), 0)
+        self.assertEqual(os.WEXITSTATUS(status), 8)
         self.assertEqual(self.modes(), (True, True))
 
     def start_job(self, background=False):
         """Starts the tool as a shell starts a job, in a process group that
         is not orphaned: a session leader holds the terminal and puts the
         tool in a group of its own, in the foreground, or in the background
-        to bring it to the foreground (fg) when it first stops."""
+        (&, as GNU parallel runs its jobs), where a stop is a hang: the
+        leader then kills the tool and ends with status 97."""
         self.tmp = tempfile.TemporaryDirectory()
         os.makedirs(os.path.join(self.tmp.name, "images", "site1"))
         self.master, slave = pty.openpty()
@@ -992,9 +1008,9 @@ class KeyWait(unittest.TestCase):
                 while True:
                     _, status = os.waitpid(tool, os.WUNTRACED)
                     if os.WIFSTOPPED(status) and background:
-                        background = False
-                        os.tcsetpgrp(terminal, tool)
-                        os.kill(tool, signal.SIGCONT)
+                        os.kill(tool, signal.SIGKILL)
+                        os.waitpid(tool, 0)
+                        os._exit(97)
                     if os.WIFEXITED(status) or os.WIFSIGNALED(status):
                         os._exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 99)
             finally:
@@ -1002,7 +1018,8 @@ class KeyWait(unittest.TestCase):
         os.close(slave)
         os.close(answers)
         self.pid = int(os.read(told, 20))  # the tool itself
-        self.addCleanup(lambda: os.waitpid(leader, 0))
+        self.leader = leader
+        self.addCleanup(lambda: self.leader and os.waitpid(self.leader, 0))
         self.read_until(b"No File")
         time.sleep(0.3)
 
@@ -1034,13 +1051,22 @@ class KeyWait(unittest.TestCase):
         self.assertEqual(self.modes(), (False, False))
         self.key_ends_the_wait()
 
-    def test_a_background_job_waits_for_the_key_once_brought_to_the_foreground(self):
-        # Setting the terminal's modes from the background stops the job;
-        # after fg the interrupted request is made again, and the wait goes
-        # on for a key.
+    def test_a_background_job_ends_at_once_without_touching_the_terminal(self):
+        # Reading the terminal from the background would stop the job and
+        # hang the batch that waits for it: the tool ends by itself with the
+        # status of a missing input, the terminal's modes as they were.
         self.start_job(background=True)
-        self.assertEqual((self.state(), self.modes()), ("S", (False, False)))
-        self.key_ends_the_wait()
+        deadline = time.time() + 10
+        ended, status = os.waitpid(self.leader, os.WNOHANG)
+        while not ended and time.time() < deadline:
+            time.sleep(0.05)
+            ended, status = os.waitpid(self.leader, os.WNOHANG)
+        if not ended:
+            os.kill(self.pid, signal.SIGKILL)
+        self.assertTrue(ended, "the background job did not end")
+        self.leader = 0
+        self.assertEqual(os.WEXITSTATUS(status), 8, "97: the job was stopped")
+        self.assertEqual(self.modes(), (True, True))
 
     def test_the_reason_is_shown_at_the_terminal(self):
         # Standard output redirected away from the terminal: the No File
@@ -1054,7 +1080,7 @@ class KeyWait(unittest.TestCase):
                 seen = self.output + self.read_until(b"never", seconds=0.5)
                 self.assertEqual(seen.count(no_file), 1, seen)
                 os.write(self.master, b"x")
-                self.assertEqual(os.WEXITSTATUS(self.finish()), 0)
+                self.assertEqual(os.WEXITSTATUS(self.finish()), 8)
                 log.seek(0)
                 self.assertEqual(log.read().count(b"No File"), 1 if redirected else 0)
 

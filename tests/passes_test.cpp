@@ -39,9 +39,14 @@ TEST(SurveyRecords, CountsBoundsAndEnds) {
   const row rows[] = {
       {"empty: the start values", "", 0, {M, 0, M, 0, M, 0}, read_status::end_of_data},
       {"one record", "1 2 3\n", 1, {1, 1, 2, 2, 3, 3}, read_status::end_of_data},
-      {"negative Z: Z_max stays 0", "1 2 -3\n4 5 -6", 2, {1, 4, 2, 5, -6, 0}, read_status::end_of_data},
-      {"Y beyond 10000000: Y_min stays there", "1 2e7 3\n1 3e7 3\n", 2, {1, 1, M, 3e7, 3, 3},
+      {"Z across 0", "1 2 -3\n4 5 6", 2, {1, 4, 2, 5, -3, 6}, read_status::end_of_data},
+      {"every Z below 0: its own maximum", "1 2 -3\n4 5 -6", 2, {1, 4, 2, 5, -6, -3}, read_status::end_of_data},
+      {"X west of 0", "-123.08 49 1\n-123.04 49 1\n", 2, {-123.08, -123.04, 49, 49, 1, 1},
        read_status::end_of_data},
+      {"a -0.0 maximum is 0", "-1 2 3\n-0.0 2 3\n", 2, {-1, 0, 2, 2, 3, 3}, read_status::end_of_data},
+      {"Y beyond 10000000: its own minimum", "1 2e7 3\n1 3e7 3\n", 2, {1, 1, 2e7, 3e7, 3, 3},
+       read_status::end_of_data},
+      {"Y across 10000000", "1 2e7 3\n1 5e6 3\n", 2, {1, 1, 5e6, 2e7, 3, 3}, read_status::end_of_data},
       {"a stop ends the fold", "1 2 3\n4 x 6\n", 1, {1, 1, 2, 2, 3, 3}, read_status::not_a_number},
       {"a short last line", "1 2 3\n4 5", 1, {1, 1, 2, 2, 3, 3}, read_status::short_line},
       {"cut short (free layout)", "1 2\n3 4", 1, {1, 1, 2, 2, 3, 3}, read_status::cut_short},
@@ -50,7 +55,10 @@ TEST(SurveyRecords, CountsBoundsAndEnds) {
     survey_values s = survey_of(r.bytes);
     EXPECT_EQ(s.record_count, r.record_count) << r.name;
     const double got[6] = {s.X_min, s.X_max, s.Y_min, s.Y_max, s.Z_min, s.Z_max};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], r.bounds[i]) << r.name << " bound " << i;
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(got[i], r.bounds[i]) << r.name << " bound " << i;
+      EXPECT_EQ(std::signbit(got[i]), std::signbit(r.bounds[i])) << r.name << " bound " << i;
+    }
     EXPECT_EQ(s.end, r.end) << r.name;
   }
 }

@@ -20,12 +20,23 @@ inline void widen(double v_lo, double v_hi, double& lo, double& hi) {
   if (v_lo < lo) lo = v_lo;
 }
 
+// The bound shown for a range of values read, from no value: the data's
+// own ends, as the running tests from the start values give them for data
+// between 0 and 10000000. A maximum of zero is +0.0 whatever its sign, as
+// the start value 0.0 (which a zero never replaces) gives it; no value at
+// all leaves the start values.
+void settle(double lo, double hi, bool any, double& min, double& max) {
+  min = any ? lo : survey_min_start;
+  max = any && hi != 0.0 ? hi : survey_max_start;
+}
+
 }  // namespace
 
 survey_values survey_records(record_reader& r, progress_fn progress, zone_map map) {
   pass_count count{progress};
-  double X_min = 10000000.0, Y_min = 10000000.0, Z_min = 10000000.0;
-  double X_max = 0.0, Y_max = 0.0, Z_max = 0.0;
+  // The ranges of every value read, from no value.
+  double X_min = HUGE_VAL, Y_min = HUGE_VAL, Z_min = HUGE_VAL;
+  double X_max = -HUGE_VAL, Y_max = -HUGE_VAL, Z_max = -HUGE_VAL;
   read_status status = read_status::record;
   map.start(r);
   for (;;) {
@@ -49,7 +60,11 @@ survey_values survey_records(record_reader& r, progress_fn progress, zone_map ma
     if (status != read_status::record) break;
     map.close_stretch(r, sX_min, sX_max, sY_min, sY_max);
   }
-  return {count.record_count,  X_min,         X_max,      Y_min,       Y_max,       Z_min,      Z_max,
-          status,     r.offset(),    r.stop(),   r.read_errno(), r.layout(), r.skipped(), r.nodata(),
-          r.control_z_line(), std::move(map)};
+  survey_values s{count.record_count, 0, 0, 0, 0, 0, 0, status, r.offset(), r.stop(), r.read_errno(), r.layout(),
+                  r.skipped(), r.nodata(), r.control_z_line(), std::move(map)};
+  const bool any = count.record_count != 0;
+  settle(X_min, X_max, any, s.X_min, s.X_max);
+  settle(Y_min, Y_max, any, s.Y_min, s.Y_max);
+  settle(Z_min, Z_max, any, s.Z_min, s.Z_max);
+  return s;
 }

@@ -22,12 +22,19 @@ struct survey_values {
   zone_map map;          // the stretches of the records, for the extraction
 };
 
-// The survey as a fold of the records: the count, and each bound the
-// strict running minimum or maximum of its values from the start values
-// 10000000.0 (minima) and 0.0 (maxima), so a reported minimum is never above
-// 10000000 and a reported maximum never below 0. The records' stretches
-// are recorded into `map` (an empty map, whose stretch length and ceiling
-// the caller chooses; zone_map(0) records nothing), which the result then
-// holds.
+// What the bounds of an empty input are: there is nothing to bound.
+constexpr double survey_min_start = 10000000.0;
+constexpr double survey_max_start = 0.0;
+
+// The survey as a fold of the records: the count, and the bounds of X, Y
+// and Z, each the data's own minimum and maximum. They are what strict
+// running tests from the start values (10000000.0 for the minima, 0.0 for
+// the maxima) give for data between 0 and 10000000, byte for byte, and
+// stay right for data wholly below 0 or above 10000000, where those start
+// values would hide the data's own maximum or minimum: a maximum of zero is
+// +0.0 (0.000000) whatever its sign, and an empty input keeps the start
+// values. The records' stretches are recorded into `map` (an empty map,
+// whose stretch length and ceiling the caller chooses; zone_map(0) records
+// nothing), which the result then holds.
 survey_values survey_records(record_reader& r, progress_fn progress, zone_map map = zone_map());
 
