@@ -247,7 +247,7 @@ class ConsoleTest(unittest.TestCase):
                 c.expect("No File c:\\images\\site1\\missing.xyz")
                 self.assertTrue(c.still_waiting(), "the wait ended before a key was pressed")
                 c.type(key)
-                self.assertEqual(c.finish(), 0)
+                self.assertEqual(c.finish(), 8)
                 self.assertEqual(self.files(), ["dem.xyz"])
 
     def test_the_key_wait_with_text_left_over_and_output_to_a_file(self):
@@ -263,7 +263,7 @@ class ConsoleTest(unittest.TestCase):
         c.expect("No File c:\\images\\site1\\missing.xyz")
         self.assertTrue(c.still_waiting(), "the text left over ended the wait")
         c.type(b"k")
-        self.assertEqual(c.finish(), 0)
+        self.assertEqual(c.finish(), 8)
         with open(shown, "rb") as f:
             self.assertTrue(f.read().endswith(b"\n\tNo File c:\\images\\site1\\missing.xyz \n"))
 
@@ -313,7 +313,7 @@ class ConsoleTest(unittest.TestCase):
         self.answer(c, "file_out (whitout extension .xyz) ?", b"north")
         c.expect("No File c:\\images\\site1\\\u00e9t\u00e9.xyz")
         c.type(b"x")
-        self.assertEqual(c.finish(), 0)
+        self.assertEqual(c.finish(), 8)
 
     def test_accented_answers_piped(self):
         # UTF-8 is taken as it stands; other bytes are read in the ANSI code

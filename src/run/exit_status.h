@@ -7,9 +7,8 @@
 // the codes.
 #pragma once
 
-// The names of the statuses. 0 is the normal end and also the end after an
-// input file that cannot be opened; every other value tells a script what
-// went wrong. A run ended by a signal ends with that signal (the shell
+// The names of the statuses. 0 is the normal end; every other value tells a
+// script what went wrong. A run ended by a signal ends with that signal (the shell
 // shows 128 + its number), so no status here takes those values.
 enum exit_status {
   status_ok = 0,
@@ -21,6 +20,7 @@ enum exit_status {
   // 6 is no longer given: it told of points shifted by a line of more than
   // three numbers, which is now read as one point with extra columns.
   status_in_use = 7,
+  status_no_input = 8,
 };
 
 struct exit_status_entry {
@@ -32,7 +32,7 @@ struct exit_status_entry {
 
 // One row a status, in the order of their codes.
 inline constexpr exit_status_entry exit_statuses[] = {
-    {status_ok, "the run completed, or the input could not be opened (\"No File\")"},
+    {status_ok, "the run completed"},
     {status_input_ended, "standard input ended before an answer was read"},
     {status_cannot_create, "the output or the report could not be created"},
     {status_write_failed, "writing the output or the report failed"},
@@ -41,6 +41,7 @@ inline constexpr exit_status_entry exit_statuses[] = {
      "the input could not be read, is not a text point file (compressed,\n"
      "LAS or binary), or changed between the two readings"},
     {status_in_use, "another run is writing the same output and report"},
+    {status_no_input, "the input could not be opened (\"No File\"): nothing was touched"},
 };
 
 constexpr bool codes_ascend() {

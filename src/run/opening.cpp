@@ -150,7 +150,8 @@ void ask_names_and_build_paths() {
 }
 
 // Opens the input for reading and starts watching it, or says "No File",
-// waits for a key and ends the run: nothing else is touched then.
+// waits for a key and ends the run with a status of its own, so that a
+// script sees the failure: nothing else is touched then.
 void open_input_or_end() {
   // Only a regular file is a point file: a folder, a device or a FIFO is
   // treated as a file that cannot be opened.
@@ -162,7 +163,7 @@ void open_input_or_end() {
     std::snprintf(no_file, sizeof no_file, failure::no_file, input_path);
     show("%s", no_file);
     key_wait(no_file);
-    end_run(status_ok);
+    end_run(status_no_input);
   }
   // The passes read and write whole blocks of their own.
   std::setvbuf(input_file, nullptr, _IONBF, 0);

@@ -34,7 +34,9 @@ void console_start();
 void host_path(const char* built, char* out, size_t size);
 
 // Waits for one new key press at the controlling terminal, without echo and
-// without Enter, and discards it. Does not wait when there is no terminal.
+// without Enter, and discards it. Does not wait when there is no terminal,
+// nor in a background job (one not in the terminal's foreground process
+// group), which the terminal would stop.
 // When standard output is not that terminal, `shown` (the text that says
 // why the program waits) is written to the terminal too.
 void wait_for_key(const char* shown);

@@ -676,7 +676,10 @@ void settle_files() {
 void wait_for_key(const char* shown) {
   int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return;  // no terminal: nobody to press a key
-  if (tcgetattr(fd, &tty_saved) != 0) {
+  // A job in the background (started with &, by GNU parallel, by nohup at a
+  // terminal) would be stopped by reading the terminal, and a batch would
+  // hang on it: only the foreground job waits.
+  if (tcgetpgrp(fd) != getpgrp() || tcgetattr(fd, &tty_saved) != 0) {
     close(fd);
     return;
   }
