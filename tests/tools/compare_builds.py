@@ -3,6 +3,9 @@ compares what a user sees: the console text, the output, the report and the
 exit status. For a change that must not alter any of them.
 
     python3 tests/tools/compare_builds.py --before OLD/tessera_sift --after build/tessera_sift --runs 200
+
+--values LO HI draws the coordinates and the zones from [LO, HI] instead
+(say 0 10000000, for a change meant only for data outside it).
 """
 
 import argparse
@@ -16,14 +19,14 @@ import tempfile
 SPELLINGS = ["%d", "%.1f", "%.3f", "%.6f", "%+.2f", "%.2e", "%.0f."]
 
 
-def random_file(rng):
+def random_file(rng, lo, hi):
     lines = []
     if rng.random() < 0.2:
         lines.append(rng.choice(["X Y Z", "x,y,z", "Easting Northing Height"]))
     columns = rng.choice([3, 3, 3, 1, 2, 4, 6])
     ending = rng.choice(["\n", "\r\n", "\r"])
     for _ in range(rng.randint(0, 400)):
-        values = [rng.uniform(-10, 1000) for _ in range(columns)]
+        values = [rng.uniform(lo, hi) for _ in range(columns)]
         lines.append(" ".join(rng.choice(SPELLINGS) % v for v in values))
     if rng.random() < 0.1:
         lines.insert(rng.randint(0, len(lines)), rng.choice(["abc", "1,5 2 3", "nan 1 2"]))
@@ -49,12 +52,14 @@ def main():
     parser.add_argument("--after", required=True)
     parser.add_argument("--runs", type=int, default=100)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--values", type=float, nargs=2, default=[-10, 1000], metavar=("LO", "HI"))
     args = parser.parse_args()
     rng = random.Random(args.seed)
     differ = 0
     for i in range(args.runs):
-        data = random_file(rng)
-        zone = sorted(rng.uniform(-10, 1000) for _ in range(2)) + sorted(rng.uniform(-10, 1000) for _ in range(2))
+        lo, hi = args.values
+        data = random_file(rng, lo, hi)
+        zone = sorted(rng.uniform(lo, hi) for _ in range(2)) + sorted(rng.uniform(lo, hi) for _ in range(2))
         answers = "site1\ndem\nnorth\n%g\n%g\n%g\n%g\n%s\n" % (zone[0], zone[1], zone[2], zone[3],
                                                               rng.choice(["10", "0.5", "3", "0\n2"]))
         seen = []
