@@ -12,6 +12,7 @@ import resource
 import select
 import shutil
 import signal
+import stat
 import subprocess
 import sys
 import tempfile
@@ -1427,6 +1428,21 @@ class EarlierFilesKept(EarlierFilesCase):
         del self.sums[os.path.join(self.site, "north.xyz")]
         self.assertEqual(run_file(self.site, "north.xyz"), b"1.000000 2.000000 3.000000\r\n")
 
+    @posix_only
+    def test_permissions_that_cannot_be_given_publish_nothing(self):
+        # A file that could not take the earlier file's mode is neither
+        # published private nor wider: the run fails and says so.
+        if not shutil.which("strace"):
+            self.skipTest("injects the failure with strace")
+        self.earlier()
+        self.put("dem.xyz", b"1 2 3\n")
+        run = self.run_tool("site1\ndem\nnorth\n0 10 0 10 1\n",
+                            prefix=["strace", "-f", "-o", os.devnull, "-e", "trace=fchmod", "-e",
+                                    "inject=fchmod:error=EPERM"])
+        self.assertEqual(run.status, 3)
+        self.assertIn("\n\tCould not write c:\\images\\site1\\north.xyz : Operation not permitted\n", run.console)
+        self.assertTrue(run.console.endswith(unchanged()), run.console[-300:])
+
     def test_a_completed_run_replaces_the_earlier_files(self):
         self.put("north.xyz", b"an earlier output, longer than the new one " * 100)
         self.put("north_xyz_info.txt", b"an earlier report")
@@ -1564,6 +1580,45 @@ class OtherUsersAndSignals(EarlierFilesCase):
                 for name in ("north.xyz", "north_xyz_info.txt"):
                     st = os.stat(os.path.join(self.site, name))
                     self.assertEqual((st.st_uid, st.st_gid, st.st_mode & 0o777), (ALICE, SHARED_GROUP, 0o640), name)
+
+    def test_files_are_private_while_written_and_a_link_lends_nothing(self):
+        # Made 0600 at their creation, whatever the earlier files' modes, so
+        # no other user reads a private output while it is written; once
+        # complete they take the earlier file's mode, and a link at the
+        # name lends neither its target's owner nor its mode.
+        self.need_other_users()
+        os.chmod(self.site, 0o1777)
+        self.put("dem.xyz", b"1 2 3\n")
+        mask = os.umask(0)
+        os.umask(mask)
+        target = os.path.join(self.root, "bobs_file")
+        for what, earlier, mode in [("no earlier file", None, 0o666 & ~mask), ("a private one", 0o600, 0o600),
+                                    ("a shared one", 0o664, 0o664), ("a link", "link", 0o666 & ~mask)]:
+            with self.subTest(what):
+                path = os.path.join(self.site, "north.xyz")
+                if os.path.lexists(path):
+                    os.remove(path)
+                if earlier == "link":
+                    with open(target, "wb") as f:
+                        f.write(b"bob's")
+                    os.chown(target, BOB, BOB)
+                    os.chmod(target, 0o777)
+                    os.symlink(target, path)
+                elif earlier is not None:
+                    with open(path, "wb") as f:
+                        f.write(b"earlier")
+                    os.chmod(path, earlier)
+                p, _ = self.start()
+                for temporary in (self.temporary(p.pid), self.temporary(p.pid, "north_xyz_info.txt")):
+                    self.assertEqual(os.stat(temporary).st_mode & 0o777, 0o600, temporary)
+                p.stdin.write(b"0 10 0 10 1\n")
+                p.stdin.close()
+                self.assertEqual(p.wait(), 0)
+                p.stdout.close()
+                st = os.lstat(path)
+                self.assertEqual((stat.S_ISREG(st.st_mode), st.st_uid, st.st_mode & 0o777), (True, 0, mode))
+        st = os.stat(target)
+        self.assertEqual((st.st_uid, st.st_mode & 0o777), (BOB, 0o777))
 
     def test_the_lock_of_another_user(self):
         self.need_other_users()

@@ -156,11 +156,19 @@ int lock_output(const char* host, bool& lock_file_there);
 void unlock_output();
 
 // Creates a new file at `host` for writing (exclusively: an existing file,
-// link or anything else there makes it fail with EEXIST), with the
-// permissions of the regular file at `like` if there is one, and its owner
-// and group where the run may give them. `made` is the new file's
-// identity. Zero or the errno.
-int create_temporary(const char* host, const char* like, FILE*& f, file_stamp& made);
+// link or anything else there makes it fail with EEXIST), readable and
+// writable by its owner alone from its creation, so that nobody else reads
+// it while it is written. `made` is the new file's identity. Zero or the
+// errno.
+int create_temporary(const char* host, FILE*& f, file_stamp& made);
+
+// Gives the complete file `f`, to be published at `like`, the permissions
+// of the regular file at `like` if there is one, and its owner and group
+// where the run may give them; else the permissions of a new file (0666
+// less the umask). The name itself is looked at: what a link there points
+// to lends nothing. Zero or the errno of a change that failed, and the file
+// is then not to be published (it would stay narrower or wider than meant).
+int take_attributes(FILE* f, const char* like);
 
 // True if the name `host` itself (a link there is not followed) is the file
 // whose identity is that of `made`.

@@ -550,11 +550,11 @@ void unlock_output() {
   lock_fd = -1;
 }
 
-int create_temporary(const char* host, const char* like, FILE*& f, file_stamp& made) {
+int create_temporary(const char* host, FILE*& f, file_stamp& made) {
   int dir;
   const char* name = held_name(host, dir);
   sigset_t old = hold_end_signals();
-  int fd = openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  int fd = openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
   int err = errno;
   struct stat st;
   if (fd >= 0 && fstat(fd, &st) != 0) {
@@ -568,18 +568,6 @@ int create_temporary(const char* host, const char* like, FILE*& f, file_stamp& m
   if (fd < 0) return err;
   made.device = uint64_t(st.st_dev);
   made.index = uint64_t(st.st_ino);
-  // The published file keeps the owner, the group and the permissions of
-  // the one it replaces, as far as this user may give them: root gives
-  // both, another user a group of theirs, and the file is theirs anyway.
-  int like_dir;
-  const char* like_name = held_name(like, like_dir);
-  struct stat earlier;
-  if (fstatat(like_dir, like_name, &earlier, 0) == 0 && S_ISREG(earlier.st_mode)) {
-    if (fchown(fd, earlier.st_uid, earlier.st_gid) != 0 && fchown(fd, uid_t(-1), earlier.st_gid) != 0) {
-      // Neither is this user's to give: the new file is theirs.
-    }
-    fchmod(fd, earlier.st_mode & 0777);
-  }
   f = fdopen(fd, "wb");
   if (f == nullptr) {
     err = errno;
@@ -588,6 +576,29 @@ int create_temporary(const char* host, const char* like, FILE*& f, file_stamp& m
     return err;
   }
   return 0;
+}
+
+int take_attributes(FILE* f, const char* like) {
+  const int fd = fileno(f);
+  int like_dir;
+  const char* like_name = held_name(like, like_dir);
+  struct stat earlier;
+  mode_t mode;
+  if (fstatat(like_dir, like_name, &earlier, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(earlier.st_mode)) {
+    // The published file keeps the owner, the group and the permissions of
+    // the one it replaces, as far as this user may give them: root gives
+    // both, another user a group of theirs, and the file is theirs anyway.
+    if (fchown(fd, earlier.st_uid, earlier.st_gid) != 0 && fchown(fd, uid_t(-1), earlier.st_gid) != 0) {
+      // Neither is this user's to give: the new file is theirs.
+    }
+    mode = earlier.st_mode & 0777;
+  } else {
+    // The umask can only be read by setting it; it is put back at once.
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = (S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH) & ~mask;
+  }
+  return fchmod(fd, mode) == 0 ? 0 : errno;
 }
 
 bool holds_file(const char* host, const file_stamp& made) {

@@ -274,7 +274,7 @@ void unlock_output() {
   lock_handle = INVALID_HANDLE_VALUE;
 }
 
-int create_temporary(const char* host, const char*, FILE*& f, file_stamp& made) {
+int create_temporary(const char* host, FILE*& f, file_stamp& made) {
   // FILE_SHARE_DELETE lets a console event remove it while it is open.
   HANDLE h = CreateFileW(to_wide(host).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -295,6 +295,10 @@ int create_temporary(const char* host, const char*, FILE*& f, file_stamp& made) 
   }
   return 0;
 }
+
+// A new file takes the folder's inherited permissions, as the earlier file
+// did: there is nothing to give it.
+int take_attributes(FILE*, const char*) { return 0; }
 
 // Windows has no request to drop a file's cached contents; its cache
 // manager lets the earlier output's pages go as the new ones come.

@@ -25,7 +25,11 @@ namespace {
 // earlier ones or the new ones; only a power loss or a crash of the system
 // itself in the seconds before it writes the new data could leave the new
 // output short (the manual page tells users so).
-bool close_written(FILE*& f, const char* name, bool publishing) {
+//
+// Before it is closed, a file to be published takes the earlier file's
+// permissions (it was made private to its owner, so that nobody else reads
+// it while it is written); if they cannot be given, it is not published.
+bool close_written(FILE*& f, const char* name, const char* host_final, bool publishing) {
   if (f == nullptr) return true;
   if (!publishing) {
     std::fclose(f);
@@ -34,6 +38,7 @@ bool close_written(FILE*& f, const char* name, bool publishing) {
   }
   bool ok = std::fflush(f) == 0 && !std::ferror(f);
   int err = errno;
+  if (ok && (err = take_attributes(f, host_final)) != 0) ok = false;
   if (std::fclose(f) != 0 && ok) {
     ok = false;
     err = errno;
@@ -122,8 +127,8 @@ void end_run(int status, bool publishes) {
     used = false;
   }
   bool publishing = holding_lock && used;
-  bool ok = close_written(output_file, output_path, publishing);
-  ok = close_written(report_file, report_path, publishing) && ok;
+  bool ok = close_written(output_file, output_path, written.out, publishing);
+  ok = close_written(report_file, report_path, written.info, publishing) && ok;
   if (input_file != nullptr) {
     std::fclose(input_file);
     input_file = nullptr;

@@ -43,7 +43,7 @@ int create_temp(const char* built, const char* host_final, char (&temp)[host_pat
   int err = 0;
   for (int attempt = 0; attempt < temporary_attempts; ++attempt) {
     build_temporary_path(host_final, process_id(), random_tag(), temp);
-    err = create_temporary(temp, host_final, f, made);
+    err = create_temporary(temp, f, made);
     if (err != EEXIST) break;
   }
   if (err != 0) return cannot_create(built, err);
