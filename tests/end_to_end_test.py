@@ -1550,6 +1550,26 @@ class OtherUsersAndSignals(EarlierFilesCase):
                     subprocess.run(["chattr", "-" + attribute, path], check=True)
                 self.opening_refused(said_of, reason, run)
 
+    def test_what_a_folder_made_append_only_kept_the_next_run_removes(self):
+        # The folder made append-only during the run: nothing can be renamed
+        # or removed there, so the run fails and its files stay; the next
+        # run, once the folder is writable again, removes them.
+        self.put("dem.xyz", b"1 2 3\n")
+        p, _ = self.start()
+        if subprocess.run(["chattr", "+a", self.site], stderr=subprocess.DEVNULL).returncode != 0:
+            self.skipTest("the file system here has no attribute a, or chattr needs root")
+        try:
+            rest, _ = p.communicate(b"0 10 0 10 1\n", timeout=60)
+            left = sorted(n for n in os.listdir(self.site) if ".tessera-" in n)
+        finally:
+            subprocess.run(["chattr", "-a", self.site], check=True)
+        self.assertEqual((p.returncode, len(left)), (3, 3), rest[-300:])
+        self.assertTrue(rest.decode().endswith(unchanged()), rest[-300:])
+        run = self.run_tool(self.ANSWERS)
+        self.assertEqual(run.status, 0)
+        self.assertIn("\n\tRemoved 2 temporary files left by killed runs writing c:\\images\\site1\\north.xyz.\n",
+                      run.console)
+
     def test_another_users_file_in_a_folder_with_the_sticky_bit(self):
         # Writable or not, it may not be replaced by anyone but its owner.
         self.need_other_users()
