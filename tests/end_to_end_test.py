@@ -750,7 +750,8 @@ class EndToEnd(ToolCase):
     def test_command_line(self):
         self.put("dem.xyz", b"1 2 3\n")
         before = sorted(os.listdir(self.site))
-        for argument, starts in [("--help", "Usage: tessera_sift\n"), ("/?", "Usage: tessera_sift\n"),
+        for argument, starts in [("--help", "Usage: tessera_sift\n"), ("-h", "Usage: tessera_sift\n"),
+                                 ("/?", "Usage: tessera_sift\n"),
                                  ("--version", "tessera_sift 1.0.0\n")]:
             with self.subTest(argument):
                 p = subprocess.run(command() + [argument], input=b"site1\ndem\nnorth\n0 10 0 10 1\n",

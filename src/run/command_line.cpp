@@ -33,7 +33,7 @@ constexpr const char* usage_before_statuses =
 constexpr const char* usage_after_statuses =
     "\n"
     "Options:\n"
-    "  --help     show this text and end (/? too, as on Windows)\n"
+    "  --help     show this text and end (-h and /? too)\n"
     "  --version  show the version and end\n"
     "\n"
     "See the manual page tessera_sift(1) for the whole dialogue and the formats.\n";
@@ -55,8 +55,9 @@ void print_status(const exit_status_entry& entry) {
 
 bool answer_command_line(int argc, char** argv) {
   if (argc < 2) return false;
-  // "/?" is how Windows programs are asked for help; both builds take it.
-  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "/?") == 0) {
+  // "-h" is how most tools are asked for help, and "/?" how Windows
+  // programs are; both builds take them.
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "/?") == 0) {
     std::fputs(usage_before_statuses, stdout);
     for (const exit_status_entry& entry : exit_statuses) print_status(entry);
     std::fputs(usage_after_statuses, stdout);
