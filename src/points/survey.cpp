@@ -51,5 +51,5 @@ survey_values survey_records(record_reader& r, progress_fn progress, zone_map ma
   }
   return {count.record_count,  X_min,         X_max,      Y_min,       Y_max,       Z_min,      Z_max,
           status,     r.offset(),    r.stop(),   r.read_errno(), r.layout(), r.skipped(), r.nodata(),
-          r.control_z_line(), std::move(map)};
+          r.control_z_line(), r.max_decimals(), std::move(map)};
 }
