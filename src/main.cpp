@@ -18,5 +18,5 @@ int main(int argc, char** argv) {
   signals_start();
   opening();
   run_outcome outcome = treatment();
-  end_run(outcome.status, outcome.publishes);
+  end_run(outcome.status, outcome.publishes, &outcome.said);
 }

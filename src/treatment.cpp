@@ -9,13 +9,14 @@
 run_outcome treatment() {
   survey_values survey;
   int status = survey_pass(survey);
-  if (!points_were_used(status)) return {status, false};
+  if (!points_were_used(status)) return {status, false, {}};
   // An empty output must not replace the earlier one.
-  if (stopped_before_any_point(survey)) return {status, false};
+  if (stopped_before_any_point(survey)) return {status, false, {}};
   zone z;
   zone_selection(z);
-  status = graver_status(status, extraction_pass(z, survey));
+  int64_t written = 0;
+  status = graver_status(status, extraction_pass(z, survey, written));
   // The report ends with its credit, after every entry of the phases.
   if (points_were_used(status)) report("%s", report_credit);
-  return {status, true};
+  return {status, true, {written, survey.record_count, survey.max_decimals}};
 }

@@ -120,10 +120,11 @@ def trunc_count(span_max, span_min, pixel):
 
 
 class Run:
-    def __init__(self, status, console, folder):
+    def __init__(self, status, console, folder, errors=""):
         self.status = status
         self.console = console
         self.folder = folder
+        self.errors = errors  # standard error, as UTF-8
 
     def file(self, name):
         with open(os.path.join(self.folder, name), "rb") as f:
@@ -212,7 +213,7 @@ class ToolCase(unittest.TestCase):
             if p.stdout:
                 break
             sys.stderr.write("wine showed nothing (status %d): %s\n" % (p.returncode, p.stderr[-300:]))
-        return Run(p.returncode, p.stdout.decode("latin-1"), self.site)
+        return Run(p.returncode, p.stdout.decode("latin-1"), self.site, p.stderr.decode("utf-8", "replace"))
 
     def expected(self, points, zone, pixel, name_in="dem", name_out="north", notice="", header=None, reading=""):
         """The console text and the report of a whole run. `notice` tells
@@ -281,6 +282,7 @@ class ToolCase(unittest.TestCase):
         self.assertEqual(run.console, BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n" + header_text + notice
                          + "\n\n\tNo point was read before the data stopped, so nothing is written.\n" + unchanged())
         self.assertEqual(run.status, 4)
+        self.assertEqual(run.errors, "")
         for name, earlier in (("north.xyz", b"earlier output"), ("north_xyz_info.txt", b"earlier report")):
             self.assertEqual(run.file(name), earlier)
             del self.sums[os.path.join(self.site, name)]
@@ -359,6 +361,28 @@ class EndToEnd(ToolCase):
         run = self.check_whole_run(b"1 2 3\n", (5.0, 1.0, 0.0, 10.0), 1.0)
         self.assertEqual(run.file("north.xyz"), b"")
 
+    def test_what_was_written_is_said(self):
+        # On standard error once the files are published: the points written
+        # of those read, and the decimals the output rounded.
+        grid = b"".join(b"%d.5 %d.25 7.125\n" % (i % 10, i // 10) for i in range(50))
+        eight = b"2.12345678 48.12345678 310.5\n1.5e-7 3 4\n"
+        rounded = "The input has up to %d decimals in X, Y or Z; the output writes 6, rounded.\n"
+        for data, zone, status, errors in [
+            (grid, "0 3 0 4", 0, "12 points of 50 written to %s\n"),
+            (grid, "0 10 0 5", 0, "50 points of 50 written to %s\n"),
+            (grid, "0 0.5 0 0.3", 0, "1 point of 50 written to %s\n"),
+            (grid, "20 30 0 5", 0, "None of the 50 points read lies in the zone: %s holds no point\n"),
+            (b"1 2 3\n", "5 6 0 5", 0, "The one point read lies outside the zone: %s holds no point\n"),
+            (eight, "0 5 0 50", 0, "2 points of 2 written to %s\n" + rounded % 8),
+            (eight, "5 6 0 50", 0, "None of the 2 points read lies in the zone: %s holds no point\n"),
+            (b"2.123456 48.123456 3.123456 0.12345678\n", "0 5 0 50", 0, "1 point of 1 written to %s\n"),
+            (b"1.1234567 2 3\n4 5 6\nabc\n", "0 10 0 10", 4, "2 points of 2 written to %s\n" + rounded % 7),
+        ]:
+            with self.subTest(zone=zone, errors=errors):
+                self.put("dem.xyz", data)
+                run = self.run_tool("site1\ndem\nnorth\n%s 1\n" % zone)
+                self.assertEqual((run.status, run.errors), (status, errors % "c:\\images\\site1\\north.xyz"))
+
     def test_two_answers_on_one_line(self):
         self.put("dem.xyz", b"1 2 3\n")
         run = self.run_tool("site1 dem\nnorth 0 10\n0 10 1\n")
@@ -405,10 +429,12 @@ class EndToEnd(ToolCase):
                               ("UTF-16 LE, LF lines", b"\xff\xfe" + text.replace("\r", "").encode("utf-16-le")),
                               ("lone CR", lone_cr)]:
             with self.subTest(name):
-                p = subprocess.run(command(), input=answers, stdout=subprocess.PIPE, cwd=self.root,
-                                   env=environment(), timeout=120, start_new_session=True)
+                p = subprocess.run(command(), input=answers, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   cwd=self.root, env=environment(), timeout=120, start_new_session=True)
                 run = Run(p.returncode, p.stdout.decode("utf-8", "replace"), os.path.join(self.root, "images", folder))
                 self.assertEqual(run.status, 0, run.console[-300:])
+                # Standard error gets the path as UTF-8, as standard output does.
+                self.assertEqual(p.stderr, ("1 point of 1 written to c:\\images\\%s\\north.xyz\n" % folder).encode())
                 self.assertEqual(run.console.count("That name holds a character"), 1)
                 self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n")
                 self.assertIn(("File_out : c:\\images\\%s\\north.xyz " % folder).encode(),
@@ -740,6 +766,7 @@ class EndToEnd(ToolCase):
                         os.remove(os.path.join(self.site, name))
                 run = self.run_tool(answers)
                 self.assertEqual(run.status, 1)
+                self.assertEqual(run.errors, "")
                 # Once the temporary files exist, the run says it removed them.
                 opened = "north" in answers
                 self.assertTrue(run.console.endswith(INPUT_ENDED + (unchanged() if opened else "")),
@@ -1098,11 +1125,11 @@ class EarlierFilesCase(ToolCase):
         self.put("north.xyz", self.EARLIER_OUTPUT)
         self.put("north_xyz_info.txt", self.EARLIER_REPORT)
 
-    def start(self, names=b"site1\ndem\nnorth\n", until=b"X_min ? ", prefix=()):
+    def start(self, names=b"site1\ndem\nnorth\n", until=b"X_min ? ", prefix=(), stderr=None):
         """Starts the tool (after the command `prefix`, if any), answers the
         names and reads up to a prompt."""
         p = subprocess.Popen(list(prefix) + command(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                             cwd=self.root, env=environment(), start_new_session=True)
+                             stderr=stderr, cwd=self.root, env=environment(), start_new_session=True)
         self.addCleanup(lambda: p.poll() is None and p.kill())
         p.stdin.write(names)
         p.stdin.flush()
@@ -1133,6 +1160,7 @@ class EarlierFilesKept(EarlierFilesCase):
             with self.subTest(answers):
                 run = self.run_tool(answers)
                 self.assertEqual(run.status, 1)
+                self.assertEqual(run.errors, "")
                 self.assertTrue(run.console.endswith(INPUT_ENDED + unchanged()), run.console[-300:])
 
     @posix_only
@@ -1413,13 +1441,14 @@ class EarlierFilesKept(EarlierFilesCase):
         # output is published, the report is not, and the tool says both.
         self.earlier()
         self.put("dem.xyz", b"1 2 3\n")
-        p, _ = self.start()
+        p, _ = self.start(stderr=subprocess.PIPE)
         os.remove(os.path.join(self.site, "north_xyz_info.txt"))
         del self.sums[os.path.join(self.site, "north_xyz_info.txt")]
         os.mkdir(os.path.join(self.site, "north_xyz_info.txt"))
         self.put("kept", b"the user's", os.path.join(self.site, "north_xyz_info.txt"))
-        rest, _ = p.communicate(b"0 10 0 10 1\n", timeout=60)
+        rest, errors = p.communicate(b"0 10 0 10 1\n", timeout=60)
         self.assertEqual(p.returncode, 3)
+        self.assertEqual(errors, b"")  # a publish that fails says nothing there
         self.assertTrue(rest.decode().endswith(
             "\n\tCould not write c:\\images\\site1\\north_xyz_info.txt : Is a directory\n"
             "\n\tc:\\images\\site1\\north_xyz_info.txt is unchanged.\n"

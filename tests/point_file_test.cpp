@@ -392,6 +392,32 @@ namespace {
 // Small files in each form, read by every tier alike: what the output gets
 // (X Y Z and the extra columns), how the reading ends, the layout, and the
 // lines skipped.
+// The most decimals typed in X, Y or Z, whichever tier reads them: after a
+// first record without any (the general scanner reads a pass's first
+// record), a line twice (the second through the layout tier 2 learnt).
+TEST(PointReader, DecimalsTypedByEveryTier) {
+  const struct {
+    std::string line;
+    int64_t decimals;
+    std::string first = "0 0 0";
+  } rows[] = {
+      {"1 -2.12345678 +3.5", 8},
+      {"1.1234567" + std::string(60, ' ') + "2 3", 7},  // beyond tier 2's window: tier 3
+      {"1.5e-7 2 3", 8},
+      {"0.1234567890123456789012 1 2", 22},  // digits past the 19 kept
+      {"12345678901234567890123.5 1 2", 1},
+      {"1.12345678\n2\n3", 8, "0 0\n0"},  // the free layout
+  };
+  for (const auto& r : rows) {
+    for (int block : {0, 1, 7, 200}) {
+      for (bool general : {false, true}) {
+        pass_result got = read_all(r.first + "\n" + r.line + "\n" + r.line + "\n", block, general && block != 0);
+        EXPECT_EQ(got.max_decimals, r.decimals) << r.line << " block " << block << (general ? " general" : "");
+      }
+    }
+  }
+}
+
 TEST(PointReader, EveryFormAsTheOutputGetsIt) {
   struct row {
     std::string name;

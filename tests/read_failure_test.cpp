@@ -59,7 +59,8 @@ TEST(ReadFailure, EitherPassGivesStatus5) {
     if (c.failing_pass == 2) {
       ASSERT_EQ(status, status_ok);
       in.armed = true;
-      status = extraction_pass({0, 1e9, 0, 1e9}, s);
+      int64_t written = 0;
+      status = extraction_pass({0, 1e9, 0, 1e9}, s, written);
     }
     EXPECT_EQ(status, status_read_failed) << "pass " << c.failing_pass << " after " << c.fail_after;
     EXPECT_FALSE(points_were_used(status));

@@ -22,6 +22,7 @@ struct whole_pass {
   file_layout layout;
   line_tally skipped, nodata;
   int64_t control_z_line;
+  int64_t max_decimals;
 };
 
 // Reads `f` to its end. With a block size, the reader reads through a heap
@@ -51,6 +52,7 @@ inline whole_pass read_whole(FILE* f, int block_size = 0, bool general_only = fa
     result.skipped = r.skipped();
     result.nodata = r.nodata();
     result.control_z_line = r.control_z_line();
+    result.max_decimals = r.max_decimals();
   };
   if (block_size == 0) {
     record_reader r(f);
@@ -82,6 +84,7 @@ inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   if (a.skipped.count != b.skipped.count || a.skipped.first_line != b.skipped.first_line) return "skipped lines";
   if (a.nodata.count != b.nodata.count || a.nodata.first_line != b.nodata.first_line) return "nodata lines";
   if (a.control_z_line != b.control_z_line) return "0x1A lines";
+  if (a.max_decimals != b.max_decimals) return "decimals typed";
   if ((a.end == read_status::not_a_number || a.end == read_status::cut_short || a.end == read_status::short_line) &&
       (a.stop.line != b.stop.line || a.stop.record != b.stop.record || std::strcmp(a.stop.text, b.stop.text) != 0 ||
        (a.end == read_status::short_line && a.stop.numbers != b.stop.numbers))) {

@@ -281,6 +281,8 @@ class ConsoleTest(unittest.TestCase):
         self.answer(c, "file_in (whitout extension .xyz) ?", "d\u00e9m".encode())
         self.answer(c, "file_out (whitout extension .xyz) ?", "s\u00fcd".encode())
         self.zone(c)
+        # Standard error, the console too, shows the output's name as typed.
+        c.expect("1 point of 1 written to c:\\images\\Z\u00fcrich\\s\u00fcd.xyz")
         self.assertEqual(c.finish(), 0)
         self.assertEqual(self.files(folder), ["d\u00e9m.xyz", "s\u00fcd.xyz", "s\u00fcd_xyz_info.txt"])
         self.assertEqual(self.read("s\u00fcd.xyz", folder), b"1.000000 2.000000 3.000000\r\n")

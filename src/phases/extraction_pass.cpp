@@ -6,12 +6,13 @@
 #include "run/messages.h"
 #include "run/written_files.h"
 
-int extraction_pass(const zone& z, const survey_values& s) {
+int extraction_pass(const zone& z, const survey_values& s, int64_t& written) {
   show("\n\n");
   record_reader r(input_file);
   point_writer w;
   writer_start(w, output_file);
   extraction_result e = extract_records(r, z, w, progress, &s.map);
+  written = e.written_count;
   if (!e.written) {
     show(failure::cannot_write, output_path, write_failure_text(output_path, w.write_errno));
     return status_write_failed;

@@ -4,8 +4,9 @@
 
 #include "points/extraction.h"
 
-// Rewinds the input and writes the records inside `z` to the output. The
-// survey's values tell where its pass ended, so a second reading that does
-// not see the same data is caught. Returns status_ok, status_write_failed
-// or status_read_failed, having said why.
-int extraction_pass(const zone& z, const survey_values& s);
+// Rewinds the input and writes the records inside `z` to the output, and
+// sets `written` to how many. The survey's values tell where its pass
+// ended, so a second reading that does not see the same data is caught.
+// Returns status_ok, status_write_failed or status_read_failed, having said
+// why.
+int extraction_pass(const zone& z, const survey_values& s, int64_t& written);

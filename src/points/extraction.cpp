@@ -6,6 +6,7 @@ extraction_result extract_records(record_reader& r, const zone& z, point_writer&
   const zone zz = z;  // a copy the compiler can keep in registers
   read_status status = read_status::record;
   bool written = true;
+  int64_t written_count = 0;
   // The map's stretches, if it was made of this file: the reader stands at
   // the start of stretches[next] whenever the loop below begins a round.
   const stretch* stretches = nullptr;
@@ -38,9 +39,10 @@ extraction_result extract_records(record_reader& r, const zone& z, point_writer&
         written = false;
         break;
       }
+      ++written_count;
     }
     if (status != read_status::record || !written) break;
   }
   if (written) written = writer_flush(w);
-  return {count.record_count, status, r.offset(), written};
+  return {count.record_count, status, r.offset(), written, written_count};
 }

@@ -16,6 +16,7 @@ struct extraction_result {
   read_status end;     // how the reading ended
   int64_t end_offset;  // where in the data it ended
   bool written;        // every record inside the zone reached the output (else see w.write_errno)
+  int64_t written_count;  // records written to the output
 };
 
 // Writes every record of `r` inside `z` to `w`, in the order read, and

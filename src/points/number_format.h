@@ -4,6 +4,8 @@
 // negative zero included.
 #pragma once
 
+// The decimals "%lf" writes.
+constexpr int lf_decimals = 6;
 // The longest text: a sign, 309 integer digits, the point and six decimals.
 constexpr int lf_text_max = 320;
 

@@ -31,6 +31,9 @@ struct decimal_number {
   bool negative;
   uint64_t digits;
   int64_t exponent;
+  // Significant digits typed past the kept ones (read as zeros): the
+  // scanner's alone, as the fast paths take no more digits than it keeps.
+  int64_t dropped_digits = 0;
 };
 
 constexpr int kept_digits = 19;
@@ -65,6 +68,7 @@ inline bool scan_decimal(Src& s, decimal_number& d) {
   uint64_t m = 0;
   int nsig = 0;
   int64_t exp10 = 0;
+  int64_t dropped = 0;
   bool any = false;
   for (unsigned v; (v = unsigned(c - '0')) <= 9; c = s.peek()) {
     any = true;
@@ -73,6 +77,7 @@ inline bool scan_decimal(Src& s, decimal_number& d) {
       nsig += m != 0;
     } else {
       ++exp10;
+      ++dropped;
     }
     s.bump();
   }
@@ -85,6 +90,8 @@ inline bool scan_decimal(Src& s, decimal_number& d) {
         m = m * 10 + v;
         nsig += m != 0;
         --exp10;
+      } else {
+        ++dropped;
       }
       s.bump();
     }
@@ -111,7 +118,17 @@ inline bool scan_decimal(Src& s, decimal_number& d) {
   }
   d.digits = m;
   d.exponent = exp10;
+  d.dropped_digits = dropped;
   return true;
+}
+
+// The decimals of a number's fixed-point form as typed: the digits after
+// its point less its exponent (1.12345678 has 8, 1.5e-7 has 8, 1234e-2 has
+// 2), never below 0. (Past an exponent of exponent_cap the count stops
+// growing with it, as the exponent does.)
+inline int64_t typed_decimals(const decimal_number& d) {
+  int64_t n = d.dropped_digits - d.exponent;
+  return n > 0 ? n : 0;
 }
 
 // The conversion beyond the exact step (see decimal_to_double); correctly

@@ -32,7 +32,11 @@
 //                                                               (copy_whole_max, copy_decimals_max)
 //
 // Tiers 1 to 3 take no exponent and only numbers that lie wholly in the
-// block; the general scanner takes everything else. How far each reads past
+// block; the general scanner takes everything else.
+//
+// The reader keeps the most decimals typed in an X, Y or Z (max_decimals):
+// tier 2 notes those of the shapes it learns, which every record tier 1
+// takes repeats; tiers 3 and 4 note each number's. How far each reads past
 // its position is stated below, checked against reader_look_ahead.
 #include "points/record_reader.h"
 
@@ -267,6 +271,11 @@ struct reader_tiers {
     end_pass(r);
   }
 
+  // Notes the decimals typed in a number of X, Y or Z.
+  static void note_decimals(record_reader& r, int64_t decimals) {
+    if (decimals > r.max_decimals_) r.max_decimals_ = decimals;
+  }
+
   // The characters a number can begin with.
   static bool begins_number(int c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
 
@@ -377,6 +386,7 @@ struct reader_tiers {
     } else {
       decimal_number d;
       if (c == '-' || c == '+' || !scan_decimal(s, d) || !decimal_to_double(d, value)) return field::bad;
+      note_decimals(s.s.r, typed_decimals(d));
       if (negative) value = -value;
     }
     if (quoted) {
@@ -449,6 +459,7 @@ struct reader_tiers {
       // Quoted from the character where the number that could not be read
       // begins (a number before it on its token was read).
       if (!scan_decimal(s, d) || !decimal_to_double(d, values[i])) return text_stop(r, token);
+      note_decimals(r, typed_decimals(d));
     }
     r.view_.extras_size_ = 0;
     return take(r, values);
@@ -792,6 +803,7 @@ struct reader_tiers {
     const char sep = r.file_layout_.separator;
     const bool lines = r.file_layout_.kind != point_layout::free;
     double values[3];
+    int64_t decimals = 0;  // noted once the record is taken
     for (int i = 0; i < 3; ++i) {
       if (i == 0 || !lines) {
         while (is_space(static_cast<unsigned char>(*s))) ++s;
@@ -807,11 +819,13 @@ struct reader_tiers {
       if (!eight_at_once(s, d) || s >= r.end_ || !decimal_to_double(d, values[i])) return general(r);
       // A field of a line ends at a blank or the separator.
       if (lines && !is_space(static_cast<unsigned char>(*s)) && *s != sep) return general(r);
+      decimals = std::max(decimals, -d.exponent);
     }
     const char* next = s;
     r.view_.extras_size_ = 0;
     if (lines && !line_rest(r, s, next)) return general(r);
     r.pos_ = const_cast<char*>(next);
+    note_decimals(r, decimals);
     return take(r, values);
   }
 
@@ -870,6 +884,8 @@ struct reader_tiers {
       return by_numbers(r);
     }
     l.known = true;
+    // Tier 1 takes only records of these shapes: their decimals are noted once.
+    note_decimals(r, std::max({shape[0].decimals, shape[1].decimals, shape[2].decimals}));
     l.range = (uint64_t(2) << e2) - 1;
     for (int i = 0; i < window; ++i) l.pattern[i] = i <= e2 && s[i] >= '0' && s[i] <= '9' ? '0' : s[i];
     r.view_.copyable_ = copyable(shape[0]) && copyable(shape[1]) && copyable(shape[2]);

@@ -247,6 +247,10 @@ class record_reader {
   // the pass read to their end, when anything but blanks follows it (and
   // so is not read); else 0.
   int64_t control_z_line() const { return control_z_line_; }
+  // The most decimals typed in an X, Y or Z read so far (typed_decimals in
+  // number_scan.h), or 0: a line skipped for a nan, and the numbers read of
+  // a record where the data stop, count too.
+  int64_t max_decimals() const { return max_decimals_; }
 
  private:
   friend struct reader_tiers;
@@ -292,6 +296,7 @@ class record_reader {
   std::string taken_;              // the characters a line's comparison with the header took
   int64_t control_z_ = -1;      // cleaned offset of a 0x1A with text after it, or -1
   int64_t control_z_line_ = 0;  // its line, once the pass read up to it
+  int64_t max_decimals_ = 0;    // see max_decimals(); tier 1 reads the decimals tier 2 noted
 
   // Takes the record at `s` as laid out like layout_.
   read_status take_text(const char* s) {

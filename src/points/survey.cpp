@@ -61,7 +61,7 @@ survey_values survey_records(record_reader& r, progress_fn progress, zone_map ma
     map.close_stretch(r, sX_min, sX_max, sY_min, sY_max);
   }
   survey_values s{count.record_count, 0, 0, 0, 0, 0, 0, status, r.offset(), r.stop(), r.read_errno(), r.layout(),
-                  r.skipped(), r.nodata(), r.control_z_line(), std::move(map)};
+                  r.skipped(), r.nodata(), r.control_z_line(), r.max_decimals(), std::move(map)};
   const bool any = count.record_count != 0;
   settle(X_min, X_max, any, s.X_min, s.X_max);
   settle(Y_min, Y_max, any, s.Y_min, s.Y_max);

@@ -19,6 +19,7 @@ struct survey_values {
   line_tally skipped;    // comment lines and repeated headers skipped
   line_tally nodata;     // lines skipped for a nan among X, Y and Z
   int64_t control_z_line;  // the line where a 0x1A ended the data with text after it, or 0
+  int64_t max_decimals;    // the most decimals typed in an X, Y or Z (record_reader::max_decimals)
   zone_map map;          // the stretches of the records, for the extraction
 };
 

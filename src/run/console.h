@@ -1,5 +1,5 @@
 // The console as the dialogue meets it: where the bytes of the answers come
-// from, and where shown text goes.
+// from, and where shown text goes, on standard output and standard error.
 //
 // On POSIX hosts that is standard input and standard output as they stand:
 // names are the bytes typed. The Windows build (console_windows.cpp) reads a
@@ -23,3 +23,9 @@ void answer_ungetc(int c, FILE* in);
 
 // Shows a formatted text on standard output.
 void show_text(const char* format, va_list args);
+
+// Writes a text (UTF-8) to standard error, after what standard output holds
+// so far, so that on one terminal it comes after the dialogue. On POSIX
+// hosts the bytes stand; the Windows build writes them as they are to a
+// pipe or a file, and as the characters they spell to a console.
+void show_error_text(const char* text);

@@ -20,6 +20,11 @@ int answer_getc(FILE* in) {
 
 void show_text(const char* format, va_list args) { std::vprintf(format, args); }
 
+void show_error_text(const char* text) {
+  std::fflush(stdout);
+  std::fputs(text, stderr);
+}
+
 void answer_ungetc(int c, FILE* in) {
   if (in != stdin) {
     std::ungetc(c, in);

@@ -2,7 +2,8 @@
 // from a console (ReadConsoleW) or from a pipe or file (UTF-16 with its
 // byte-order mark converted; other bytes taken as UTF-8 when they are valid
 // UTF-8, else in the ANSI code page), texts with names in them shown
-// with WriteConsoleW, and the key wait.
+// with WriteConsoleW on standard output and standard error alike, and the
+// key wait. Both streams are in binary mode: a line feed stays one byte.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -38,6 +39,7 @@ constexpr size_t utf8_per_unit = 3;
 constexpr wchar_t console_end_of_input = 0x1A;
 
 bool stdout_is_console = false;
+bool stderr_is_console = false;
 
 // Where the answers come from, found at the first answer.
 enum class source { unknown, console, stream };
@@ -179,8 +181,10 @@ void console_start() {
   // "\n" stays one byte, as on POSIX hosts; the console takes it as a new
   // line all the same.
   _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
   stdout_is_console = is_console(GetStdHandle(STD_OUTPUT_HANDLE));
+  stderr_is_console = is_console(GetStdHandle(STD_ERROR_HANDLE));
 }
 
 size_t piped_text_to_utf8(const char* bytes, size_t length, char* out) {
@@ -239,6 +243,17 @@ void show_text(const char* format, va_list args) {
     std::vprintf(format, again);  // no text this long holds a name
   }
   va_end(again);
+}
+
+void show_error_text(const char* text) {
+  std::fflush(stdout);
+  // As show_text: a name that is not ASCII is written to a console as the
+  // characters it spells; a pipe or a file gets the UTF-8 bytes.
+  if (stderr_is_console && has_non_ascii(text, std::strlen(text))) {
+    write_console(GetStdHandle(STD_ERROR_HANDLE), text);
+  } else {
+    std::fputs(text, stderr);
+  }
 }
 
 void wait_for_key(const char* shown) {

@@ -97,3 +97,20 @@ constexpr const char* nodata_many =
 constexpr const char* header_shown = "\tLine %lld is not a point and is skipped as a header: %s\n";
 constexpr const char* header_reported = "\n\n\tLine %lld is not a point and is skipped as a header: %s ";
 }  // namespace notice
+
+// What a run whose files were published says of the output, on standard
+// error: one line a sentence. Nothing is said there of a run that publishes
+// nothing.
+namespace said {
+// The points written (more than one), the records read, the output path.
+constexpr const char* points_written = "%lld points of %lld written to %s\n";
+constexpr const char* one_point_written = "1 point of %lld written to %s\n";  // the records read, the output path
+// The records read (more than one) and the output path.
+constexpr const char* none_in_zone = "None of the %lld points read lies in the zone: %s holds no point\n";
+// The output path.
+constexpr const char* one_not_in_zone = "The one point read lies outside the zone: %s holds no point\n";
+constexpr const char* none_read = "No point was read from the input: %s holds no point\n";
+// The most decimals typed in the input, the decimals of the output.
+constexpr const char* decimals_rounded =
+    "The input has up to %lld decimals in X, Y or Z; the output writes %d, rounded.\n";
+}  // namespace said

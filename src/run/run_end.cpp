@@ -116,7 +116,7 @@ void write_failed(FILE*& f, const char* name, int err) {
   end_run(status_write_failed);
 }
 
-void end_run(int status, bool publishes) {
+void end_run(int status, bool publishes, const points_written* said) {
   // From here a signal no longer removes the files under the run's feet:
   // the run itself publishes or removes them, then ends.
   settle_files();
@@ -136,7 +136,9 @@ void end_run(int status, bool publishes) {
   if (!ok && used) status = status_write_failed;
   if (holding_lock) {
     if (used && ok) {
-      status = publish(status);
+      const int published = publish(status);
+      if (published == status && said != nullptr) say_written(*said);
+      status = published;
     } else {
       discard();
     }

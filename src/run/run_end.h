@@ -10,14 +10,17 @@
 #include <cstdio>
 
 #include "run/exit_status.h"
+#include "run/written_said.h"
 
 // Flushes and closes the output and the report, checking that every byte
 // reached them, checks that the input did not change, then publishes both
 // files (if the points were used and `publishes` holds) or removes them,
 // and ends the program. A failure turns the status into status_write_failed
 // or status_read_failed. A run that used no point ends with its status but
-// publishes nothing, so that the earlier files stay as they were.
-[[noreturn]] void end_run(int status, bool publishes = true);
+// publishes nothing, so that the earlier files stay as they were. Once both
+// files are published, what the output holds (`said`, if given) is said on
+// standard error; a run that publishes nothing says nothing there.
+[[noreturn]] void end_run(int status, bool publishes = true, const points_written* said = nullptr);
 
 // Says that writing the named file failed and why, closes the stream and
 // ends the run with status_write_failed.
