@@ -8,6 +8,8 @@ import glob
 import hashlib
 import os
 import pty
+import random
+import re
 import resource
 import select
 import shutil
@@ -1724,6 +1726,85 @@ class OtherUsersAndSignals(EarlierFilesCase):
                 self.assertTrue(rest.decode().endswith(message + unchanged("sub\\north")), rest[-300:])
                 self.assertEqual(os.listdir(moved), ["north.xyz"])
                 os.rename(moved, sub)
+
+
+MANY_TILES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "docs", "many-tiles.md")
+
+
+def recipe(heading):
+    """The first sh block under a heading of docs/many-tiles.md, as written."""
+    with open(MANY_TILES) as f:
+        section = f.read().split("\n## %s\n" % heading, 1)[1].split("\n## ", 1)[0]
+    return re.findall(r"```sh\n(.*?)```", section, re.S)[0]
+
+
+@posix_only
+class ManyTiles(unittest.TestCase):
+    """The recipes of docs/many-tiles.md, run as written on 20 tiles: one of
+    them missing (status 8), one broken at its second line (status 4, its
+    first point written), the rest whole."""
+
+    TILES = ["t%02d" % i for i in range(1, 21)]
+    MISSING, BROKEN = "t13", "t05"
+
+    def setUp(self):
+        if not shutil.which("parallel"):
+            self.skipTest("needs GNU parallel")
+        self.tmp = tempfile.TemporaryDirectory()
+        self.addCleanup(self.tmp.cleanup)
+        self.root = self.tmp.name
+        os.makedirs(os.path.join(self.root, "images", "tiles"))
+        script = os.path.join(self.root, "extract-tile")
+        with open(script, "w") as f:
+            f.write(recipe("One tile"))
+        os.chmod(script, 0o755)
+        with open(os.path.join(self.root, "tiles.txt"), "w") as f:
+            f.write("\n".join(self.TILES) + "\n")
+        rng = random.Random(7)
+        self.inside = 0  # the points the tiles hold inside the recipes' zone
+        for tile in self.TILES:
+            points = [(rng.uniform(635500, 637500), rng.uniform(848500, 851000)) for _ in range(50)]
+            if tile == self.MISSING:
+                continue
+            lines = ["%.2f %.2f 100.5" % p for p in points]
+            if tile == self.BROKEN:
+                lines.insert(1, "not a point")
+                points = points[:1]
+            self.inside += sum(636000 <= x <= 637000 and 849000 <= y <= 850500 for x, y in points)
+            with open(os.path.join(self.root, "images", "tiles", tile + ".xyz"), "w") as f:
+                f.write("\n".join(lines) + "\n")
+
+    def shell(self, script, **variables):
+        env = dict(os.environ, PATH=os.path.dirname(PROGRAM) + os.pathsep + os.environ["PATH"], **variables)
+        return subprocess.run(["sh", "-c", script], cwd=self.root, env=env, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=300).returncode
+
+    def written(self):
+        """The points the logs say were written, in all."""
+        total = 0
+        for name in glob.glob(os.path.join(self.root, "images", "out", "*.log")):
+            with open(name, encoding="latin-1") as f:
+                total += sum(int(n) for n in re.findall(r"^(\d+) points? of \d+ written to ", f.read(), re.M))
+        return total
+
+    def test_a_loop_over_the_tiles_of_a_folder(self):
+        self.assertEqual(self.shell(recipe("A loop over the tiles of a folder")), 0)
+        self.assertEqual(run_file(os.path.join(self.root, "images", "out"), "failed.txt"), b"t05 4\n")
+        self.assertEqual(self.written(), self.inside)
+
+    def test_gnu_parallel_over_the_cores_and_a_job_array(self):
+        self.assertEqual(self.shell(recipe("GNU parallel over the cores")), 2)  # two tiles failed
+        with open(os.path.join(self.root, "images", "out", "joblog")) as f:
+            rows = [line.rstrip("\n").split("\t") for line in f][1:]
+        statuses = {row[-1].split()[-1]: int(row[6]) for row in rows}
+        expected = {tile: {self.MISSING: 8, self.BROKEN: 4}.get(tile, 0) for tile in self.TILES}
+        self.assertEqual(statuses, expected)
+        self.assertEqual(self.written(), self.inside)
+        shutil.rmtree(os.path.join(self.root, "images", "out"))
+        array = recipe("A job array on a cluster")
+        statuses = {tile: self.shell(array, SLURM_ARRAY_TASK_ID=str(i)) for i, tile in enumerate(self.TILES)}
+        self.assertEqual(statuses, expected)
+        self.assertEqual(self.written(), self.inside)
 
 
 def run_file(folder, name):
