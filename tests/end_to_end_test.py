@@ -297,15 +297,20 @@ class EndToEnd(ToolCase):
         # 200000 points in rows of 1000, as a grid is written: the
         # extraction steps over the stretches of rows outside the zone, and
         # the console (progress lines included), report and output are
-        # those of reading every record.
-        data = b"".join(b"%d.5 %d.25 %d\r\n" % (i % 1000, i // 1000, i % 7) for i in range(200000))
+        # those of reading every record. The same in fixed-width columns
+        # whose signed values fill their fields, each touching the one
+        # before it from row 100 on.
+        points = [(i % 1000 + 0.5, i // 1000 + 0.25, float(i % 7)) for i in range(200000)]
+        files = [("blanks", b"".join(b"%d.5 %d.25 %d\r\n" % (i % 1000, i // 1000, i % 7) for i in range(200000))),
+                 ("fixed width", b"".join(b"%6.1f%+7.2f%+d\r\n" % p for p in points))]
         zones = [(2000.0, 3000.0, 0.0, 1e9),   # no stretch
                  (10.5, 20.5, 100.25, 110.25),  # some rows, their edges on points
                  (0.0, 1e9, 195.0, 1e9),        # the last rows, up to the end of the data
                  (0.0, 1e9, 0.0, 1e9)]          # every stretch
-        for zone in zones:
-            with self.subTest(zone):
-                self.check_whole_run(data, zone, 1.0)
+        for name, data in files:
+            for zone in zones:
+                with self.subTest(file=name, zone=zone):
+                    self.check_whole_run(data, zone, 1.0, points=points)
 
     def test_real_files_whole_and_partial_zones(self):
         cases = [
@@ -537,7 +542,20 @@ class EndToEnd(ToolCase):
             ("decimal comma on the first line", b"12,5 3 4\n1 2 3\n", [], None, comma_stop(1, 1, ",5"), "", 4),
             ("decimal commas and semicolons", b"637012,24;849512,11;421,3\n", [], None,
              comma_stop(1, 1, ",24;849512,11;421,3"), "", 4),
-            ("quoted from the failing character", b"1 2 3\n4 5 6-\n", P[:1], None, stop(2, 2, "-"), "", 4),
+            ("quoted from the failing character", b"1 2 3\n4 5- 6\n", P[:1], None, stop(2, 2, "-"), "", 4),
+            # A number ends where its syntax ends, and the next may follow at once.
+            ("fixed-width columns, a value filling its field",
+             b"  636295.33  848905.10   -421.30\r\n  636296.33  848906.10-100000.13\r\n  636297.33  848907.10     12.50\r\n",
+             [(636295.33, 848905.10, -421.30), (636296.33, 848906.10, -100000.13), (636297.33, 848907.10, 12.5)],
+             None, "", "", 0),
+            ("the first line's values touching", b"  636296.33  848906.10-100000.13\n-1.5-2.5-3.5\n",
+             [(636296.33, 848906.10, -100000.13), (-1.5, -2.5, -3.5)], None, "", "", 0),
+            ("touching values and columns", b"1-2-3 255 0\n4 5 6abc 7\n", [(1, -2, -3, "255 0"), (4, 5, 6, "abc 7")],
+             None, "", columns(5), 0),
+            ("a point ends a number", b"7.5.5.5\n1 2 3\n", [(7.5, 0.5, 0.5), (1, 2, 3)], None, "", "", 0),
+            ("text right after a number", b"1 2 3\n1 2x 3\n", P[:1], None, stop(2, 2, "x"), "", 4),
+            ("nan followed at once by a number", b"1 2 3\nnan-5 2 3\n", P[:1], None, stop(2, 2, "nan-5"), "", 4),
+            ("a decimal comma touching Y", b"1 2 3\n4 5,5 6\n", P[:1], None, comma_stop(2, 2, ",5"), "", 4),
             ("lone CR lines", b"1 2 3\r4 5 6\r7 8 9\r", P, None, "", "", 0),
             ("lone CR lines after a header", b"X Y Z\r1 2 3\r4 5 6\r7 8 9", P, (1, "X"), "", "", 0),
             ("lone CR lines counted in a stop", b"1 2 3\r4 5 6\r7 x 9\r", P[:2], None, stop(3, 3, "x"), "", 4),

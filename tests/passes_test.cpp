@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ TEST(SurveyRecords, CountsBoundsAndEnds) {
       {"a stop ends the fold", "1 2 3\n4 x 6\n", 1, {1, 1, 2, 2, 3, 3}, read_status::not_a_number},
       {"a short last line", "1 2 3\n4 5", 1, {1, 1, 2, 2, 3, 3}, read_status::short_line},
       {"cut short (free layout)", "1 2\n3 4", 1, {1, 1, 2, 2, 3, 3}, read_status::cut_short},
+      {"fixed width, a value filling its field", "  636295.33  848905.10   -421.30\n  636296.33  848906.10-100000.13\n",
+       2, {636295.33, 636296.33, 848905.10, 848906.10, -100000.13, -421.30}, read_status::end_of_data},
+      {"a stop after touching numbers", "1-2-3\n4-5x\n", 1, {1, 1, -2, -2, -3, -3}, read_status::not_a_number},
   };
   for (const row& r : rows) {
     survey_values s = survey_of(r.bytes);
@@ -120,6 +124,73 @@ TEST(ExtractRecords, WritesTheRecordsInsideInOrder) {
   out = extract_of("1 2 3\n4 5 6\n", {5, 1, 0, 10}, e);
   EXPECT_EQ(out, "");
   EXPECT_EQ(e.record_count, 2);
+}
+
+// A reader through a heap block of exactly `block_size` bytes and the
+// look-ahead (AddressSanitizer sees any read beyond), or its own block.
+struct block_reader {
+  std::unique_ptr<char[]> block;
+  std::unique_ptr<record_reader> r;
+  block_reader(FILE* f, int block_size) {
+    if (block_size == 0) {
+      r = std::make_unique<record_reader>(f);
+    } else {
+      block.reset(new char[size_t(block_size + reader_look_ahead)]);
+      r = std::make_unique<record_reader>(f, block.get(), block_size);
+    }
+  }
+};
+
+// Fixed-width files whose values fill their fields, so that a number
+// touches the one before it, read alike by the survey and the extraction
+// through blocks of every size, so that the blocks end everywhere among
+// and within the touching numbers.
+TEST(ExtractRecords, TouchingNumbersAcrossBlockEdges) {
+  struct row {
+    const char* name;
+    std::string bytes;
+    int64_t record_count;
+    double bounds[6];
+    read_status end;
+    std::string written;  // the extraction of the zone 0 to 1e6 in X and Y
+  };
+  const row rows[] = {
+      {"fixed width", "  636295.33  848905.10   -421.30\n  636296.33  848906.10-100000.13\n      1.00      2.00      3.00\n",
+       3, {1, 636296.33, 2, 848906.10, -100000.13, 3}, read_status::end_of_data,
+       "636295.330000 848905.100000 -421.300000\r\n636296.330000 848906.100000 -100000.130000\r\n"
+       "1.000000 2.000000 3.000000\r\n"},
+      {"signed fields with a column", "X Y Z I\r\n+12.5-13.25+0.5 7\r\n+12.5+13.25-0.5 8\r\n", 2,
+       {12.5, 12.5, -13.25, 13.25, -0.5, 0.5}, read_status::end_of_data, "12.500000 13.250000 -0.500000 8\r\n"},
+      {"text right after a number stops", "1-2-3\n4 5 6\n7-8x9\n", 2, {1, 4, -2, 5, -3, 6},
+       read_status::not_a_number, "4.000000 5.000000 6.000000\r\n"},
+  };
+  for (const row& r : rows) {
+    FILE* f = file_of(r.bytes);
+    for (int block_size = 0; block_size <= int(r.bytes.size()) + 1; ++block_size) {
+      const std::string what = std::string(r.name) + ", block " + std::to_string(block_size);
+      block_reader sb(f, block_size);
+      survey_values s = survey_records(*sb.r, nullptr);
+      EXPECT_EQ(s.record_count, r.record_count) << what;
+      const double got[6] = {s.X_min, s.X_max, s.Y_min, s.Y_max, s.Z_min, s.Z_max};
+      for (int i = 0; i < 6; ++i) EXPECT_EQ(got[i], r.bounds[i]) << what << " bound " << i;
+      EXPECT_EQ(s.end, r.end) << what;
+      block_reader eb(f, block_size);
+      FILE* out = std::tmpfile();
+      point_writer w;
+      writer_start(w, out);
+      extraction_result e = extract_records(*eb.r, {0, 1e6, 0, 1e6}, w, nullptr);
+      std::rewind(out);
+      std::string text;
+      char chunk[4096];
+      for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, out)) > 0;) text.append(chunk, n);
+      std::fclose(out);
+      EXPECT_EQ(text, r.written) << what;
+      EXPECT_EQ(e.record_count, s.record_count) << what;
+      EXPECT_EQ(e.end, s.end) << what;
+      EXPECT_EQ(e.end_offset, s.end_offset) << what;
+    }
+    std::fclose(f);
+  }
 }
 
 TEST(ExtractRecords, SeesWhatTheSurveySaw) {

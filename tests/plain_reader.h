@@ -2,10 +2,12 @@
 // of the layouts, for checking record_reader against: it cleans the whole
 // text first, cuts it into lines, decides the layout from the first data
 // line, and reads each line on its own. Numbers are read with the one
-// number grammar (scan_decimal); everything about lines, fields, comments,
-// headers, nan and counts is its own.
+// number grammar (scan_decimal): in the free and line layouts a number ends
+// where the grammar stops, and the next may follow at once. Everything
+// about lines, fields, comments, headers, nan and counts is its own.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -56,6 +58,44 @@ inline std::vector<std::string_view> words(std::string_view t) {
   return out;
 }
 
+// The start of a line of the line layout as its rules read it: X, Y and Z
+// are its first three numbers, each read by the grammar where the one before
+// it ended, after any blanks (none too); nan (any case, a sign or none) only
+// as a whole word. `rest` is what follows the third.
+struct line_start {
+  int numbers;  // how many were read, up to 3
+  bool bad;     // reading stopped at text that is no number
+  bool nan;     // one of them is nan
+  std::string_view rest;
+};
+
+inline line_start read_line_start(std::string_view t, double (&p)[3]) {
+  line_start out{0, false, false, {}};
+  const std::string z(t);
+  size_t i = 0;
+  for (; out.numbers < 3; ++out.numbers) {
+    size_t b = i;
+    while (i < z.size() && space(z[i])) ++i;
+    if (i == z.size()) break;
+    size_t e = i;
+    while (e < z.size() && !space(z[e])) ++e;
+    if ((i == 0 || i > b) && nan_text(std::string_view(z).substr(i, e - i))) {
+      out.nan = true;
+      i = e;
+      continue;
+    }
+    text_source s{z.c_str() + i};
+    decimal_number d;
+    if (!scan_decimal(s, d) || !decimal_to_double(d, p[out.numbers])) {
+      out.bad = true;
+      break;
+    }
+    i = size_t(s.p - z.c_str());
+  }
+  out.rest = t.substr(std::min(i, t.size()));
+  return out;
+}
+
 inline std::vector<std::string_view> cut(std::string_view t, char sep) {
   std::vector<std::string_view> out;
   for (size_t b = 0;;) {
@@ -90,11 +130,9 @@ inline file_layout layout_of(std::string_view t) {
     for (std::string_view x : f) all = all && field_value(unquote(x), v) != 0;
     if (all) return {point_layout::delimited, sep, int(f.size()), 0, 0};
   }
-  std::vector<std::string_view> w = words(t);
-  size_t n = 0;
-  double v;
-  while (n < w.size() && field_value(w[n], v) != 0) ++n;
-  if (n >= 3) return {point_layout::line, 0, int(w.size()), 0, 0};
+  double p[3];
+  line_start l = read_line_start(t, p);
+  if (l.numbers == 3) return {point_layout::line, 0, 3 + int(words(l.rest).size()), 0, 0};
   return {point_layout::free, 0, 0, 0, 0};
 }
 
@@ -227,14 +265,11 @@ inline whole_pass read(const std::string& bytes) {
     bool nan = false;
     std::string extras;
     if (sep == 0) {
-      std::vector<std::string_view> w = words(t);
-      for (int k = 0; k < 3; ++k) {
-        if (size_t(k) >= w.size()) return stop(read_status::short_line, i, k);
-        int v = field_value(w[size_t(k)], p[k]);
-        if (v == 0) return stop(read_status::not_a_number, i, 0);
-        nan |= v == 2;
-      }
-      for (size_t k = 3; k < w.size(); ++k) extras += " " + std::string(w[k]);
+      line_start l = read_line_start(t, p);
+      if (l.bad) return stop(read_status::not_a_number, i, 0);
+      if (l.numbers < 3) return stop(read_status::short_line, i, l.numbers);
+      nan = l.nan;
+      for (std::string_view w : words(l.rest)) extras += " " + std::string(w);
     } else {
       std::vector<std::string_view> f = cut(lines[i], sep);
       for (size_t k = 0; k < 3; ++k) {

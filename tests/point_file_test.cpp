@@ -58,7 +58,27 @@ TEST(PointReader, RecordsAndEnds) {
       {"first line too large stops", "1e999 2 3\n4 5 6\n", {}, read_status::not_a_number, 1, "1e999"},
       {"first line with a decimal comma stops", "12,5 3 4\n", {}, read_status::not_a_number, 1, ",5"},
       {"first line of a sign and a word stops", "\n-x 1 2\n", {}, read_status::not_a_number, 2, "-x"},
-      {"quoted from the failing character", "1 2 3\n4 5 6-\n", {{1, 2, 3}}, read_status::not_a_number, 2, "-"},
+      {"quoted from the failing character", "1 2 3\n4 5- 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "-"},
+      // A number ends where its syntax ends, and the next may follow at once.
+      {"fixed-width columns, a value filling its field",
+       "  636295.33  848905.10   -421.30\n  636296.33  848906.10-100000.13\n",
+       {{636295.33, 848905.10, -421.30}, {636296.33, 848906.10, -100000.13}}, read_status::end_of_data, 0, ""},
+      {"every value touching", "-91.13-100000.13+5\n1-2-3\n", {{-91.13, -100000.13, 5}, {1, -2, -3}},
+       read_status::end_of_data, 0, ""},
+      {"a second point ends a number", "1 2 3\n7.5.5 1\n", {{1, 2, 3}, {7.5, .5, 1}}, read_status::end_of_data, 0,
+       ""},
+      {"an exponent, then a number at once", "1 2 3\n1e3-2E-1+3\n", {{1, 2, 3}, {1e3, -2e-1, 3}},
+       read_status::end_of_data, 0, ""},
+      {"text right after X Y and Z is a column", "1 2 3abc\n4 5 6-\n", {{1, 2, 3}, {4, 5, 6}},
+       read_status::end_of_data, 0, ""},
+      {"text right after a number is quoted from it", "1 2 3\n1 2x 3\n", {{1, 2, 3}}, read_status::not_a_number, 2,
+       "x"},
+      {"a sign alone after a number", "1 2 3\n4 5-\n", {{1, 2, 3}}, read_status::not_a_number, 2, "-"},
+      {"a number cut by its exponent", "1 2 3\n4 5e 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "5e"},
+      {"nan right after a number is text", "1 2 3\n4 5nan 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "nan"},
+      {"nan followed at once by a number is text", "1 2 3\n4 nan-5 6\n", {{1, 2, 3}}, read_status::not_a_number, 2,
+       "nan-5"},
+      {"a stop after touching numbers", "1-2-3\n4-5\n", {{1, -2, -3}}, read_status::short_line, 2, ""},
       {"0x1A ends the data", "1 2 3\n4 5 6\n7 8 9\n\x1A" "garbage 1 2", {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}},
        read_status::end_of_data, 0, ""},
       {"four numbers a line: one point a line", "1 2 3 4\n5 6 7 8\n", {{1, 2, 3}, {5, 6, 7}}, read_status::end_of_data,
@@ -143,6 +163,17 @@ TEST(PointReader, LinesOfMoreNumbersAreOnePointEach) {
       {"fast layouts, then one line of four", lines("2600000.50 1200000.50 450.63\n", 499) + "1 2 3 4\n" +
                                                    lines("2600000.50 1200000.50 450.63\n", 100), L, 3, 600},
       {"fast layouts of four", lines("2600000.50 1200000.50 450.63 17\n", 1000), L, 4, 1000},
+      // Numbers read as the grammar reads them: the next may follow at once.
+      {"fixed width, Z filling its field", "  636296.33  848906.10-100000.13\n" + lines("  636296.33  848906.10   -421.30\n", 3),
+       L, 3, 4},
+      {"fixed width, all touching", lines("-91.13-100000.13-5.5\n", 4), L, 3, 4},
+      {"touching, then columns", "1-2-3 4 5\n6 7 8 9 10\n", L, 5, 2},
+      {"a column right after Z", "1 2 3abc def\n4 5 6\n", L, 5, 2},
+      {"a point ends a number", lines("7.5.5.5\n", 3), L, 3, 3},
+      {"7.5.5 is two numbers", lines("7.5.5\n", 3), F, 0, 2},
+      {"two touching numbers a line are free", lines("1-2\n", 3), F, 0, 2},
+      {"nan as a field of its own", "nan 2-3\n1 2 3\n", L, 3, 1},
+      {"nan touching a number is no number", "1 2nan\n1 2 3\n", F, 0, 0},
   };
   for (const row& r : rows) {
     pass_result got = read_all(r.bytes);
@@ -294,6 +325,8 @@ TEST(PointReader, RecordsEndingAtTheEndOfABlock) {
       "1234567890123456 2.25 3",                 // tier 3 (16 digits)
       "123456789012345.1234567 1 2",             // tier 3 at its limits
       "1e3 12345678901234567890.5 .5",           // tier 4
+      "  636296.33  848906.10-100000.13",        // touching: tier 4
+      "-91.13-100000.13-5.5 17 x",               // touching, with columns: tier 4
   };
   for (int block_size : {48, 64, 100, 160}) {
     for (const std::string& last : records) {
@@ -347,20 +380,33 @@ TEST(PointReader, TiersAgreeWithTheGeneralScanner) {
 
 // Wherever a fast path reads a number, it reads it as the general scanner
 // does: the same value from the same characters. Each spelling stands in a
-// record of its own, twice (so the second goes through a learnt layout).
+// record of its own, twice (so the second goes through a learnt layout),
+// then as X, Y and Z followed at once by a signed number or by text.
 TEST(PointReader, FastPathsAgreeWithTheGeneralScannerOnEverySpelling) {
   std::mt19937_64 rng(99);
   std::string bytes;
+  // A spelling too large for a double would stop the pass there.
+  auto converts = [](const std::string& t) {
+    text_source s{t.c_str()};
+    decimal_number d;
+    double v;
+    return scan_decimal(s, d) && decimal_to_double(d, v);
+  };
   for (int i = 0; i < 200000; ++i) {
     std::string t = random_spelling(rng);
+    while (!converts(t)) t = random_spelling(rng);
     if (i % 2 == 0) {  // the common shape: digits, a point, a few decimals
       t = std::to_string(rng() % 100000000) + "." + std::to_string(rng() % 1000);
       if (i % 4 == 0) t = "-" + t;
     }
     std::string line = t + " 1 2\n";
     bytes += line + line;
+    bytes += t + "-1 2\n" + "1 " + t + "+2\n" + "1 2 " + t + "-3\n" + "1 2 " + t + "x\n";
   }
-  expect_same_pass(read_all(bytes), read_all(bytes, input_block_size, true), "spellings");
+  pass_result tiered = read_all(bytes);
+  EXPECT_EQ(tiered.end, read_status::end_of_data);
+  EXPECT_EQ(tiered.records.size(), 6u * 200000);
+  expect_same_pass(tiered, read_all(bytes, input_block_size, true), "spellings");
 }
 
 }  // namespace
@@ -461,6 +507,22 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
       {"an empty field among X Y Z", "1,2,3\n4,,6\n", p123 + "\r\n", read_status::not_a_number, D, 0, 0, 0},
       {"a line of two fields", "1,2,3\n4,5\n", p123 + "\r\n", read_status::short_line, D, 0, 0, 0},
       {"a decimal comma", "1,5 2,5 3,5\n", "", read_status::not_a_number, F, 0, 0, 0},
+      {"fixed-width columns, values filling their fields",
+       "  636295.33  848905.10   -421.30\n  636296.33  848906.10-100000.13\n-636297.33-848907.10-100000.13  7\n",
+       "636295.330000 848905.100000 -421.300000\r\n636296.330000 848906.100000 -100000.130000\r\n"
+       "-636297.330000 -848907.100000 -100000.130000 7\r\n",
+       read_status::end_of_data, L, 0, 0, 0},
+      {"columns right after Z, each after one blank", "1 2 3abc\t d\n4 5 6-7-8\n", p123 + " abc d\r\n" + p456 + " -7-8\r\n",
+       read_status::end_of_data, L, 0, 0, 0},
+      {"touching numbers, then a nan line", "1-2-3\n-nan 2-3\n4+5+6\n",
+       "1.000000 -2.000000 -3.000000\r\n" + p456 + "\r\n",
+       read_status::end_of_data, L, 0, 1, 0},
+      {"touching numbers after a count and a comment", "2\n# c\n1-2-3\n4-5-6\n",
+       "1.000000 -2.000000 -3.000000\r\n4.000000 -5.000000 -6.000000\r\n", read_status::end_of_data, L, 1, 0, 1},
+      {"a comma right after Z begins the columns", "1 2 3,5\n4 5 6\n", p123 + " ,5\r\n" + p456 + "\r\n",
+       read_status::end_of_data, L, 0, 0, 0},
+      {"the delimited layout still wants whole fields", "1,2,3\n4,5-6,7\n", p123 + "\r\n", read_status::not_a_number,
+       D, 0, 0, 0},
   };
   for (const row& r : rows) {
     for (int block : {0, 1, 3, 16}) {

@@ -40,7 +40,8 @@ inline std::string random_spelling(std::mt19937_64& rng) {
 
 // A point file of mixed layouts: runs of lines alike (as real files have
 // them) in the common shape, with odd spellings, blanks, tabs, CR LF, lines
-// of 1, 2, 4 or 6 numbers, and now and then something that is not a number.
+// of 1, 2, 4 or 6 numbers, runs where a signed number follows the one before
+// it at once, and now and then something that is not a number.
 inline std::string random_point_text(std::mt19937_64& rng, int numbers) {
   auto pick = [&](int n) { return int(rng() % unsigned(n)); };
   static const char* const odd[] = {"1e3", "-0", "+.5", "5.", "007.25", "1.2.3", "1-2", "0x1A", "abc", "-",
@@ -48,24 +49,29 @@ inline std::string random_point_text(std::mt19937_64& rng, int numbers) {
   std::string text;
   int per_line = 3;
   int whole = 7, decimals = 2;
+  bool touching = false;
   for (int i = 0; i < numbers; ++i) {
     if (i % 60 == 0) {  // a new run of lines
       static const int layouts[] = {3, 3, 3, 1, 2, 4, 6};
       per_line = layouts[pick(7)];
       whole = 1 + pick(16);
       decimals = pick(10);
+      touching = pick(4) == 0;
     }
+    std::string t;
     if (pick(200) == 0) {
-      text += odd[pick(16)];
+      t = odd[pick(16)];
     } else {
-      if (pick(4) == 0) text += '-';
-      for (int k = 0; k < whole; ++k) text += char('0' + (k == 0 && whole > 1 ? 1 + pick(9) : pick(10)));
-      if (decimals > 0 || pick(8) == 0) text += '.';
-      for (int k = 0; k < decimals; ++k) text += char('0' + pick(10));
+      if (pick(4) == 0) t += touching && pick(2) == 0 ? '+' : '-';
+      for (int k = 0; k < whole; ++k) t += char('0' + (k == 0 && whole > 1 ? 1 + pick(9) : pick(10)));
+      if (decimals > 0 || pick(8) == 0) t += '.';
+      for (int k = 0; k < decimals; ++k) t += char('0' + pick(10));
     }
-    if ((i + 1) % per_line != 0) {
+    if (i % per_line != 0 && !(touching && (t[0] == '-' || t[0] == '+'))) {
       text += pick(30) == 0 ? "\t" : pick(30) == 0 ? "  " : " ";
-    } else {
+    }
+    text += t;
+    if ((i + 1) % per_line == 0) {
       text += pick(20) == 0 ? "\r\n" : "\n";
       if (pick(100) == 0) text += "\n";
     }
@@ -77,7 +83,9 @@ inline std::string random_point_text(std::mt19937_64& rng, int numbers) {
 // mark, comment lines, a header, a point count or none; then lines of
 // points, now and then a blank line, a comment, the header again, a nan, a
 // short line, a word, a quoted field, a trailing separator, an odd spelling
-// or a decimal comma; line ends LF, CR LF or a lone CR.
+// or a decimal comma; line ends LF, CR LF or a lone CR. Whitespace files are
+// now and then in fixed-width columns, where a value that fills its field
+// touches the one before it.
 inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
   auto pick = [&](int n) { return int(rng() % unsigned(n)); };
   const int form = pick(5);  // 0 free, 1 three columns, 2 more columns, 3 commas, 4 semicolons
@@ -85,6 +93,8 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
   const int columns = form == 0 ? 1 + pick(2) : form == 1 ? 3 : 3 + pick(7);
   static const char* const ends[] = {"\n", "\r\n", "\r"};
   const char* end = ends[pick(8) == 0 ? 1 + pick(2) : 0];
+  // Fixed-width columns of this many characters, or 0.
+  const size_t width = (form == 1 || form == 2) && pick(3) == 0 ? size_t(8 + pick(3)) : 0;
   static const char* const headers[] = {"X Y Z", "x,y,z", "\"X\";\"Y\";\"Z\"", "//X Y Z R G B", "Easting Northing",
                                         "nx ny nz", "\"x\" \"y\""};
   std::string header = headers[pick(7)];
@@ -116,14 +126,19 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
       } else if (form >= 2 && pick(3) == 0) {
         line = "\t1" + s1 + " 2 " + s1 + "3" + s1 + (sep == ' ' ? "x\ty  z " : " x ; ; y ,,");
       }
-    } else if (pick(400) == 0) {    } else if (pick(400) == 0) {  // lines that stop the reading, in some layout
+    } else if (pick(400) == 0) {  // lines that stop the reading, in some layout
       static const char* const others[] = {"word", "1 2", "1,2", "1,2,", "1 2 3abc", "12,5 3,4 5,6", "0x1A 1 2",
                                            "1,,3,4", "\x01\x02", "1e999 2 3", "+-1 2 3", "/ 1 2"};
       line = others[pick(12)];
     } else {
       for (int k = 0; k < columns; ++k) {
+        std::string field = k >= 3 && pick(10) == 0 ? std::string(pick(4) == 0 ? "" : "red") : number();
+        if (width != 0) {
+          line += std::string(field.size() < width ? width - field.size() : 0, ' ') + field;
+          continue;
+        }
         if (k != 0) line += sep == ' ' ? (pick(20) == 0 ? "\t" : " ") : (pick(10) == 0 ? std::string(1, sep) + " " : std::string(1, sep));
-        line += k >= 3 && pick(10) == 0 ? std::string(pick(4) == 0 ? "" : "red") : number();
+        line += field;
       }
       if (sep != ' ' && pick(20) == 0) line += sep;
     }

@@ -20,7 +20,7 @@ namespace {
 
 // What a file looks like: its layout and what stands around and among the
 // points.
-enum file_form { three_columns, extra_columns, comma, semicolon_quoted, free_layout };
+enum file_form { three_columns, extra_columns, comma, semicolon_quoted, free_layout, fixed_width };
 enum file_option : unsigned {
   bom = 1,
   crlf = 2,
@@ -73,6 +73,13 @@ std::string point_file(file_form form, unsigned options) {
       case extra_columns: text += std::string(x) + "\t" + y + " " + z + (i % 3 ? " 255 128 0" : " 7") + eol; break;
       case comma: text += std::string(x) + "," + y + ", " + z + "," + std::to_string(i) + eol; break;
       case semicolon_quoted: put(text, "\"", x, "\";\"", y, "\";\"", z, "\"", eol); break;
+      case fixed_width: {
+        // Signed values in fields they fill: each touches the one before.
+        char line[96];
+        std::snprintf(line, sizeof line, "%6s%+7.2f%+4d", x, 200 + r + 0.25, r * c - 7);
+        put(text, line, eol);
+        break;
+      }
       case free_layout:
         // Two numbers a line, so that every other record begins mid-line.
         put_free(x);
@@ -177,6 +184,7 @@ TEST(ZoneMap, ExtractionWithTheMapGivesWhatItGivesWithout) {
       {"free layout, a stop at the end, CR LF", free_layout, crlf | stop_at_end},
       {"a count of points first, no final line feed", three_columns, count_first | no_final_line_feed | bom},
       {"comments and nan lines from the first stretch", extra_columns, comments | nan_lines | crlf},
+      {"fixed-width columns, values touching", fixed_width, header | nan_lines | stop_at_end | exponents},
   };
   // Stretch lengths and ceilings: short stretches, and a ceiling of three
   // that merges them again and again.
@@ -191,6 +199,7 @@ TEST(ZoneMap, ExtractionWithTheMapGivesWhatItGivesWithout) {
     for (int block_size : block_sizes) {
       for (const auto& shape : shapes) {
         survey_values s = survey_of(f, block_size, zone_map(shape.records, shape.max));
+        ASSERT_EQ(s.record_count, rows * columns) << file.name << ", block " << block_size;
         ASSERT_GT(s.map.stretches().size(), 1u) << file.name;
         ASSERT_LE(s.map.stretches().size(), shape.max) << file.name;
         for (const auto& zz : zones) {

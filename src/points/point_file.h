@@ -1,5 +1,6 @@
-// Point files: plain text holding numbers separated by whitespace, taken
-// three at a time as the X, Y and Z of a record. record_reader reads them;
+// Point files: plain text holding numbers (one point a line, or taken three
+// at a time as the X, Y and Z of a record, or comma or semicolon fields; see
+// record_reader.h). record_reader reads them;
 // point_writer writes them one record a line as "%lf %lf %lf" and CR LF.
 #pragma once
 

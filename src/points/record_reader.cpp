@@ -27,6 +27,15 @@
 //   in record_reader::take_line); a line that goes on beyond the block, or
 //   anything else they do not know, goes to the general scanner.
 //
+//   In the free and line layouts a number ends where the grammar ends it,
+//   and the next may follow at once. Tiers 1 and 2 cut a record at its
+//   whitespace and take only pieces that are each one whole number, so they
+//   decline any touching numbers; tier 3 takes, in the line layout, a Y or Z
+//   whose sign follows the number before it at once (the free layout's tier
+//   3 reads number after number as it always did), and leaves any other
+//   text right after a number (text after Z: extra columns) to the general
+//   scanner.
+//
 //   and, when writing a record read by tier 1 or 2:
 //   copy to output       the digits copied as "%lf" text        9 integer digits, 6 decimals
 //                                                               (copy_whole_max, copy_decimals_max)
@@ -358,12 +367,42 @@ struct reader_tiers {
 
   enum class field { number, nan, absent, bad };
 
-  // Reads one of the first three fields of a line of the line or delimited
-  // layout: in the delimited layout within one pair of double quotes or
-  // none, an optional sign, then a number or nan (any case); the field ends
-  // at a blank, the separator or the end of the line. After `bad`, `at` is
-  // the offset of the text to quote: where the field begins, or where the
-  // number in it is followed by what cannot follow it.
+  // Reads X, Y or Z of a line of the line layout: a number as the grammar
+  // reads it, which ends where its syntax ends (the next number, or the
+  // extra columns, may follow at once); or, as a field of its own (first on
+  // the line or after a blank, `field_start`), nan in any case with or
+  // without a sign, ending at a blank or the end of the line. After `bad`,
+  // `at` is the offset of the text to quote: where the number (or the nan
+  // field) that could not be read begins.
+  static field read_number(replay_source& s, bool field_start, double& value, int64_t& at) {
+    at = s.offset();
+    int c = s.peek();
+    if (c < 0 || c == '\n') return field::absent;
+    bool negative = c == '-';
+    if (c == '-' || c == '+') {
+      s.bump();
+      c = s.peek();
+    }
+    if (field_start && (c == 'n' || c == 'N')) {
+      for (const char* w = "nan"; *w != 0; ++w, s.bump()) {
+        if ((s.peek() | 0x20) != *w) return field::bad;
+      }
+      c = s.peek();
+      return c < 0 || is_space(c) ? field::nan : field::bad;
+    }
+    decimal_number d;
+    if (c == '-' || c == '+' || !scan_decimal(s, d) || !decimal_to_double(d, value)) return field::bad;
+    note_decimals(s.s.r, typed_decimals(d));
+    if (negative) value = -value;
+    return field::number;
+  }
+
+  // Reads one of the first three fields of a line of the delimited layout:
+  // within one pair of double quotes or none, an optional sign, then a
+  // number or nan (any case); the field ends at a blank, the separator or
+  // the end of the line. After `bad`, `at` is the offset of the text to
+  // quote: where the field begins, or where the number in it is followed by
+  // what cannot follow it.
   static field read_field(replay_source& s, char sep, double& value, int64_t& at) {
     at = s.offset();
     int c = s.peek();
@@ -489,8 +528,9 @@ struct reader_tiers {
       bool nan = false;
       int64_t at = 0;
       for (int i = 0; i < 3; ++i) {
+        bool field_start = i == 0;  // the line's first non-blank character, or after a blank
         if (i > 0) {
-          while (is_blank(f.peek())) f.bump();
+          for (; is_blank(f.peek()); f.bump()) field_start = true;
           if (sep != 0 && f.peek() == sep) {
             f.bump();
             while (is_blank(f.peek())) f.bump();
@@ -498,7 +538,7 @@ struct reader_tiers {
             return text_stop(r, f.offset());
           }
         }
-        field k = read_field(f, sep, values[i], at);
+        field k = sep == 0 ? read_number(f, field_start, values[i], at) : read_field(f, sep, values[i], at);
         if (k == field::bad) return text_stop(r, at);
         if (k == field::absent) {
           if (r.read_errno_ != 0) return read_status::read_error;
@@ -508,8 +548,8 @@ struct reader_tiers {
         }
         nan |= k == field::nan;
       }
-      // The rest of the line: in the delimited layout, after the separator
-      // that follows the third field.
+      // The rest of the line: from the end of the third number (in the
+      // delimited layout, after the separator that follows the third field).
       if (sep != 0) {
         while (is_blank(f.peek())) f.bump();
         c = f.peek();
@@ -611,12 +651,16 @@ struct reader_tiers {
     return t;
   }
 
-  // A field of a first data line that the layouts read as a number: a
-  // number, or nan in any case with or without a sign.
+  // nan in any case, with or without a sign.
+  static bool is_nan_text(std::string_view t) {
+    if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
+    return t.size() == 3 && (t[0] | 0x20) == 'n' && (t[1] | 0x20) == 'a' && (t[2] | 0x20) == 'n';
+  }
+
+  // A field of a first data line that the delimited layout reads as a
+  // number: a number, or nan.
   static bool is_number_text(std::string_view t) {
-    std::string_view u = t;
-    if (!u.empty() && (u[0] == '-' || u[0] == '+')) u.remove_prefix(1);
-    if (u.size() == 3 && (u[0] | 0x20) == 'n' && (u[1] | 0x20) == 'a' && (u[2] | 0x20) == 'n') return true;
+    if (is_nan_text(t)) return true;
     std::string z(t);
     text_source src{z.c_str()};
     decimal_number d;
@@ -624,18 +668,44 @@ struct reader_tiers {
     return scan_decimal(src, d) && src.p == z.c_str() + z.size() && decimal_to_double(d, v);
   }
 
-  // The whitespace-separated fields of a line, and how many of them are
-  // numbers before the first that is not.
-  static void count_fields(std::string_view t, int& fields, int& numbers) {
-    fields = numbers = 0;
-    bool counting = true;
-    while (!(t = trimmed(t)).empty()) {
-      size_t n = 0;
-      while (n < t.size() && !is_space(static_cast<unsigned char>(t[n]))) ++n;
-      ++fields;
-      counting = counting && is_number_text(t.substr(0, n));
-      numbers += counting;
-      t.remove_prefix(n);
+  // A line as the line layout reads it: how many numbers begin it (up to
+  // three), each read as the grammar reads it from where the one before it
+  // ended and the blanks after it, so that the next may follow at once (nan
+  // only as a field of its own: first, or after a blank, and up to a blank
+  // or the end); and its columns: those numbers, then the
+  // whitespace-separated columns after the third.
+  static void count_fields(std::string_view t, int& columns, int& numbers) {
+    const std::string z(t);  // a 0 byte ends a number, as in the block
+    const char* p = z.c_str();
+    const char* const end = p + z.size();
+    auto blank = [](char c) { return is_space(static_cast<unsigned char>(c)); };
+    numbers = 0;
+    while (numbers < 3) {
+      const char* q = p;
+      while (q != end && blank(*q)) ++q;
+      const bool field_start = numbers == 0 || q != p;
+      p = q;
+      if (p == end) break;
+      const char* w = p;
+      while (w != end && !blank(*w)) ++w;
+      if (field_start && is_nan_text(std::string_view(p, size_t(w - p)))) {
+        p = w;
+      } else {
+        text_source src{p};
+        decimal_number d;
+        double v;
+        if (!scan_decimal(src, d) || !decimal_to_double(d, v)) break;
+        p = src.p;
+      }
+      ++numbers;
+    }
+    columns = numbers;
+    if (numbers < 3) return;
+    for (;;) {
+      while (p != end && blank(*p)) ++p;
+      if (p == end) return;
+      ++columns;
+      while (p != end && !blank(*p)) ++p;
     }
   }
 
@@ -664,9 +734,9 @@ struct reader_tiers {
     for (char sep : {',', ';'}) {
       if (int n = delimited_fields(t, sep); n != 0) return {point_layout::delimited, sep, n, 0, 0};
     }
-    int fields, numbers;
-    count_fields(t, fields, numbers);
-    if (numbers >= 3) return {point_layout::line, 0, fields, 0, 0};
+    int columns, numbers;
+    count_fields(t, columns, numbers);
+    if (numbers == 3) return {point_layout::line, 0, columns, 0, 0};
     return {point_layout::free, 0, 0, 0, 0};
   }
 
@@ -817,8 +887,14 @@ struct reader_tiers {
       }
       decimal_number d;
       if (!eight_at_once(s, d) || s >= r.end_ || !decimal_to_double(d, values[i])) return general(r);
-      // A field of a line ends at a blank or the separator.
-      if (lines && !is_space(static_cast<unsigned char>(*s)) && *s != sep) return general(r);
+      // A field of a line ends at a blank or the separator; in the line
+      // layout X or Y may also be followed at once by the sign of the next
+      // number (this tier's number is never followed by a digit, a point or
+      // an e, which would extend it).
+      if (lines && !is_space(static_cast<unsigned char>(*s)) && *s != sep &&
+          !(sep == 0 && i < 2 && (*s == '-' || *s == '+'))) {
+        return general(r);
+      }
       decimals = std::max(decimals, -d.exponent);
     }
     const char* next = s;

@@ -8,28 +8,38 @@
 //
 // The layout of the points is decided once, from the first data line (the
 // first line that is not blank, not a comment and not the header), and the
-// whole pass reads by it:
-//   free       the first data line holds 1 or 2 numbers: numbers separated
-//              by any whitespace, taken three at a time across lines;
-//   line       it holds 3 or more whitespace-separated numbers: each line is
-//              one point, X, Y and Z its first three numbers, whatever
-//              follows them its extra columns;
+// whole pass reads by it. In the free and line layouts a number ends where
+// the number grammar (number_scan.h) ends it, and the next begins after any
+// whitespace or at once: `-91.13-100000.13` is two numbers, `7.5.5` is 7.5
+// and .5, and fixed-width columns whose values fill their fields are read.
+//   free       the first data line holds 1 or 2 numbers: numbers taken
+//              three at a time across lines;
+//   line       it begins with 3 numbers: each line is one point, X, Y and Z
+//              its first three numbers, whatever follows the third (at once
+//              or after blanks) its extra columns, whitespace-separated
+//              (`1 2 3abc` is X, Y, Z and the column `abc`); the columns of
+//              the first data line are its three numbers and those columns;
 //   delimited  cut at each ',' (or each ';') it gives 3 or more fields, each
 //              a number once the blanks around it and one pair of double
 //              quotes are taken off: each line is one point, as above.
 // A first data line holding one whole number and followed by a line of a
-// point is a count of points: it is skipped and noted. A `nan` counts as a
-// number in deciding.
+// point is a count of points: it is skipped and noted. A `nan` (any case,
+// with or without a sign) counts as a number in deciding; in the line
+// layout only as a field of its own, first on its line or after a blank,
+// and up to a blank or the line's end.
 //
 // The header is the first line that is neither blank nor a comment, when
 // its first character cannot begin a number; it is skipped. Comment lines
 // (first non-blank characters #, //, % or >) and lines equal to the header
 // are skipped wherever they stand, and counted. In the line and delimited
 // layouts a line whose X, Y or Z is nan is skipped and counted; a line with
-// fewer than three numbers, or with text that is not a number among its
-// first three fields, stops the pass there. In the free layout any text
-// that is not a number, or a last record with fewer than three numbers,
-// stops it. The reader then tells where.
+// fewer than three numbers, or with text that is not a number where one of
+// its first three numbers (fields, in the delimited layout) should begin,
+// stops the pass there. In the free layout any text that is not a number,
+// or a last record with fewer than three numbers, stops it. The reader then
+// tells where, and quotes the text from where reading failed: where the
+// number (or the field) that could not be read begins, or, in the delimited
+// layout, what follows a number in its field.
 //
 //   record_reader r(file);
 //   while (r.next_record() == read_status::record) {
