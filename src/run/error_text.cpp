@@ -1,6 +1,6 @@
 #include "run/error_text.h"
 
-#include "run/platform.h"
+#include "host/host_files.h"
 
 const char* reason_text(int err) {
   switch (err) {
