@@ -409,8 +409,6 @@ void remove_file(const char* host, const file_stamp& made) {
   if (holds_at(dir, name, made)) unlinkat(dir, name, 0);
 }
 
-const char* error_text(int err) { return std::strerror(err); }
-
 int write_failure(const char*, int err) { return err; }
 
 bool names_a_device(const char*) {

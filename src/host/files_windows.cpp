@@ -276,28 +276,6 @@ int replace_file(const char* from, const char* to) {
   return errno_at(to, error);
 }
 
-const char* error_text(int err) {
-  // The texts of the POSIX hosts' C library, for the errno values a run can
-  // meet; Windows' C runtime words some of them otherwise ("Resource
-  // device", "Improper link").
-  switch (err) {
-    case EACCES: return "Permission denied";
-    case EISDIR: return "Is a directory";
-    case ENOSPC: return "No space left on device";
-    case EROFS: return "Read-only file system";
-    case EEXIST: return "File exists";
-    case ENOENT: return "No such file or directory";
-    case EFBIG: return "File too large";
-    case EMFILE: return "Too many open files";
-    case ENAMETOOLONG: return "File name too long";
-    case EXDEV: return "Invalid cross-device link";
-    case EBUSY: return "Device or resource busy";
-    case EIO: return "Input/output error";
-    case EINVAL: return "Invalid argument";
-    default: return std::strerror(err);
-  }
-}
-
 int write_failure(const char* host, int err) {
   // The largest write of a run is one output block of 1 MiB; a volume with
   // less room than that after a failed write is full.

@@ -2,12 +2,15 @@
 // created, replaced, locked and stamped, and how the folder of the written
 // files is held. Implemented by files_posix.cpp and files_windows.cpp (CMake
 // picks one). Every path below is a host path (see host_path), UTF-8 on
-// Windows.
+// Windows. The reasons a call returns, errno values and the host's own
+// conditions, are those of host_reasons.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+
+#include "host/host_reasons.h"
 
 // Room for a host path: a built path (127 characters) plus the longest
 // temporary-file decoration (".", ".tessera-", a process id, "-", an
@@ -62,32 +65,6 @@ unsigned long process_id();
 // those of any other run.
 uint32_t random_tag();
 
-// A reason that is not an errno value: something other than a regular file,
-// a symbolic link or nothing sits at a final path.
-constexpr int not_a_regular_file = -1;
-// What lock_output returns when another run holds the lock.
-constexpr int held_by_another_run = -2;
-// A reason that is not an errno value: another program holds the file open
-// and does not let it be replaced (Windows; never on POSIX hosts, where a
-// file open elsewhere can always be replaced).
-constexpr int in_use_by_another_program = -3;
-// Why a file or its folder cannot be replaced although it may be written:
-// the attributes immutable or append-only (chattr +i, +a), or, in a folder
-// with the sticky bit (mode 1777), a file that belongs to another user.
-constexpr int marked_immutable = -4;
-constexpr int marked_append_only = -5;
-constexpr int folder_marked_immutable = -6;
-constexpr int folder_marked_append_only = -7;
-constexpr int owned_by_another_user = -8;
-// At the publish: a temporary name no longer holds the file the run wrote,
-// or the folder is no longer at its path.
-constexpr int replaced_during_the_run = -9;
-constexpr int folder_moved = -10;
-
-// The text of an errno value, the same on every host: the POSIX host's own
-// (strerror), and on Windows the same words, whatever its C runtime says.
-const char* error_text(int err);
-
 // Why a write to the file at `host` failed, given the C runtime's errno. On
 // Windows, whose C runtime can report a full volume as EINVAL, ENOSPC when
 // the volume has less room left than the largest write a run makes;
@@ -109,8 +86,8 @@ bool folder_in_place();
 // nothing, a regular file it may write, or a symbolic link (the link itself
 // is replaced, never written through). Otherwise why not: a folder (EISDIR),
 // a file it may not write, not_a_regular_file (a FIFO, a device, a socket),
-// in_use_by_another_program, or one of the reasons above why it could not
-// be replaced.
+// in_use_by_another_program, or one of the conditions why it could not be
+// replaced (marked_immutable, marked_append_only, owned_by_another_user).
 int final_path_refused(const char* host);
 
 // Takes the advisory lock of one output, held through the file at `host`

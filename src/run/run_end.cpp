@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "host/host_files.h"
+#include "host/host_reasons.h"
 #include "host/host_signals.h"
 #include "run/dialogue.h"
-#include "run/error_text.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
 
