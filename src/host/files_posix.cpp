@@ -263,9 +263,15 @@ int lock_output(const char* host, bool& lock_file_there) {
     lock_made.device = uint64_t(held.st_dev);
     lock_made.index = uint64_t(held.st_ino);
     if (holds_at(dir, name, lock_made)) {
+      if (!guard_add(host, lock_made)) {
+        // As unlock_output does: the lock file goes before the lock.
+        unlinkat(dir, name, 0);
+        close(fd);
+        release_end_signals(old);
+        return no_room_to_guard;
+      }
       lock_fd = fd;
       std::strcpy(lock_host, host);
-      guard_add(host, lock_made);
       release_end_signals(old);
       return 0;
     }
@@ -298,7 +304,12 @@ int create_temporary(const char* host, FILE*& f, file_stamp& made) {
   if (fd >= 0) {
     made.device = uint64_t(st.st_dev);
     made.index = uint64_t(st.st_ino);
-    guard_add(host, made);
+    if (!guard_add(host, made)) {
+      err = no_room_to_guard;
+      close(fd);
+      unlinkat(dir, name, 0);
+      fd = -1;
+    }
   }
   release_end_signals(old);
   if (fd < 0) return err;

@@ -221,8 +221,13 @@ int lock_output(const char* host, bool& lock_file_there) {
     if (GetFileInformationByHandle(h, &held) && stamp_of_path(host, now) &&
         now.device == held.dwVolumeSerialNumber &&
         now.index == ((uint64_t(held.nFileIndexHigh) << 32) | held.nFileIndexLow)) {
+      if (!guard_add(host, now)) {
+        // As unlock_output does: the lock file goes before the lock.
+        DeleteFileW(lock_name.c_str());
+        CloseHandle(h);
+        return no_room_to_guard;
+      }
       lock_handle = h;
-      guard_add(host, now);
       return 0;
     }
     CloseHandle(h);
@@ -242,8 +247,12 @@ int create_temporary(const char* host, FILE*& f, file_stamp& made) {
   HANDLE h = CreateFileW(to_wide(host).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return errno_of(GetLastError());
-  guard_add(host, made);
   stamp_of_handle(h, made);
+  if (!guard_add(host, made)) {
+    CloseHandle(h);
+    DeleteFileW(to_wide(host).c_str());
+    return no_room_to_guard;
+  }
   int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
     CloseHandle(h);

@@ -93,9 +93,9 @@ int final_path_refused(const char* host);
 // Takes the advisory lock of one output, held through the file at `host`
 // (created if missing, opened for reading only if it may not be written,
 // never through a link), and records the lock file for removal on a signal
-// (host_signals.h). Zero, held_by_another_run, not_a_regular_file, or the
-// errno; `lock_file_there` tells whether something sits at `host` (else the
-// folder itself refused a new file).
+// (host_signals.h). Zero, held_by_another_run, not_a_regular_file,
+// no_room_to_guard, or the errno; `lock_file_there` tells whether something
+// sits at `host` (else the folder itself refused a new file).
 int lock_output(const char* host, bool& lock_file_there);
 
 // Removes the lock file, then releases the lock.
@@ -105,7 +105,8 @@ void unlock_output();
 // link or anything else there makes it fail with EEXIST), readable and
 // writable by its owner alone from its creation, so that nobody else reads
 // it while it is written, and records it for removal on a signal
-// (host_signals.h). `made` is the new file's identity. Zero or the errno.
+// (host_signals.h). `made` is the new file's identity. Zero,
+// no_room_to_guard (the file is removed again), or the errno.
 int create_temporary(const char* host, FILE*& f, file_stamp& made);
 
 // Gives the complete file `f`, to be published at `like`, the permissions

@@ -30,8 +30,12 @@ constexpr int owned_by_another_user = -8;
 // or the folder is no longer at its path.
 constexpr int replaced_during_the_run = -9;
 constexpr int folder_moved = -10;
+// The room for the files a signal removes is full: a file more was created
+// than the host layer was made for (a fault of the program, never of the
+// user's files). The file is removed at once and the run fails to create it.
+constexpr int no_room_to_guard = -11;
 // The last condition: the codes run from -1 down to it, each with its row.
-constexpr int last_host_condition = folder_moved;
+constexpr int last_host_condition = no_room_to_guard;
 
 struct host_reason_entry {
   int code;
@@ -49,6 +53,7 @@ inline constexpr host_reason_entry host_reasons[] = {
     {owned_by_another_user, "the file belongs to another user, in a shared folder (sticky bit)"},
     {replaced_during_the_run, "its temporary file was replaced during the run"},
     {folder_moved, "its folder was moved or removed during the run"},
+    {no_room_to_guard, "the run has no room to remove it on a signal"},
     // The errno values a run can meet, in the words of the GNU C library on
     // every host: Windows' C runtime words some of them otherwise ("Resource
     // device", "Improper link"). Any other errno value is said by the C

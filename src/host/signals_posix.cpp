@@ -63,16 +63,14 @@ using namespace posix_host;
 
 namespace {
 
-// The lock file and the two temporary files: their names in the folder
-// held, and their identities, so that a name taken since by another file is
-// left alone.
-constexpr int guarded_max = 3;
+// The files recorded for removal: their names in the folder held, and their
+// identities, so that a name taken since by another file is left alone.
 struct guarded_file {
   char name[host_path_size];
   int dir;
   file_stamp made;
 };
-guarded_file guarded[guarded_max];
+guarded_file guarded[guarded_files_room];
 volatile sig_atomic_t guarded_count = 0;
 // Room for the two "is unchanged" lines.
 char guard_message[2 * host_path_size + 64];
@@ -96,13 +94,14 @@ extern "C" void end_by_signal(int sig) {
 
 }  // namespace
 
-void guard_add(const char* host, const file_stamp& made) {
-  if (guarded_count >= guarded_max) return;
+bool guard_add(const char* host, const file_stamp& made) {
+  if (guarded_count >= guarded_files_room) return false;
   guarded_file& g = guarded[guarded_count];
   std::strcpy(g.name, held_name(host, g.dir));
   g.made.device = made.device;
   g.made.index = made.index;
   guarded_count = guarded_count + 1;
+  return true;
 }
 
 void signals_start() {

@@ -13,9 +13,8 @@
 
 namespace {
 
-// The lock file and the two temporary files, as wide names.
-constexpr int guarded_max = 3;
-std::wstring guarded[guarded_max];
+// The files recorded for removal, as wide names.
+std::wstring guarded[guarded_files_room];
 volatile LONG guarded_count = 0;
 std::string guard_message;
 
@@ -43,10 +42,11 @@ BOOL WINAPI end_by_console_event(DWORD) {
 }  // namespace
 
 // A file is deleted by its name: its identity is not needed.
-void guard_add(const char* host, const file_stamp&) {
-  if (guarded_count >= guarded_max) return;
+bool guard_add(const char* host, const file_stamp&) {
+  if (guarded_count >= guarded_files_room) return false;
   guarded[guarded_count] = to_wide(host);
   InterlockedIncrement(&guarded_count);
+  return true;
 }
 
 void signals_start() {}
