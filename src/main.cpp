@@ -2,9 +2,10 @@
 // No arguments for its work: every run is one dialogue on the console.
 #include <cstdio>
 
+#include "host/host_signals.h"
+#include "host/host_terminal.h"
 #include "run/command_line.h"
 #include "run/opening.h"
-#include "run/platform.h"
 #include "run/run_end.h"
 #include "treatment.h"
 

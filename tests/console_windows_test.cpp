@@ -1,6 +1,6 @@
 // The Windows build's reading of piped answers. Run under Wine, whose ANSI
 // code page for an English locale is 1252.
-#include "run/windows_text.h"
+#include "host/windows_text.h"
 
 #include <windows.h>
 

@@ -2,7 +2,6 @@
 
 #include "phases/input_failure.h"
 #include "run/dialogue.h"
-#include "run/error_text.h"
 #include "run/messages.h"
 #include "run/written_files.h"
 

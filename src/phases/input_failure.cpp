@@ -1,7 +1,7 @@
 #include "phases/input_failure.h"
 
+#include "host/host_reasons.h"
 #include "run/dialogue.h"
-#include "run/error_text.h"
 #include "run/messages.h"
 
 int input_read_failed(int err) {

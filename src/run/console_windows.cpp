@@ -15,8 +15,8 @@
 #include "run/console.h"
 #include "run/names.h"
 #include "run/piped_answers.h"
-#include "run/platform.h"
-#include "run/windows_text.h"
+#include "host/host_terminal.h"
+#include "host/windows_text.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/host_terminal.h"
 #include "points/number_scan.h"
 #include "run/console.h"
 #include "run/messages.h"
-#include "run/platform.h"
 #include "run/run_end.h"
 
 namespace {

@@ -53,7 +53,7 @@ void refuse_answer(const char* why);
 // Shows the progress line of a pass.
 void progress(int64_t record_count);
 
-// Waits for one key at the terminal (not standard input); see platform.h.
+// Waits for one key at the terminal (not standard input); see host_terminal.h.
 // `shown` is the text just shown that says why: it is shown at the terminal
 // too when standard output goes elsewhere.
 void key_wait(const char* shown);

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/host_files.h"
 #include "run/dialogue.h"
 #include "run/names.h"
 #include "run/paths.h"
-#include "run/platform.h"
 #include "run/report.h"
 #include "run/run_end.h"
 #include "run/run_state.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "run/platform.h"
+#include "host/host_files.h"
 #include "run/run_state.h"
 
 constexpr const char* root = "c:\\images\\";

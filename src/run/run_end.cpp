@@ -4,9 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "host/host_files.h"
+#include "host/host_reasons.h"
+#include "host/host_signals.h"
 #include "run/dialogue.h"
-#include "run/error_text.h"
-#include "run/platform.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
 

@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/host_files.h"
+#include "host/host_reasons.h"
+#include "host/host_signals.h"
 #include "run/dialogue.h"
-#include "run/error_text.h"
-#include "run/platform.h"
 #include "run/run_state.h"
 
 written_paths written;

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
+#include "host/host_files.h"
 #include "run/paths.h"
-#include "run/platform.h"
 
 // Their host names, and which of them this run created.
 extern written_paths written;
@@ -37,5 +37,5 @@ void say_files_unchanged();
 int open_written_files();
 
 // The words for a failed write of the output (`name` is output_path) or of the
-// report, from the C runtime's errno (see write_failure in platform.h).
+// report, from the C runtime's errno (see write_failure in host_files.h).
 const char* write_failure_text(const char* name, int err);

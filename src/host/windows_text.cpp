@@ -1,4 +1,4 @@
-#include "run/windows_text.h"
+#include "host/windows_text.h"
 
 #include <windows.h>
 

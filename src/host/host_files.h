@@ -1,30 +1,21 @@
-// What differs from one host to another: where the built paths point, how
-// files are created, replaced and locked, how a signal or a console event
-// ends a run, and how one key is read straight from the terminal.
+// The files as the host has them: where a built path points, how files are
+// created, replaced, locked and stamped, and how the folder of the written
+// files is held. Implemented by files_posix.cpp and files_windows.cpp (CMake
+// picks one). Every path below is a host path (see host_path), UTF-8 on
+// Windows. The reasons a call returns, errno values and the host's own
+// conditions, are those of host_reasons.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
-// The host layer is this header and console.h, which declare what differs
-// between hosts, and the files that implement them: platform_posix.cpp and
-// console_posix.cpp on POSIX hosts; platform_windows.cpp, console_windows.cpp
-// and windows_text.cpp on Windows (CMake picks them). No other file of the
-// program asks which host it runs on. Every path below is a host path (see
-// host_path), UTF-8 on Windows.
+#include "host/host_reasons.h"
 
 // Room for a host path: a built path (127 characters) plus the longest
 // temporary-file decoration (".", ".tessera-", a process id, "-", an
 // 8-digit tag, ".tmp").
 constexpr int host_path_size = 256;
-
-// Prepares the console: on Windows (console_windows.cpp), standard output is
-// put in binary mode so that both builds write the same bytes, and fully
-// buffered so that a console is not written a character at a time. On POSIX hosts a file-size limit
-// (ulimit -f) makes a write fail with "File too large" instead of killing
-// the program, so that the run can say so and keep the earlier files.
-void console_start();
 
 // The file a built path (root "c:\images\", backslash separators) names on
 // this host. On Windows that is the built path itself. On POSIX hosts the
@@ -32,14 +23,6 @@ void console_start();
 // c:\images\site1\dem.xyz is images/site1/dem.xyz. `out` has room for
 // `size` bytes.
 void host_path(const char* built, char* out, size_t size);
-
-// Waits for one new key press at the controlling terminal, without echo and
-// without Enter, and discards it. Does not wait when there is no terminal,
-// nor in a background job (one not in the terminal's foreground process
-// group), which the terminal would stop.
-// When standard output is not that terminal, `shown` (the text that says
-// why the program waits) is written to the terminal too.
-void wait_for_key(const char* shown);
 
 // True if the path names an existing regular file.
 bool is_regular_file(const char* host);
@@ -82,32 +65,6 @@ unsigned long process_id();
 // those of any other run.
 uint32_t random_tag();
 
-// A reason that is not an errno value: something other than a regular file,
-// a symbolic link or nothing sits at a final path.
-constexpr int not_a_regular_file = -1;
-// What lock_output returns when another run holds the lock.
-constexpr int held_by_another_run = -2;
-// A reason that is not an errno value: another program holds the file open
-// and does not let it be replaced (Windows; never on POSIX hosts, where a
-// file open elsewhere can always be replaced).
-constexpr int in_use_by_another_program = -3;
-// Why a file or its folder cannot be replaced although it may be written:
-// the attributes immutable or append-only (chattr +i, +a), or, in a folder
-// with the sticky bit (mode 1777), a file that belongs to another user.
-constexpr int marked_immutable = -4;
-constexpr int marked_append_only = -5;
-constexpr int folder_marked_immutable = -6;
-constexpr int folder_marked_append_only = -7;
-constexpr int owned_by_another_user = -8;
-// At the publish: a temporary name no longer holds the file the run wrote,
-// or the folder is no longer at its path.
-constexpr int replaced_during_the_run = -9;
-constexpr int folder_moved = -10;
-
-// The text of an errno value, the same on every host: the POSIX host's own
-// (strerror), and on Windows the same words, whatever its C runtime says.
-const char* error_text(int err);
-
 // Why a write to the file at `host` failed, given the C runtime's errno. On
 // Windows, whose C runtime can report a full volume as EINVAL, ENOSPC when
 // the volume has less room left than the largest write a run makes;
@@ -129,27 +86,16 @@ bool folder_in_place();
 // nothing, a regular file it may write, or a symbolic link (the link itself
 // is replaced, never written through). Otherwise why not: a folder (EISDIR),
 // a file it may not write, not_a_regular_file (a FIFO, a device, a socket),
-// in_use_by_another_program, or one of the reasons above why it could not
-// be replaced.
+// in_use_by_another_program, or one of the conditions why it could not be
+// replaced (marked_immutable, marked_append_only, owned_by_another_user).
 int final_path_refused(const char* host);
-
-// From here on, a signal that ends the program ends it with the status a
-// shell shows for it (128 + n) even where the system would drop it (for
-// process 1 of a PID namespace, a container's first process). Nothing on
-// Windows, whose console events end any process.
-void signals_start();
-
-// From here on, a signal or console event that ends the program first
-// removes every file this run created and still owns (its temporary files,
-// then its lock file), then writes `message` to standard output (except
-// when standard output is the broken pipe), then ends as that signal would.
-void guard_start(const char* message);
 
 // Takes the advisory lock of one output, held through the file at `host`
 // (created if missing, opened for reading only if it may not be written,
-// never through a link). Zero, held_by_another_run, not_a_regular_file, or
-// the errno; `lock_file_there` tells whether something sits at `host`
-// (else the folder itself refused a new file).
+// never through a link), and records the lock file for removal on a signal
+// (host_signals.h). Zero, held_by_another_run, not_a_regular_file,
+// no_room_to_guard, or the errno; `lock_file_there` tells whether something
+// sits at `host` (else the folder itself refused a new file).
 int lock_output(const char* host, bool& lock_file_there);
 
 // Removes the lock file, then releases the lock.
@@ -158,8 +104,9 @@ void unlock_output();
 // Creates a new file at `host` for writing (exclusively: an existing file,
 // link or anything else there makes it fail with EEXIST), readable and
 // writable by its owner alone from its creation, so that nobody else reads
-// it while it is written. `made` is the new file's identity. Zero or the
-// errno.
+// it while it is written, and records it for removal on a signal
+// (host_signals.h). `made` is the new file's identity. Zero,
+// no_room_to_guard (the file is removed again), or the errno.
 int create_temporary(const char* host, FILE*& f, file_stamp& made);
 
 // Gives the complete file `f`, to be published at `like`, the permissions
@@ -191,11 +138,6 @@ int replace_file(const char* from, const char* to);
 // Removes the name `host` if it still holds the file this run created
 // there, `made`.
 void remove_file(const char* host, const file_stamp& made);
-
-// From here on the run settles its files: a signal or console event waits
-// until the program has ended and does not interrupt the publishing or the
-// removal of the temporary files.
-void settle_files();
 
 // Room for one file name as UTF-8: Windows allows 255 UTF-16 units, at most
 // 3 bytes each.

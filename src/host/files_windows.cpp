@@ -1,6 +1,9 @@
+// The files on Windows: built paths as they stand, the lock, the temporary
+// files, the replace and the stamps, through the wide-character calls, with
+// the system's errors told as the errno values of host_reasons.h.
 // rand_s, from the C runtime's stdlib.h.
 #define _CRT_RAND_S
-#include "run/platform.h"
+#include "host/host_files.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -13,8 +16,8 @@
 #include <cwchar>
 #include <string>
 
-#include "run/console.h"
-#include "run/windows_text.h"
+#include "host/guarded_files.h"
+#include "host/windows_text.h"
 
 namespace {
 
@@ -92,41 +95,6 @@ bool stamp_of_handle(HANDLE h, file_stamp& s) {
   return true;
 }
 
-// --- the files a console event removes ----------------------------------
-
-// The lock file and the two temporary files, as wide names.
-constexpr int guarded_max = 3;
-std::wstring guarded[guarded_max];
-volatile LONG guarded_count = 0;
-std::string guard_message;
-
-// What the run is doing, for the console control handler, which runs on a
-// thread of its own: running, ending by itself (settle_files), or ending
-// by a console event.
-constexpr LONG running = 0;
-constexpr LONG settling = 1;
-constexpr LONG interrupted = 2;
-volatile LONG phase = running;
-
-void guard_add(const char* host) {
-  if (guarded_count >= guarded_max) return;
-  guarded[guarded_count] = to_wide(host);
-  InterlockedIncrement(&guarded_count);
-}
-
-BOOL WINAPI end_by_console_event(DWORD) {
-  if (InterlockedCompareExchange(&phase, interrupted, running) != running) {
-    // The run is settling its files and ends by itself.
-    Sleep(INFINITE);
-  }
-  // The temporary files are open with FILE_SHARE_DELETE: they go when the
-  // process ends and closes them.
-  for (LONG i = 0; i < guarded_count; ++i) DeleteFileW(guarded[i].c_str());
-  write_unbuffered(guard_message.c_str());
-  // Not handled: the default handler ends the process.
-  return FALSE;
-}
-
 HANDLE lock_handle = INVALID_HANDLE_VALUE;
 std::wstring lock_name;
 
@@ -202,8 +170,6 @@ int hold_folder(const char* host) {
 
 bool folder_in_place() { return true; }
 
-void signals_start() {}
-
 int final_path_refused(const char* host) {
   DWORD attributes = GetFileAttributesW(to_wide(host).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -220,11 +186,6 @@ int final_path_refused(const char* host) {
   return 0;
 }
 
-void guard_start(const char* message) {
-  guard_message = message;
-  SetConsoleCtrlHandler(end_by_console_event, TRUE);
-}
-
 int lock_output(const char* host, bool& lock_file_there) {
   lock_name = to_wide(host);
   lock_file_there = true;
@@ -232,16 +193,18 @@ int lock_output(const char* host, bool& lock_file_there) {
   // that locked a file since removed must lock the new one. A few rounds are
   // enough: each one means another run has just ended.
   constexpr int lock_rounds = 8;
+  // A lock file being removed by the run that just ended refuses new
+  // handles until it is gone, which a wait this long between rounds lets
+  // happen.
+  constexpr DWORD removal_wait_ms = 10;
   for (int round = 0; round < lock_rounds; ++round) {
     HANDLE h = CreateFileW(lock_name.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       DWORD error = GetLastError();
-      // A lock file being removed by the run that just ended refuses new
-      // handles until it is gone.
       if (error == ERROR_ACCESS_DENIED && round + 1 < lock_rounds && !is_folder(host)) {
-        Sleep(10);
+        Sleep(removal_wait_ms);
         continue;
       }
       lock_file_there = exists(lock_name);
@@ -258,8 +221,13 @@ int lock_output(const char* host, bool& lock_file_there) {
     if (GetFileInformationByHandle(h, &held) && stamp_of_path(host, now) &&
         now.device == held.dwVolumeSerialNumber &&
         now.index == ((uint64_t(held.nFileIndexHigh) << 32) | held.nFileIndexLow)) {
+      if (!guard_add(host, now)) {
+        // As unlock_output does: the lock file goes before the lock.
+        DeleteFileW(lock_name.c_str());
+        CloseHandle(h);
+        return no_room_to_guard;
+      }
       lock_handle = h;
-      guard_add(host);
       return 0;
     }
     CloseHandle(h);
@@ -279,8 +247,12 @@ int create_temporary(const char* host, FILE*& f, file_stamp& made) {
   HANDLE h = CreateFileW(to_wide(host).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return errno_of(GetLastError());
-  guard_add(host);
   stamp_of_handle(h, made);
+  if (!guard_add(host, made)) {
+    CloseHandle(h);
+    DeleteFileW(to_wide(host).c_str());
+    return no_room_to_guard;
+  }
   int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
     CloseHandle(h);
@@ -311,28 +283,6 @@ int replace_file(const char* from, const char* to) {
   // deletion makes the rename fail with "access denied".
   if (error == ERROR_ACCESS_DENIED && held_open_elsewhere(to)) return in_use_by_another_program;
   return errno_at(to, error);
-}
-
-const char* error_text(int err) {
-  // The texts of the POSIX hosts' C library, for the errno values a run can
-  // meet; Windows' C runtime words some of them otherwise ("Resource
-  // device", "Improper link").
-  switch (err) {
-    case EACCES: return "Permission denied";
-    case EISDIR: return "Is a directory";
-    case ENOSPC: return "No space left on device";
-    case EROFS: return "Read-only file system";
-    case EEXIST: return "File exists";
-    case ENOENT: return "No such file or directory";
-    case EFBIG: return "File too large";
-    case EMFILE: return "Too many open files";
-    case ENAMETOOLONG: return "File name too long";
-    case EXDEV: return "Invalid cross-device link";
-    case EBUSY: return "Device or resource busy";
-    case EIO: return "Input/output error";
-    case EINVAL: return "Invalid argument";
-    default: return std::strerror(err);
-  }
 }
 
 int write_failure(const char* host, int err) {
@@ -379,13 +329,6 @@ int remove_left_files(bool (*left_by_killed_run)(const char* name)) {
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return removed;
-}
-
-void settle_files() {
-  if (InterlockedCompareExchange(&phase, settling, running) == interrupted) {
-    // A console event is removing the files and ends the process.
-    Sleep(INFINITE);
-  }
 }
 
 // True if the path names a device (NUL, CON, COM1, ...) rather than a file:

@@ -1,0 +1,8 @@
+#include "host/host_reasons.h"
+
+#include <cstring>
+
+const char* reason_text(int code) {
+  const int row = host_reason_index(code);
+  return row >= 0 ? host_reasons[row].text : std::strerror(code);
+}
