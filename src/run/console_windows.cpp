@@ -256,6 +256,28 @@ void show_error_text(const char* text) {
   }
 }
 
+namespace {
+
+// The console input the key wait reads, while it waits.
+HANDLE key_wait_input = INVALID_HANDLE_VALUE;
+
+// Ctrl-C and Ctrl-Break during the key wait are keys like any other. A
+// console that sends them as events even with processed input off (Wine's
+// does) would end the program as an interruption: the event is taken here
+// and put in the console input as a key press, which ends the wait.
+BOOL WINAPI break_is_a_key(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  INPUT_RECORD key{};
+  key.EventType = KEY_EVENT;
+  key.Event.KeyEvent.bKeyDown = TRUE;
+  key.Event.KeyEvent.wRepeatCount = 1;
+  key.Event.KeyEvent.wVirtualKeyCode = event == CTRL_C_EVENT ? 'C' : VK_CANCEL;
+  DWORD written = 0;
+  return WriteConsoleInputW(key_wait_input, &key, 1, &written) && written == 1;
+}
+
+}  // namespace
+
 void wait_for_key(const char* shown) {
   // The console itself, whatever standard input is.
   HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -278,6 +300,8 @@ void wait_for_key(const char* shown) {
   }
   // No line input, no echo, and Ctrl-C delivered as a key like any other.
   SetConsoleMode(in, 0);
+  key_wait_input = in;
+  SetConsoleCtrlHandler(break_is_a_key, TRUE);
   for (;;) {
     INPUT_RECORD event;
     DWORD n = 0;
@@ -291,6 +315,8 @@ void wait_for_key(const char* shown) {
     }
     break;
   }
+  SetConsoleCtrlHandler(break_is_a_key, FALSE);
+  key_wait_input = INVALID_HANDLE_VALUE;
   SetConsoleMode(in, saved);
   CloseHandle(in);
 }
