@@ -81,9 +81,8 @@ def main():
     args = parser.parse_args()
 
     build = os.path.join(ROOT, "build-bench")
-    sh(["cmake", "-S", ROOT, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DTESSERA_TESTS=OFF"],
-       stdout=subprocess.DEVNULL)
-    sh(["cmake", "--build", build, "-j2", "--target", "tessera_sift"], stdout=subprocess.DEVNULL)
+    sh(["cmake", "--preset", "bench"], cwd=ROOT, stdout=subprocess.DEVNULL)
+    sh(["cmake", "--build", "--preset", "bench", "-j2", "--target", "tessera_sift"], cwd=ROOT, stdout=subprocess.DEVNULL)
     tool = os.path.join(build, "tessera_sift")
     work = os.path.abspath(args.work)
     grid = os.path.join(work, "images", "grid")
