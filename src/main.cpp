@@ -17,7 +17,9 @@ int main(int argc, char** argv) {
   }
   console_start();
   signals_start();
-  opening();
-  run_outcome outcome = treatment();
-  end_run(outcome.status, outcome.publishes, &outcome.said);
+  // Every phase returns its status; the run ends here, once, with the
+  // first that is not status_ok or with the treatment's.
+  run_outcome outcome{opening(), false, {}};
+  if (outcome.status == status_ok) outcome = treatment();
+  end_run(outcome);
 }

@@ -9,7 +9,6 @@
 #include "run/dialogue.h"
 #include "run/messages.h"
 #include "run/report.h"
-#include "run/run_end.h"
 
 namespace {
 
@@ -109,6 +108,28 @@ void describe_reading(const survey_values& s, char* text, int size) {
   }
 }
 
+namespace {
+
+// Writes the survey's entries to the report: the bounds, the header
+// skipped, and the sentences shown (where the data stopped, how they were
+// read, a 0x1A), each "" when there is none. True if all were written (see
+// report).
+bool report_survey(const survey_values& s, const record_reader& r, const char* stopped, const char* reading,
+                   const char* control_z) {
+  return report("\n\n\tInfo concerning File_in named %s : ", input_path) &&
+         report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.record_count)) &&
+         report("\n\t\tCoordinates : ") && report("\n\t\t\tX_min : %lf ", s.X_min) &&
+         report("\n\t\t\tX_max : %lf ", s.X_max) && report("\n\t\t\tY_min : %lf ", s.Y_min) &&
+         report("\n\t\t\tY_max : %lf ", s.Y_max) && report("\n\t\t\tZ_min : %lf ", s.Z_min) &&
+         report("\n\t\t\tZ_max : %lf ", s.Z_max) &&
+         (r.header_line() == 0 ||
+          report(notice::header_reported, static_cast<long long>(r.header_line()), r.header_text())) &&
+         (stopped[0] == 0 || report("%s ", stopped)) && (reading[0] == 0 || report("%s ", reading)) &&
+         (control_z[0] == 0 || report("%s ", control_z));
+}
+
+}  // namespace
+
 int survey_pass(survey_values& s) {
   input_check kind = check_input(input_file);
   if (kind.kind != input_kind::text) return refuse_input(kind);
@@ -142,24 +163,6 @@ int survey_pass(survey_values& s) {
   describe_reading(s, reading, sizeof reading);
   if (reading[0] != 0) show("%s", reading);
 
-  report("\n\n\tInfo concerning File_in named %s : ", input_path);
-  report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.record_count));
-  report("\n\t\tCoordinates : ");
-  report("\n\t\t\tX_min : %lf ", s.X_min);
-  report("\n\t\t\tX_max : %lf ", s.X_max);
-  report("\n\t\t\tY_min : %lf ", s.Y_min);
-  report("\n\t\t\tY_max : %lf ", s.Y_max);
-  report("\n\t\t\tZ_min : %lf ", s.Z_min);
-  report("\n\t\t\tZ_max : %lf ", s.Z_max);
-  if (r.header_line() != 0) {
-    report(notice::header_reported, static_cast<long long>(r.header_line()), r.header_text());
-  }
-  int status = status_ok;
-  if (stopped[0] != 0) {
-    report("%s ", stopped);
-    status = status_data_stopped;
-  }
-  if (reading[0] != 0) report("%s ", reading);
-  if (control_z[0] != 0) report("%s ", control_z);
-  return status;
+  if (!report_survey(s, r, stopped, reading, control_z)) return status_write_failed;
+  return stopped[0] != 0 ? status_data_stopped : status_ok;
 }

@@ -8,9 +8,10 @@
 // points/input_kind.h), with status_read_failed. Then reads the input from
 // its start to its end into `s` (its zone map included); shows the bounds
 // and writes the report's survey entries. Returns the run's status so far:
-// status_ok, status_data_stopped (the records before the stop are used), or
+// status_ok, status_data_stopped (the records before the stop are used),
 // status_read_failed (the input could not be read; nothing else was shown
-// or reported).
+// or reported), or status_write_failed (a report entry could not be
+// written; nothing was shown or reported after it).
 int survey_pass(survey_values& s);
 
 // The sentence that tells where the data stopped, for the console and the

@@ -9,7 +9,6 @@
 #include "run/names.h"
 #include "run/paths.h"
 #include "run/report.h"
-#include "run/run_end.h"
 #include "run/run_state.h"
 #include "run/written_files.h"
 
@@ -54,14 +53,16 @@ void refuse_name(const char (&answer)[name_size]) {
 // Asks for a name into `answer` until it holds no character that names
 // cannot hold and the path it completes, with `room` more characters after
 // it, fits a path buffer. One way of asking for each of the three names.
-void ask_name(const char* prompt, char (&answer)[name_size], const char* path_so_far, size_t room) {
+// Returns status_ok, or status_input_ended if standard input ended.
+int ask_name(const char* prompt, char (&answer)[name_size], const char* path_so_far, size_t room) {
   for (;;) {
-    ask_token(prompt, answer);
+    int status = ask_token(prompt, answer);
+    if (status != status_ok) return status;
     if (has_forbidden_character(answer)) {
       refuse_name(answer);
       continue;
     }
-    if (std::strlen(path_so_far) + std::strlen(answer) + room < size_t(path_size)) return;
+    if (std::strlen(path_so_far) + std::strlen(answer) + room < size_t(path_size)) return status_ok;
     refuse_answer(refusal::path_too_long);
   }
 }
@@ -107,11 +108,13 @@ bool take_own_output_name(const char* folder, const char* host_out) {
 }
 
 // Asks for the output name until it names neither a device nor the input
-// file nor a file that is the input under another name.
-void ask_output_name(const char* folder) {
+// file nor a file that is the input under another name. Returns status_ok,
+// or status_input_ended if standard input ended.
+int ask_output_name(const char* folder) {
   for (;;) {
-    ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", file_answer, folder,
-             std::strlen(report_suffix));
+    int status = ask_name("\n\n\tName of the xyz file_out (whitout extension .xyz) ? ", file_answer, folder,
+                          std::strlen(report_suffix));
+    if (status != status_ok) return status;
     char out[path_size];
     char info[path_size];
     build_output_paths(folder, file_answer, out, info);
@@ -129,30 +132,37 @@ void ask_output_name(const char* folder) {
     build_output_paths(folder, file_answer, out, info);
     host_name(out, host_out);
     host_name(info, host_info);
-    if (std::strcmp(out, input_path) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) return;
+    if (std::strcmp(out, input_path) != 0 && !same_file(host_out, host_in) && !same_file(host_info, host_in)) {
+      return status_ok;
+    }
     refuse_answer(refusal::overwrites_input);
   }
 }
 
 // Asks for the folder and the two names, and builds the three paths from
-// them.
-void ask_names_and_build_paths() {
+// them. Returns status_ok, or status_input_ended if standard input ended.
+int ask_names_and_build_paths() {
   // Room after the folder for the separator, a one-letter name and the
   // report suffix.
-  ask_name("\n\n\tName of the File Folder located in the Directory C:\\images : ", folder_answer, root,
-           2 + std::strlen(report_suffix));
+  int status = ask_name("\n\n\tName of the File Folder located in the Directory C:\\images : ", folder_answer,
+                        root, 2 + std::strlen(report_suffix));
+  if (status != status_ok) return status;
   char folder[path_size];
   build_folder_path(folder_answer, folder);
-  ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", file_answer, folder, std::strlen(extension));
+  status = ask_name("\n\n\tName of the xyz file_in (whitout extension .xyz) ? ", file_answer, folder,
+                    std::strlen(extension));
+  if (status != status_ok) return status;
   build_input_path(folder, file_answer, input_path);
-  ask_output_name(folder);
+  status = ask_output_name(folder);
+  if (status != status_ok) return status;
   build_output_paths(folder, file_answer, output_path, report_path);
+  return status_ok;
 }
 
 // Opens the input for reading and starts watching it, or says "No File",
-// waits for a key and ends the run with a status of its own, so that a
-// script sees the failure: nothing else is touched then.
-void open_input_or_end() {
+// waits for a key and returns a status of its own, status_no_input, so that
+// a script sees the failure: nothing else is touched then.
+int open_and_watch_input() {
   // Only a regular file is a point file: a folder, a device or a FIFO is
   // treated as a file that cannot be opened.
   char host_in[host_path_size];
@@ -163,29 +173,30 @@ void open_input_or_end() {
     std::snprintf(no_file, sizeof no_file, failure::no_file, input_path);
     show("%s", no_file);
     key_wait(no_file);
-    end_run(status_no_input);
+    return status_no_input;
   }
   // The passes read and write whole blocks of their own.
   std::setvbuf(input_file, nullptr, _IONBF, 0);
   watch_input(input_file, host_in);
+  return status_ok;
 }
 
-void write_report_header() {
-  report("\n\tTESSERA_SIFT ");
-  report("\n\n\tFile_in : %s ", input_path);
-  report("\n\n\tFile_out : %s ", output_path);
+// True if the header was written (see report).
+bool write_report_header() {
+  return report("\n\tTESSERA_SIFT ") && report("\n\n\tFile_in : %s ", input_path) &&
+         report("\n\n\tFile_out : %s ", output_path);
 }
 
 }  // namespace
 
-void opening() {
+int opening() {
   show_banner();
-  ask_names_and_build_paths();
-  open_input_or_end();
+  int status = ask_names_and_build_paths();
+  if (status == status_ok) status = open_and_watch_input();
   // The output and the report are new temporary files until the run
   // completes; the final names are untouched until then.
-  int status = open_written_files();
-  if (status != status_ok) end_run(status);
+  if (status == status_ok) status = open_written_files();
+  if (status != status_ok) return status;
   std::setvbuf(output_file, nullptr, _IONBF, 0);
-  write_report_header();
+  return write_report_header() ? status_ok : status_write_failed;
 }

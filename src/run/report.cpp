@@ -4,10 +4,12 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "run/run_end.h"
+#include "run/dialogue.h"
+#include "run/messages.h"
 #include "run/run_state.h"
+#include "run/written_files.h"
 
-void report(const char* format, ...) {
+bool report(const char* format, ...) {
   char text[512];
   va_list args;
   va_start(args, format);
@@ -19,5 +21,10 @@ void report(const char* format, ...) {
     if (text[i] == '\n') std::putc('\r', report_file);
     std::putc(text[i], report_file);
   }
-  if (std::ferror(report_file)) write_failed(report_file, report_path, errno != 0 ? errno : EIO);
+  if (!std::ferror(report_file)) return true;
+  int err = errno != 0 ? errno : EIO;
+  show(failure::cannot_write, report_path, write_failure_text(report_path, err));
+  std::fclose(report_file);
+  report_file = nullptr;
+  return false;
 }

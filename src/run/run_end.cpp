@@ -110,18 +110,12 @@ int publish(int status) {
 
 }  // namespace
 
-void write_failed(FILE*& f, const char* name, int err) {
-  show(failure::cannot_write, name, write_failure_text(name, err));
-  std::fclose(f);
-  f = nullptr;
-  end_run(status_write_failed);
-}
-
-void end_run(int status, bool publishes, const points_written* said) {
+void end_run(const run_outcome& outcome) {
   // From here a signal no longer removes the files under the run's feet:
   // the run itself publishes or removes them, then ends.
   settle_files();
-  bool used = points_were_used(status) && publishes;
+  int status = outcome.status;
+  bool used = points_were_used(status) && outcome.publishes;
   if (holding_lock && used && !input_unchanged()) {
     show(failure::input_changed, input_path);
     status = status_read_failed;
@@ -138,7 +132,7 @@ void end_run(int status, bool publishes, const points_written* said) {
   if (holding_lock) {
     if (used && ok) {
       const int published = publish(status);
-      if (published == status && said != nullptr) say_written(*said);
+      if (published == status) say_written(outcome.said);
       status = published;
     } else {
       discard();
