@@ -11,7 +11,7 @@
 #include "phases/extraction_pass.h"
 #include "phases/survey_pass.h"
 #include "run/run_end.h"
-#include "run/run_state.h"
+#include "run/run_files.h"
 
 namespace {
 
@@ -51,23 +51,21 @@ TEST(ReadFailure, EitherPassGivesStatus5) {
   } cases[] = {{1, 0}, {1, 3}, {1, 40000}, {2, 0}, {2, 40000}};
   for (const auto& c : cases) {
     failing_input in{points, 0, c.failing_pass == 1, c.fail_after};
-    input_file = fopencookie(&in, "r", {read_some, nullptr, seek, nullptr});
-    output_file = std::tmpfile();
-    report_file = std::tmpfile();
+    run_files files;
+    files.input.stream = fopencookie(&in, "r", {read_some, nullptr, seek, nullptr});
+    files.output.stream = std::tmpfile();
+    files.report.stream = std::tmpfile();
     survey_values s{};
-    int status = survey_pass(s);
+    int status = survey_pass(files, s);
     if (c.failing_pass == 2) {
       ASSERT_EQ(status, status_ok);
       in.armed = true;
       int64_t written = 0;
-      status = extraction_pass({0, 1e9, 0, 1e9}, s, written);
+      status = extraction_pass(files, {0, 1e9, 0, 1e9}, s, written);
     }
     EXPECT_EQ(status, status_read_failed) << "pass " << c.failing_pass << " after " << c.fail_after;
     EXPECT_FALSE(points_were_used(status));
-    for (FILE** f : {&input_file, &output_file, &report_file}) {
-      std::fclose(*f);
-      *f = nullptr;
-    }
+    for (FILE* f : {files.input.stream, files.output.stream, files.report.stream}) std::fclose(f);
   }
 }
 

@@ -47,28 +47,29 @@ int ask_pixel_size(const zone& z, raster& r) {
 }
 
 // True if the zone's entries were written (see report).
-bool report_zone(const zone& z) {
-  return report("\n\n\tCoordinates of the selected zone named %s :", output_path) &&
-         report("\n\t\tX_min = %lf ", z.X_min_extract) && report("\n\t\tX_max = %lf ", z.X_max_extract) &&
-         report("\n\t\tY_min = %lf ", z.Y_min_extract) && report("\n\t\tY_max = %lf ", z.Y_max_extract);
+bool report_zone(run_files& files, const zone& z) {
+  written_file& to = files.report;
+  return report(to, "\n\n\tCoordinates of the selected zone named %s :", files.output.built) &&
+         report(to, "\n\t\tX_min = %lf ", z.X_min_extract) && report(to, "\n\t\tX_max = %lf ", z.X_max_extract) &&
+         report(to, "\n\t\tY_min = %lf ", z.Y_min_extract) && report(to, "\n\t\tY_max = %lf ", z.Y_max_extract);
 }
 
 }  // namespace
 
-int zone_selection(zone& z) {
+int zone_selection(run_files& files, zone& z) {
   show("\n\n\tCoordinates of the zone to be extracted : ");
   int status = ask_zone(z);
   if (status != status_ok) return status;
-  if (!report_zone(z)) return status_write_failed;
+  if (!report_zone(files, z)) return status_write_failed;
 
   raster r;
   status = ask_pixel_size(z, r);
   if (status != status_ok) return status;
   int32_t meters = int32_t(r.dpix_size);
-  if (!report("\n\n\tPixel size : %lf ", r.dpix_size)) return status_write_failed;
+  if (!report(files.report, "\n\n\tPixel size : %lf ", r.dpix_size)) return status_write_failed;
   show("\n\n\tFor a pixel size of %d meters, the resulting image", meters);
   show("\n\twill have %d lines and %d columns", r.nb_lig, r.nb_col);
-  bool written = report("\n\n\tFor a pixel size of %d meters, the resulting image", meters) &&
-                 report("\n\twill have %d lines and %d columns", r.nb_lig, r.nb_col);
+  bool written = report(files.report, "\n\n\tFor a pixel size of %d meters, the resulting image", meters) &&
+                 report(files.report, "\n\twill have %d lines and %d columns", r.nb_lig, r.nb_col);
   return written ? status_ok : status_write_failed;
 }

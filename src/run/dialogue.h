@@ -9,7 +9,8 @@
 #include <cstdio>
 
 #include "points/quoted_text.h"
-#include "run/run_state.h"
+#include "run/exit_status.h"
+#include "run/name_buffers.h"
 
 // Shows a formatted text on standard output, exactly as given.
 void show(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,13 +1,14 @@
 // How a run ends: its exit status, and what becomes of the files it wrote.
 //
-// The output and the report are written into temporary files beside their
-// final names (written_files.h). A run whose points were used publishes
-// them by renaming them over the final names; every other end removes them,
-// so that whatever was under the final names before the run stays as it
-// was.
+// The written files, the output and the report, are written into
+// temporary files beside their final names (written_files.h). A run whose
+// points were used publishes them by renaming them over the final names;
+// every other end removes them, so that whatever was under the final names
+// before the run stays as it was.
 #pragma once
 
 #include "run/exit_status.h"
+#include "run/run_files.h"
 #include "run/written_said.h"
 
 // How a run ended: its status, whether its files are published, and what
@@ -19,12 +20,12 @@ struct run_outcome {
   points_written said;
 };
 
-// Flushes and closes the output and the report, checking that every byte
-// reached them, checks that the input did not change, then publishes both
-// files (if the points were used and `publishes` holds) or removes them,
+// Flushes and closes the written files of `files`, checking that every
+// byte reached them, checks that the input did not change, then publishes
+// them all (if the points were used and `publishes` holds) or removes them,
 // and ends the program. A failure turns the status into status_write_failed
 // or status_read_failed. A run that used no point ends with its status but
-// publishes nothing, so that the earlier files stay as they were. Once both
-// files are published, what the output holds is said on standard error; a
-// run that publishes nothing says nothing there. Only main calls it.
-[[noreturn]] void end_run(const run_outcome& outcome);
+// publishes nothing, so that the earlier files stay as they were. Once all
+// are published, what the output holds is said on standard error; a run
+// that publishes nothing says nothing there. Only main calls it, once.
+[[noreturn]] void end_run(run_files& files, const run_outcome& outcome);
