@@ -17,7 +17,11 @@ int main(int argc, char** argv) {
   }
   console_start();
   signals_start();
-  opening();
-  run_outcome outcome = treatment();
-  end_run(outcome.status, outcome.publishes, &outcome.said);
+  // The run's files, passed down to every phase. Every phase returns its
+  // status, and the run ends here, once: with the opening's if it is not
+  // status_ok, else with the treatment's.
+  run_files files;
+  run_outcome outcome{opening(files), false, {}};
+  if (outcome.status == status_ok) outcome = treatment(files);
+  end_run(files, outcome);
 }

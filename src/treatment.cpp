@@ -4,19 +4,19 @@
 #include "phases/survey_pass.h"
 #include "phases/zone_selection.h"
 #include "run/report.h"
-#include "run/run_end.h"
 
-run_outcome treatment() {
+run_outcome treatment(run_files& files) {
   survey_values survey;
-  int status = survey_pass(survey);
+  int status = survey_pass(files, survey);
   if (!points_were_used(status)) return {status, false, {}};
   // An empty output must not replace the earlier one.
   if (stopped_before_any_point(survey)) return {status, false, {}};
   zone z;
-  zone_selection(z);
+  int asked = zone_selection(files, z);
+  if (asked != status_ok) return {asked, false, {}};
   int64_t written = 0;
-  status = graver_status(status, extraction_pass(z, survey, written));
+  status = graver_status(status, extraction_pass(files, z, survey, written));
   // The report ends with its credit, after every entry of the phases.
-  if (points_were_used(status)) report("%s", report_credit);
+  if (points_were_used(status) && !report(files.report, "%s", report_credit)) status = status_write_failed;
   return {status, true, {written, survey.record_count, survey.max_decimals}};
 }

@@ -352,7 +352,7 @@ bool holds_file(const char* host, const file_stamp& made) {
   return holds_at(dir, name, made);
 }
 
-int remove_left_files(bool (*left_by_killed_run)(const char* name)) {
+int remove_left_files(bool (*left_by_killed_run)(const char* name, const void* context), const void* context) {
   if (folder_fd < 0) return 0;
   // A descriptor of its own, to list the folder (which O_PATH cannot).
   int listing = openat(folder_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -365,8 +365,9 @@ int remove_left_files(bool (*left_by_killed_run)(const char* name)) {
   int removed = 0;
   while (const dirent* entry = readdir(d)) {
     struct stat st;
-    if (left_by_killed_run(entry->d_name) && fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(st.st_mode) && unlinkat(folder_fd, entry->d_name, 0) == 0) {
+    if (left_by_killed_run(entry->d_name, context) &&
+        fstatat(folder_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        unlinkat(folder_fd, entry->d_name, 0) == 0) {
       ++removed;
     }
   }

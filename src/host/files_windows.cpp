@@ -315,14 +315,14 @@ void remove_file(const char* host, const file_stamp& made) {
   if (holds_file(host, made)) DeleteFileW(to_wide(host).c_str());
 }
 
-int remove_left_files(bool (*left_by_killed_run)(const char* name)) {
+int remove_left_files(bool (*left_by_killed_run)(const char* name, const void* context), const void* context) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder_held + L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
   int removed = 0;
   do {
     if ((found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-        left_by_killed_run(to_utf8(found.cFileName, int(std::wcslen(found.cFileName))).c_str()) &&
+        left_by_killed_run(to_utf8(found.cFileName, int(std::wcslen(found.cFileName))).c_str(), context) &&
         DeleteFileW((folder_held + found.cFileName).c_str())) {
       ++removed;
     }

@@ -122,8 +122,9 @@ int take_attributes(FILE* f, const char* like);
 bool holds_file(const char* host, const file_stamp& made);
 
 // Removes every regular file of the folder held whose name
-// `left_by_killed_run` accepts; returns how many it removed.
-int remove_left_files(bool (*left_by_killed_run)(const char* name));
+// `left_by_killed_run` accepts, which is given `context` with each name;
+// returns how many it removed.
+int remove_left_files(bool (*left_by_killed_run)(const char* name, const void* context), const void* context);
 
 // Tells the system that the cached contents of the regular file at `host`
 // are of no more use (the earlier output, which the run will replace).

@@ -4,7 +4,7 @@
 #include "run/dialogue.h"
 #include "run/messages.h"
 
-int input_read_failed(int err) {
-  show(failure::cannot_read, input_path, reason_text(err));
+int input_read_failed(const watched_input& in, int err) {
+  show(failure::cannot_read, in.built, reason_text(err));
   return status_read_failed;
 }

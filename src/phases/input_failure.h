@@ -1,5 +1,8 @@
 // What both passes say when the input cannot be read.
 #pragma once
 
-// Says that the input could not be read and why; returns status_read_failed.
-int input_read_failed(int err);
+#include "run/watched_input.h"
+
+// Says that the input `in` could not be read and why; returns
+// status_read_failed.
+int input_read_failed(const watched_input& in, int err);

@@ -9,12 +9,11 @@
 #include "run/dialogue.h"
 #include "run/messages.h"
 #include "run/report.h"
-#include "run/run_end.h"
 
 namespace {
 
 // Says that the input is not a text point file, and what to do.
-int refuse_input(const input_check& c) {
+int refuse_input(const watched_input& in, const input_check& c) {
   struct what {
     input_kind kind;
     const char* is;
@@ -30,9 +29,9 @@ int refuse_input(const input_check& c) {
       {input_kind::las, "a LAS file of binary points", "export its points as text first"},
   };
   for (const what& w : kinds) {
-    if (w.kind == c.kind) show(failure::not_text, input_path, w.is, w.advice);
+    if (w.kind == c.kind) show(failure::not_text, in.built, w.is, w.advice);
   }
-  if (c.kind == input_kind::zero_byte) show(failure::zero_byte, input_path, static_cast<long long>(c.zero_line));
+  if (c.kind == input_kind::zero_byte) show(failure::zero_byte, in.built, static_cast<long long>(c.zero_line));
   return status_read_failed;
 }
 
@@ -109,16 +108,39 @@ void describe_reading(const survey_values& s, char* text, int size) {
   }
 }
 
-int survey_pass(survey_values& s) {
-  input_check kind = check_input(input_file);
-  if (kind.kind != input_kind::text) return refuse_input(kind);
+namespace {
+
+// Writes the survey's entries to the report: the bounds, the header
+// skipped, and the sentences shown (where the data stopped, how they were
+// read, a 0x1A), each "" when there is none. True if all were written (see
+// report).
+bool report_survey(run_files& files, const survey_values& s, const record_reader& r, const char* stopped,
+                   const char* reading, const char* control_z) {
+  written_file& to = files.report;
+  return report(to, "\n\n\tInfo concerning File_in named %s : ", files.input.built) &&
+         report(to, "\n\t\tNumber of records : %lld ", static_cast<long long>(s.record_count)) &&
+         report(to, "\n\t\tCoordinates : ") && report(to, "\n\t\t\tX_min : %lf ", s.X_min) &&
+         report(to, "\n\t\t\tX_max : %lf ", s.X_max) && report(to, "\n\t\t\tY_min : %lf ", s.Y_min) &&
+         report(to, "\n\t\t\tY_max : %lf ", s.Y_max) && report(to, "\n\t\t\tZ_min : %lf ", s.Z_min) &&
+         report(to, "\n\t\t\tZ_max : %lf ", s.Z_max) &&
+         (r.header_line() == 0 ||
+          report(to, notice::header_reported, static_cast<long long>(r.header_line()), r.header_text())) &&
+         (stopped[0] == 0 || report(to, "%s ", stopped)) && (reading[0] == 0 || report(to, "%s ", reading)) &&
+         (control_z[0] == 0 || report(to, "%s ", control_z));
+}
+
+}  // namespace
+
+int survey_pass(run_files& files, survey_values& s) {
+  input_check kind = check_input(files.input.stream);
+  if (kind.kind != input_kind::text) return refuse_input(files.input, kind);
   show("\n\n");
-  record_reader r(input_file);
+  record_reader r(files.input.stream);
   if (r.header_line() != 0) {
     show(notice::header_shown, static_cast<long long>(r.header_line()), r.header_text());
   }
   s = survey_records(r, progress);
-  if (s.end == read_status::read_error) return input_read_failed(s.read_errno);
+  if (s.end == read_status::read_error) return input_read_failed(files.input, s.read_errno);
   char stopped[256] = "";
   if (s.end != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);
@@ -142,24 +164,6 @@ int survey_pass(survey_values& s) {
   describe_reading(s, reading, sizeof reading);
   if (reading[0] != 0) show("%s", reading);
 
-  report("\n\n\tInfo concerning File_in named %s : ", input_path);
-  report("\n\t\tNumber of records : %lld ", static_cast<long long>(s.record_count));
-  report("\n\t\tCoordinates : ");
-  report("\n\t\t\tX_min : %lf ", s.X_min);
-  report("\n\t\t\tX_max : %lf ", s.X_max);
-  report("\n\t\t\tY_min : %lf ", s.Y_min);
-  report("\n\t\t\tY_max : %lf ", s.Y_max);
-  report("\n\t\t\tZ_min : %lf ", s.Z_min);
-  report("\n\t\t\tZ_max : %lf ", s.Z_max);
-  if (r.header_line() != 0) {
-    report(notice::header_reported, static_cast<long long>(r.header_line()), r.header_text());
-  }
-  int status = status_ok;
-  if (stopped[0] != 0) {
-    report("%s ", stopped);
-    status = status_data_stopped;
-  }
-  if (reading[0] != 0) report("%s ", reading);
-  if (control_z[0] != 0) report("%s ", control_z);
-  return status;
+  if (!report_survey(files, s, r, stopped, reading, control_z)) return status_write_failed;
+  return stopped[0] != 0 ? status_data_stopped : status_ok;
 }

@@ -1,17 +1,23 @@
 // The survey pass as the user meets it: reads the whole input once, shows
 // its bounds and writes the report's survey entries.
+//
+// The bounds keep the short names of the tool's first version, where a
+// longer name would say no more: X_min .. Z_max (the survey's bounds, from
+// the start values 10000000.0 and 0.0).
 #pragma once
 
 #include "points/survey.h"
+#include "run/run_files.h"
 
-// Refuses the input if it is not a text point file (see
+// Refuses the input of `files` if it is not a text point file (see
 // points/input_kind.h), with status_read_failed. Then reads the input from
 // its start to its end into `s` (its zone map included); shows the bounds
 // and writes the report's survey entries. Returns the run's status so far:
-// status_ok, status_data_stopped (the records before the stop are used), or
+// status_ok, status_data_stopped (the records before the stop are used),
 // status_read_failed (the input could not be read; nothing else was shown
-// or reported).
-int survey_pass(survey_values& s);
+// or reported), or status_write_failed (a report entry could not be
+// written; nothing was shown or reported after it).
+int survey_pass(run_files& files, survey_values& s);
 
 // The sentence that tells where the data stopped, for the console and the
 // report alike. `text` has room for `size` bytes.

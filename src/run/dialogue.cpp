@@ -8,7 +8,6 @@
 #include "points/number_scan.h"
 #include "run/console.h"
 #include "run/messages.h"
-#include "run/run_end.h"
 
 namespace {
 
@@ -30,9 +29,10 @@ struct stream_source {
   }
 };
 
-[[noreturn]] void input_ended() {
+// Says that standard input ended before an answer was read.
+int input_ended() {
   show("%s", failure::input_ended);
-  end_run(status_input_ended);
+  return status_input_ended;
 }
 
 void show_prompt(const char* prompt) {
@@ -123,28 +123,27 @@ answer read_number(FILE* in, double& value, shown_answer& refused) {
   return ok ? answer::read : answer::refused;
 }
 
-void ask_token(const char* prompt, char (&answer_text)[name_size]) {
+int ask_token(const char* prompt, char (&answer_text)[name_size]) {
   for (;;) {
     show_prompt(prompt);
     char token[name_size];
     answer a = read_token(stdin, token);
-    if (a == answer::ended) input_ended();
+    if (a == answer::ended) return input_ended();
     if (a == answer::read) {
       std::strcpy(answer_text, token);
-      return;
+      return status_ok;
     }
     refuse_answer(refusal::name_too_long);
   }
 }
 
-double ask_number(const char* prompt) {
+int ask_number(const char* prompt, double& value) {
   for (;;) {
     show_prompt(prompt);
-    double value = 0;
     shown_answer refused{};
     answer a = read_number(stdin, value, refused);
-    if (a == answer::ended) input_ended();
-    if (a == answer::read) return value;
+    if (a == answer::ended) return input_ended();
+    if (a == answer::read) return status_ok;
     // A decimal comma gets its own hint; a number beyond a double says so.
     const char* why = std::strchr(refused.text, ',') != nullptr ? refusal::decimal_comma
                       : refused.too_large                          ? refusal::number_too_large

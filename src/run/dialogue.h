@@ -9,7 +9,8 @@
 #include <cstdio>
 
 #include "points/quoted_text.h"
-#include "run/run_state.h"
+#include "run/exit_status.h"
+#include "run/name_buffers.h"
 
 // Shows a formatted text on standard output, exactly as given.
 void show(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -36,14 +37,17 @@ answer read_number(FILE* in, double& value, shown_answer& refused);
 
 // Shows the prompt, then reads one token ("%s": blanks skipped, the token runs
 // to the next blank) into `answer`. A token longer than the buffer is refused
-// and the prompt asked again. Ends the run if standard input ends.
-void ask_token(const char* prompt, char (&answer)[name_size]);
+// and the prompt asked again. Returns status_ok or, having said so,
+// status_input_ended if standard input ends: the caller passes it up, and
+// the run ends with it.
+int ask_token(const char* prompt, char (&answer)[name_size]);
 
-// Shows the prompt, then reads one number. An answer that is not wholly a
-// number (or too large for a double) is refused at its own prompt, with a
-// hint when it holds a decimal comma; the rest of its line is discarded and
-// the prompt asked again. Ends the run if standard input ends.
-double ask_number(const char* prompt);
+// Shows the prompt, then reads one number into `value`. An answer that is
+// not wholly a number (or too large for a double) is refused at its own
+// prompt, with a hint when it holds a decimal comma; the rest of its line is
+// discarded and the prompt asked again. Returns status_ok or, having said
+// so, status_input_ended if standard input ends.
+int ask_number(const char* prompt, double& value);
 
 // Says the answer just read cannot be used, then discards the rest of the
 // answer's input line (up to LF or CR), so the prompt asked again starts

@@ -2,9 +2,9 @@
 // meanings, and how they rank. --help prints its list from this table, and
 // a unit test checks that the manual page lists the same codes. To add or
 // retire a status, change its enumerator and its row here, its entry in the
-// manual page, its rank (exit_status.cpp) and the places that end a run with
-// it; a retired code is never given to another status, since scripts test
-// the codes.
+// manual page, its rank (exit_status.cpp) and the places that return it
+// (main ends the run with it); a retired code is never given to another
+// status, since scripts test the codes.
 #pragma once
 
 // The names of the statuses. 0 is the normal end; every other value tells a

@@ -84,8 +84,4 @@ bool is_temporary_name(const char* name, const char* host_final) {
   return std::strcmp(c, temporary_suffix) == 0;
 }
 
-void build_written_paths(const char* built_out, const char* built_info, written_paths& w) {
-  host_name(built_out, w.out);
-  host_name(built_info, w.info);
-  beside(w.out, ".tessera-lock", w.lock);
-}
+void build_lock_path(const char* host_out, char (&lock)[host_path_size]) { beside(host_out, ".tessera-lock", lock); }

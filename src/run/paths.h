@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "host/host_files.h"
-#include "run/run_state.h"
+#include "run/name_buffers.h"
 
 constexpr const char* root = "c:\\images\\";
 constexpr const char* separator = "\\";
@@ -25,26 +25,18 @@ void build_input_path(const char* folder, const char* name, char (&in)[path_size
 // has checked that both fit.
 void build_output_paths(const char* folder, const char* name, char (&out)[path_size], char (&info)[path_size]);
 
-// The host names of the files a run writes.
-struct written_paths {
-  char out[host_path_size];        // the output's final name
-  char info[host_path_size];       // the report's final name
-  char temp_out[host_path_size];   // where the output is written until the run completes
-  char temp_info[host_path_size];  // where the report is written until the run completes
-  char lock[host_path_size];       // the file that holds the lock of the output
-};
-
-// Fills the final names and the lock file of `w` for the built paths
-// output_path and report_path (build_temporary_path fills the temporary names).
+// The lock file of the output whose host name is `host_out`, and the
+// temporary file of the final name `host_final` for the process `pid` and
+// the random `tag`.
 //
-// A temporary file sits beside its final name, so that the rename stays in
-// one folder (and on one device), and its name says what it is and which
-// run made it: for north.xyz written by process 4242,
-// .north.xyz.tessera-4242-<tag>.tmp (hidden on POSIX hosts by its leading
-// dot), where <tag> is 8 hexadecimal digits drawn at random by the run. The
-// process id alone does not tell runs apart: the first process of every
-// container is process 1. The lock file is .north.xyz.tessera-lock.
-void build_written_paths(const char* built_out, const char* built_info, written_paths& w);
+// Each sits beside its final name, so that the rename stays in one folder
+// (and on one device), and its name says what it is and which run made it:
+// for north.xyz written by process 4242, .north.xyz.tessera-4242-<tag>.tmp
+// (hidden on POSIX hosts by its leading dot), where <tag> is 8 hexadecimal
+// digits drawn at random by the run. The process id alone does not tell
+// runs apart: the first process of every container is process 1. The lock
+// file is .north.xyz.tessera-lock.
+void build_lock_path(const char* host_out, char (&lock)[host_path_size]);
 void build_temporary_path(const char* host_final, unsigned long pid, uint32_t tag, char (&temp)[host_path_size]);
 
 // True if `name` (a name in a folder, without the folder) is exactly the

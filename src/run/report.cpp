@@ -4,10 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "run/run_end.h"
-#include "run/run_state.h"
-
-void report(const char* format, ...) {
+bool report(written_file& to, const char* format, ...) {
   char text[512];
   va_list args;
   va_start(args, format);
@@ -16,8 +13,12 @@ void report(const char* format, ...) {
   if (n < 0) n = 0;
   if (n >= int(sizeof text)) n = int(sizeof text) - 1;
   for (int i = 0; i < n; ++i) {
-    if (text[i] == '\n') std::putc('\r', report_file);
-    std::putc(text[i], report_file);
+    if (text[i] == '\n') std::putc('\r', to.stream);
+    std::putc(text[i], to.stream);
   }
-  if (std::ferror(report_file)) write_failed(report_file, report_path, errno != 0 ? errno : EIO);
+  if (!std::ferror(to.stream)) return true;
+  say_write_failed(to, errno != 0 ? errno : EIO);
+  std::fclose(to.stream);
+  to.stream = nullptr;
+  return false;
 }

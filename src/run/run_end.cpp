@@ -8,8 +8,6 @@
 #include "host/host_reasons.h"
 #include "host/host_signals.h"
 #include "run/dialogue.h"
-#include "run/run_state.h"
-#include "run/written_files.h"
 
 namespace {
 
@@ -30,118 +28,113 @@ namespace {
 // Before it is closed, a file to be published takes the earlier file's
 // permissions (it was made private to its owner, so that nobody else reads
 // it while it is written); if they cannot be given, it is not published.
-bool close_written(FILE*& f, const char* name, const char* host_final, bool publishing) {
-  if (f == nullptr) return true;
+bool close_written(written_file& f, bool publishing) {
+  if (f.stream == nullptr) return true;
   if (!publishing) {
-    std::fclose(f);
-    f = nullptr;
+    std::fclose(f.stream);
+    f.stream = nullptr;
     return true;
   }
-  bool ok = std::fflush(f) == 0 && !std::ferror(f);
+  bool ok = std::fflush(f.stream) == 0 && !std::ferror(f.stream);
   int err = errno;
-  if (ok && (err = take_attributes(f, host_final)) != 0) ok = false;
-  if (std::fclose(f) != 0 && ok) {
+  if (ok && (err = take_attributes(f.stream, f.host)) != 0) ok = false;
+  if (std::fclose(f.stream) != 0 && ok) {
     ok = false;
     err = errno;
   }
-  f = nullptr;
-  if (!ok) show(failure::cannot_write, name, write_failure_text(name, err));
+  f.stream = nullptr;
+  if (!ok) say_write_failed(f, err);
   return ok;
 }
 
-void say_unchanged(const char* name) { show(failure::unchanged, name); }
-
-// Removes the temporary files: the final names keep what they held.
-void discard() {
-  if (temp_out_created) remove_file(written.temp_out, temp_out_made);
-  if (temp_info_created) remove_file(written.temp_info, temp_info_made);
-  temp_out_created = temp_info_created = false;
-  say_files_unchanged();
+// Removes the temporary files of the written files from `first` on
+// (all of them, or those not yet published): their final names keep what
+// they held, as the run says of each.
+void discard(run_files& files, size_t first = 0) {
+  auto written = files.written();
+  for (size_t i = first; i < written.size(); ++i) {
+    if (written[i]->created) remove_file(written[i]->temp, written[i]->made);
+    written[i]->created = false;
+  }
+  for (size_t i = first; i < written.size(); ++i) say_unchanged(*written[i]);
 }
 
-// Why the files written cannot be published, whatever the final names
-// hold: the folder is no longer where its path leads, or a temporary name
-// holds another file than the one written (a link put there, say). Sets
-// `name` to the file it is said of.
-int publish_refused(const char*& name) {
-  name = output_path;
+// Why the written files cannot be published, whatever the final names
+// hold: the folder is no longer where its path leads (said of the first
+// written file, the output), or a temporary name holds another file than
+// the one written (a link put there, say). Sets `refused` to the file it is
+// said of.
+int publish_refused(const run_files& files, const written_file*& refused) {
+  refused = files.written()[0];
   if (!folder_in_place()) return folder_moved;
-  if (!holds_file(written.temp_out, temp_out_made)) return replaced_during_the_run;
-  name = report_path;
-  if (!holds_file(written.temp_info, temp_info_made)) return replaced_during_the_run;
+  for (const written_file* f : files.written()) {
+    refused = f;
+    if (!holds_file(f->temp, f->made)) return replaced_during_the_run;
+  }
   return 0;
 }
 
-// Renames the temporary files over the final names. The output goes first
-// and the report last: the report is the run's receipt, so a report that
-// is new always sits beside the output it describes. If the program is
-// stopped between the two renames (SIGKILL, a power loss), the new output
-// sits beside the earlier report, and the leftover temporary report shows
-// that the run did not finish; the reverse order would leave a report
-// describing an output that is not there.
-int publish(int status) {
-  const char* refused = nullptr;
-  int err = publish_refused(refused);
+// Renames the temporary files over the final names, in the order of the
+// written files. The output goes first and the report last: the report is
+// the run's receipt, so a report that is new always sits beside the output
+// it describes. If the program is stopped between the two renames
+// (SIGKILL, a power loss), the new output sits beside the earlier report,
+// and the leftover temporary report shows that the run did not finish; the
+// reverse order would leave a report describing an output that is not
+// there.
+int publish(run_files& files, int status) {
+  const written_file* refused = nullptr;
+  int err = publish_refused(files, refused);
   if (err != 0) {
-    show(failure::cannot_write, refused, reason_text(err));
-    discard();
+    show(failure::cannot_write, refused->built, reason_text(err));
+    discard(files);
     return status_write_failed;
   }
-  err = replace_file(written.temp_out, written.out);
-  if (err != 0) {
-    show(failure::cannot_write, output_path, reason_text(err));
-    discard();
-    return status_write_failed;
+  auto written = files.written();
+  for (size_t i = 0; i < written.size(); ++i) {
+    err = replace_file(written[i]->temp, written[i]->host);
+    if (err != 0) {
+      show(failure::cannot_write, written[i]->built, reason_text(err));
+      discard(files, i);
+      // The files before it, the output first, are already the new ones:
+      // say so, so that nobody takes the earlier report for the new
+      // output's description.
+      if (i > 0) show(failure::report_not_replaced, files.output.built);
+      return status_write_failed;
+    }
+    written[i]->created = false;
   }
-  temp_out_created = false;
-  err = replace_file(written.temp_info, written.info);
-  if (err != 0) {
-    // The output is already the new one: say so, so that nobody takes the
-    // earlier report for its description.
-    show(failure::cannot_write, report_path, reason_text(err));
-    remove_file(written.temp_info, temp_info_made);
-    say_unchanged(report_path);
-    show(failure::report_not_replaced, output_path);
-    return status_write_failed;
-  }
-  temp_info_created = false;
   return status;
 }
 
 }  // namespace
 
-void write_failed(FILE*& f, const char* name, int err) {
-  show(failure::cannot_write, name, write_failure_text(name, err));
-  std::fclose(f);
-  f = nullptr;
-  end_run(status_write_failed);
-}
-
-void end_run(int status, bool publishes, const points_written* said) {
+void end_run(run_files& files, const run_outcome& outcome) {
   // From here a signal no longer removes the files under the run's feet:
   // the run itself publishes or removes them, then ends.
   settle_files();
-  bool used = points_were_used(status) && publishes;
-  if (holding_lock && used && !input_unchanged()) {
-    show(failure::input_changed, input_path);
+  int status = outcome.status;
+  bool used = points_were_used(status) && outcome.publishes;
+  if (files.holding_lock && used && !input_unchanged(files.input)) {
+    show(failure::input_changed, files.input.built);
     status = status_read_failed;
     used = false;
   }
-  bool publishing = holding_lock && used;
-  bool ok = close_written(output_file, output_path, written.out, publishing);
-  ok = close_written(report_file, report_path, written.info, publishing) && ok;
-  if (input_file != nullptr) {
-    std::fclose(input_file);
-    input_file = nullptr;
+  bool publishing = files.holding_lock && used;
+  bool ok = true;
+  for (written_file* f : files.written()) ok = close_written(*f, publishing) && ok;
+  if (files.input.stream != nullptr) {
+    std::fclose(files.input.stream);
+    files.input.stream = nullptr;
   }
   if (!ok && used) status = status_write_failed;
-  if (holding_lock) {
+  if (files.holding_lock) {
     if (used && ok) {
-      const int published = publish(status);
-      if (published == status && said != nullptr) say_written(*said);
+      const int published = publish(files, status);
+      if (published == status) say_written(files.output.built, outcome.said);
       status = published;
     } else {
-      discard();
+      discard(files);
     }
     unlock_output();
   }

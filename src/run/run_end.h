@@ -1,27 +1,31 @@
 // How a run ends: its exit status, and what becomes of the files it wrote.
 //
-// The output and the report are written into temporary files beside their
-// final names (written_files.h). A run whose points were used publishes
-// them by renaming them over the final names; every other end removes them,
-// so that whatever was under the final names before the run stays as it
-// was.
+// The written files, the output and the report, are written into
+// temporary files beside their final names (written_files.h). A run whose
+// points were used publishes them by renaming them over the final names;
+// every other end removes them, so that whatever was under the final names
+// before the run stays as it was.
 #pragma once
 
-#include <cstdio>
-
 #include "run/exit_status.h"
+#include "run/run_files.h"
 #include "run/written_said.h"
 
-// Flushes and closes the output and the report, checking that every byte
-// reached them, checks that the input did not change, then publishes both
-// files (if the points were used and `publishes` holds) or removes them,
+// How a run ended: its status, whether its files are published, and what
+// the output holds, to be said once they are. Each phase returns its status
+// to main, which ends the run with this once.
+struct run_outcome {
+  int status;
+  bool publishes;  // false when the reading stopped before any point
+  points_written said;
+};
+
+// Flushes and closes the written files of `files`, checking that every
+// byte reached them, checks that the input did not change, then publishes
+// them all (if the points were used and `publishes` holds) or removes them,
 // and ends the program. A failure turns the status into status_write_failed
 // or status_read_failed. A run that used no point ends with its status but
-// publishes nothing, so that the earlier files stay as they were. Once both
-// files are published, what the output holds (`said`, if given) is said on
-// standard error; a run that publishes nothing says nothing there.
-[[noreturn]] void end_run(int status, bool publishes = true, const points_written* said = nullptr);
-
-// Says that writing the named file failed and why, closes the stream and
-// ends the run with status_write_failed.
-[[noreturn]] void write_failed(FILE*& f, const char* name, int err);
+// publishes nothing, so that the earlier files stay as they were. Once all
+// are published, what the output holds is said on standard error; a run
+// that publishes nothing says nothing there. Only main calls it, once.
+[[noreturn]] void end_run(run_files& files, const run_outcome& outcome);

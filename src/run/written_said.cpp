@@ -5,7 +5,7 @@
 #include "points/number_format.h"
 #include "run/console.h"
 #include "run/messages.h"
-#include "run/run_state.h"
+#include "run/name_buffers.h"
 
 namespace {
 
@@ -15,17 +15,17 @@ constexpr int words_max = 128;
 
 }  // namespace
 
-void say_written(const points_written& p) {
+void say_written(const char* output, const points_written& p) {
   char line[path_size + words_max];
   const long long read = p.read;
   if (p.written > 1) {
-    std::snprintf(line, sizeof line, said::points_written, static_cast<long long>(p.written), read, output_path);
+    std::snprintf(line, sizeof line, said::points_written, static_cast<long long>(p.written), read, output);
   } else if (p.written == 1) {
-    std::snprintf(line, sizeof line, said::one_point_written, read, output_path);
+    std::snprintf(line, sizeof line, said::one_point_written, read, output);
   } else if (p.read > 1) {
-    std::snprintf(line, sizeof line, said::none_in_zone, read, output_path);
+    std::snprintf(line, sizeof line, said::none_in_zone, read, output);
   } else {
-    std::snprintf(line, sizeof line, p.read == 1 ? said::one_not_in_zone : said::none_read, output_path);
+    std::snprintf(line, sizeof line, p.read == 1 ? said::one_not_in_zone : said::none_read, output);
   }
   show_error_text(line);
   // Nothing was rounded in an output without a point.

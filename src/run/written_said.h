@@ -12,5 +12,6 @@ struct points_written {
   int64_t max_decimals;  // the most decimals typed in an X, Y or Z of the input
 };
 
-// Says it of the output at output_path (messages.h, namespace said).
-void say_written(const points_written& p);
+// Says it of the output whose built path is `output` (messages.h,
+// namespace said).
+void say_written(const char* output, const points_written& p);
