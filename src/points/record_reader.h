@@ -48,8 +48,21 @@
 //   }
 //
 // How a record is read (several tiers that only decline to each other) is
-// told in record_reader.cpp, which holds them all but the first, inlined
-// here into next_record. Nothing outside the reader sees them.
+// told in record_reader.cpp. Tier 1 is inlined here into next_record; the
+// rest of the reading lies in rooms of one job each, which nothing outside
+// the reader sees:
+//   reader_block.h         the block: buffer, refill, cleaning of CR and
+//                          0x1A, byte-order mark, offsets, the seek
+//                          (input_seek.h), the line of an offset (locate)
+//   layout_decision.h      what a line before the points is, and the layout
+//                          a data line shows: a pure function of its text
+//   reader_fast_tiers.cpp  tiers 2 and 3; every limit in reader_limits.h
+//   reader_general.cpp     tier 4, the general scanner, and the stops
+//   record_text.cpp        a record's output text (record_view::write_to)
+//   reader_tiers.h         the entries of tiers 2 to 4, which see of the
+//                          reader only its tier_context (below)
+// and record_reader.cpp ties them: it drives the layout decision line by
+// line, hands a record from tier to tier, and takes and resumes places.
 #pragma once
 
 #include <cstdint>
@@ -61,7 +74,7 @@
 #include "points/number_scan.h"
 #include "points/point_writer.h"
 #include "points/quoted_text.h"
-#include "points/text_input.h"
+#include "points/reader_block.h"
 
 enum class read_status {
   record,        // a complete record was read
@@ -115,22 +128,6 @@ struct reader_position {
   bool line_start;      // free layout: the place begins a line as far as the reader knows
 };
 
-// The reader reads its input in blocks of this size.
-constexpr int input_block_size = 1 << 20;
-// How far past the end of the data the reader may read: its fast paths read
-// whole words and windows from any position up to the end of the data (where
-// a 0 byte always stands), so a block buffer needs this many bytes after its
-// data. record_reader.cpp checks it against the furthest read of each path.
-constexpr int reader_look_ahead = 78;
-// Extra columns no longer than this are checked and copied by one 16-byte
-// load: any text in the block, and the general path's copy of the columns,
-// has this many readable bytes from its start.
-constexpr int extras_readable = 16;
-static_assert(extras_readable <= reader_look_ahead, "the block holds the columns' load");
-// The padding of the reader's own block: the look-ahead, rounded up.
-constexpr int input_block_padding = 128;
-static_assert(input_block_padding >= reader_look_ahead, "the block must hold the reader's look-ahead");
-
 // Where the digits of a number lie in a record's text, as a fast path found
 // them: an optional sign, integer digits, an optional point and decimals.
 struct number_shape {
@@ -154,6 +151,21 @@ inline decimal_number shape_decimal(const char* s, const number_shape& t) {
   return {t.negative, m, -t.decimals};
 }
 
+// The parts of a record as the tier that read it leaves them, for
+// record_view. Only `text` changes with each record of a known layout: the
+// reader sets the shapes when it learns the layout.
+struct record_parts {
+  const char* text = nullptr;   // the record's text, when its shape is known
+  number_shape shapes[3] = {};  // then the shapes of its three numbers
+  bool copyable = false;        // then: its numbers print as their own digits
+  double values[3] = {};        // otherwise the three values
+  // The text after the third number on its line (after the separator that
+  // follows it, in the delimited layout), as read: the extra columns.
+  const char* extras = nullptr;
+  size_t extras_size = 0;
+  char separator = 0;  // the delimited layout's separator, or 0
+};
+
 // The record the last call of record_reader::next_record read. Its numbers
 // are converted when asked for; it changes with the next call.
 class record_view {
@@ -164,28 +176,79 @@ class record_view {
   point_record point() const { return {x(), y(), z()}; }
 
   // Writes the record as "%lf %lf %lf", its extra columns each after a
-  // single blank, and CR LF. False if a write failed.
+  // single blank, and CR LF. False if a write failed. (record_text.cpp)
   bool write_to(point_writer& w) const;
 
  private:
-  friend struct reader_tiers;
-  friend class record_reader;
+  friend class record_reader;  // the reader fills the parts of the record it gives
   double value(int i) const {
-    if (text_ == nullptr) return values_[i];
+    if (parts_.text == nullptr) return parts_.values[i];
     // A known shape's digits and exponent always suit the exact step.
-    return exact_fraction(shape_decimal(text_, shapes_[i]));
+    return exact_fraction(shape_decimal(parts_.text, parts_.shapes[i]));
   }
-  // Only text_ changes with each record of a known layout: the reader sets
-  // the shapes when it learns the layout.
-  const char* text_ = nullptr;  // the record's text, when its shape is known
-  number_shape shapes_[3] = {};  // then the shapes of its three numbers
-  bool copyable_ = false;       // then: its numbers print as their own digits
-  double values_[3] = {};       // otherwise the three values
-  // The text after the third number on its line (after the separator that
-  // follows it, in the delimited layout), as read: the extra columns.
-  const char* extras_ = nullptr;
-  size_t extras_size_ = 0;
-  char separator_ = 0;  // the delimited layout's separator, or 0
+  record_parts parts_;
+};
+
+// What a pass counts as it reads: the records, the lines it skipped, the
+// decimals typed. A place a pass is resumed at (reader_position) carries
+// the counts and where a line begins.
+struct pass_tallies {
+  int64_t records = 0;
+  line_tally skipped{0, 0};  // comment lines and repeated headers
+  line_tally nodata{0, 0};   // lines skipped for a nan
+  int64_t skipped_at = -1;   // cleaned offsets of the first skipped lines, placed on
+  int64_t nodata_at = -1;    // their lines when the pass ends
+  int64_t line_start = 0;    // free layout: a cleaned offset known to begin a line
+  int64_t max_decimals = 0;  // see record_reader::max_decimals(); tier 1 reads the decimals tier 2 noted
+
+  // Notes the decimals typed in a number of X, Y or Z.
+  void note_decimals(int64_t decimals) {
+    if (decimals > max_decimals) max_decimals = decimals;
+  }
+  // Counts a comment line or the header again, which begins at cleaned
+  // offset `at`.
+  void count_skipped(int64_t at) {
+    if (skipped.count++ == 0) skipped_at = at;
+  }
+  // Counts a line skipped for a nan, which begins at cleaned offset `at`.
+  void count_nodata(int64_t at) {
+    if (nodata.count++ == 0) nodata_at = at;
+  }
+};
+
+// The layout of the last record read by its masks (tier 2; the shapes of
+// its numbers are in the record's parts). Survey files repeat one layout
+// line after line; a record that matches it needs no more checking (tier 1).
+struct record_shape {
+  bool known;
+  uint64_t range;    // bits up to and including the record's last delimiter
+  char pattern[64];  // the record's text up to there, digits read as '0'
+  int end;           // where the record ends: the delimiter after the third number, or
+                     // past it when that delimiter is the line's end
+  bool rest;         // line layouts: the line goes on after the third number's delimiter
+};
+
+// What the general scanner (tier 4) keeps from record to record.
+struct general_state {
+  std::string header;  // the header line, for finding it repeated
+  std::string extras;  // the copy of a line's extra columns
+  std::string taken;   // the characters a line's comparison with the header took
+};
+
+// How a pass ended, once it has.
+struct pass_end {
+  bool ended = false;          // the pass is over
+  data_stop stop{};            // where and why it stopped before the end of the data
+  int64_t control_z_line = 0;  // the line of a 0x1A the pass read up to, with text after it
+};
+
+// The pieces of the reader that tiers 2 to 4 read a record with, and where
+// they leave it (reader_tiers.h): nothing else of the reader is theirs.
+struct tier_context {
+  reader_block& block;        // the input, and where the reader stands in it
+  const file_layout& layout;  // the layout decided, with its separator
+  pass_tallies& tally;        // records read, lines skipped, decimals typed
+  record_parts& record;       // the record read, as record_view gives it
 };
 
 class record_reader {
@@ -212,7 +275,7 @@ class record_reader {
     // end of the data included, never stands in a pattern, so a record that
     // matches lies wholly in the data.
     const record_shape& l = layout_;
-    const char* s = pos_;
+    const char* s = block_.pos();
     if (l.known && (l.end < 32 ? matches_pattern<2>(s, l.pattern, l.range) : matches_pattern<4>(s, l.pattern, l.range))) {
       // A line whose third number ends it, or a record of the free layout,
       // ends where the pattern does; other lines go on to their end.
@@ -225,22 +288,22 @@ class record_reader {
   // The record the last next_record read, if it gave read_status::record.
   const record_view& record() const { return view_; }
 
-  int64_t records() const { return records_; }      // complete records read so far
-  int64_t offset() const { return consumed_ + (pos_ - buf_); }  // cleaned bytes consumed
-  int read_errno() const { return read_errno_; }    // errno of a failed read, or 0
-  const data_stop& stop() const { return stop_; }   // after not_a_number or cut_short
+  int64_t records() const { return tally_.records; }    // complete records read so far
+  int64_t offset() const { return block_.offset(); }     // cleaned bytes consumed
+  int read_errno() const { return block_.read_errno(); }  // errno of a failed read, or 0
+  const data_stop& stop() const { return end_.stop; }    // after not_a_number or cut_short
   int64_t header_line() const { return header_line_; }  // the skipped header's line, or 0
   const char* header_text() const { return header_text_; }
   const file_layout& layout() const { return file_layout_; }
   // Once the pass is over (any status but record): the comment lines and
   // repeated headers skipped, and the lines skipped for a nan. (Their
   // counts so far are right at any time; the first lines only then.)
-  const line_tally& skipped() const { return skipped_; }
-  const line_tally& nodata() const { return nodata_; }
+  const line_tally& skipped() const { return tally_.skipped; }
+  const line_tally& nodata() const { return tally_.nodata; }
 
   // The size of the reader's block: places taken by one reader can be
   // resumed by another with blocks of the same size.
-  int block_size() const { return block_size_; }
+  int block_size() const { return block_.size(); }
   // Where the reader stands, between two records (before the first, or
   // after a record read).
   reader_position position() const;
@@ -252,68 +315,35 @@ class record_reader {
   // Whether places can be resumed: the file is read as its bytes (UTF-16
   // text is decoded as it is read, so a place in the text is no byte of
   // the file).
-  bool resumable() const { return in_.encoding == text_encoding::bytes; }
+  bool resumable() const { return block_.resumable(); }
   // Once the pass is over: the line where a 0x1A byte ended the data that
   // the pass read to their end, when anything but blanks follows it (and
   // so is not read); else 0.
-  int64_t control_z_line() const { return control_z_line_; }
+  int64_t control_z_line() const { return end_.control_z_line; }
   // The most decimals typed in an X, Y or Z read so far (typed_decimals in
   // number_scan.h), or 0: a line skipped for a nan, and the numbers read of
   // a record where the data stop, count too.
-  int64_t max_decimals() const { return max_decimals_; }
+  int64_t max_decimals() const { return tally_.max_decimals; }
 
  private:
-  friend struct reader_tiers;
-
-  // The layout of the last record read by its masks (the shapes of its
-  // numbers are in view_). Survey files repeat one layout line after line;
-  // a record that matches it needs no more checking.
-  struct record_shape {
-    bool known;
-    uint64_t range;    // bits up to and including the record's last delimiter
-    char pattern[64];  // the record's text up to there, digits read as '0'
-    int end;           // where the record ends: the delimiter after the third number, or
-                       // past it when that delimiter is the line's end
-    bool rest;         // line layouts: the line goes on after the third number's delimiter
-  };
-
-  text_input in_;   // the file, as text (see text_input.h)
-  char* buf_;        // the block; *end_ is always a 0, and the padding follows
-  int block_size_;
+  reader_block block_;  // the input and where the pass stands in it
   bool general_only_;
-  char* pos_;        // next byte to read
-  char* end_;        // end of the data in buf_
-  bool eof_ = false;  // nothing more will be read from the file
-  int64_t block_at_ = -1;  // the file byte where the block begins, or -1 while it holds none
-  int64_t next_at_ = 0;   // the file byte the next block begins at
-  int read_errno_ = 0;
-  int64_t consumed_ = 0;  // cleaned bytes before buf_
-  int64_t records_ = 0;
+  record_shape layout_{};  // tier 1's layout, as tier 2 learnt it
+  record_view view_;
+  pass_tallies tally_;
+  file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
+  general_state general_;
   int64_t header_line_ = 0;
   char header_text_[quoted_text_size] = "";
-  std::string header_;             // the header line, for finding it repeated
-  file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
-  data_stop stop_{};
-  record_shape layout_{};
-  record_view view_;
-  bool ended_ = false;             // the pass is over
-  int64_t line_start_ = 0;         // free layout: a cleaned offset known to begin a line
-  line_tally skipped_{0, 0};
-  line_tally nodata_{0, 0};
-  int64_t skipped_at_ = -1;        // cleaned offsets of the first skipped lines, placed on
-  int64_t nodata_at_ = -1;         // their lines when the pass ends
-  std::string extras_;             // the general path's copy of a line's extra columns
-  std::string taken_;              // the characters a line's comparison with the header took
-  int64_t control_z_ = -1;      // cleaned offset of a 0x1A with text after it, or -1
-  int64_t control_z_line_ = 0;  // its line, once the pass read up to it
-  int64_t max_decimals_ = 0;    // see max_decimals(); tier 1 reads the decimals tier 2 noted
+  pass_end end_;
+  tier_context tiers_{block_, file_layout_, tally_, view_.parts_};  // what tiers 2 to 4 see
 
   // Takes the record at `s` as laid out like layout_.
   read_status take_text(const char* s) {
-    view_.text_ = s;
-    view_.extras_size_ = 0;
-    pos_ = const_cast<char*>(s + layout_.end);
-    ++records_;
+    view_.parts_.text = s;
+    view_.parts_.extras_size = 0;
+    block_.move(s + layout_.end);
+    ++tally_.records;
     return read_status::record;
   }
   // The same for a line that goes on after its third number; false (with
@@ -325,12 +355,12 @@ class record_reader {
     if (file_layout_.separator == 0) {
       uint64_t nl = byte_mask<2>(p, '\n');
       const char* e = p + (nl != 0 ? __builtin_ctzll(nl) : 32);
-      if (nl != 0 && e < end_) {
-        view_.text_ = s;
-        view_.extras_ = p;
-        view_.extras_size_ = size_t(e - p);
-        pos_ = const_cast<char*>(e + 1);
-        ++records_;
+      if (nl != 0 && e < block_.end()) {
+        view_.parts_.text = s;
+        view_.parts_.extras = p;
+        view_.parts_.extras_size = size_t(e - p);
+        block_.move(e + 1);
+        ++tally_.records;
         return true;
       }
     }
@@ -339,4 +369,7 @@ class record_reader {
   bool take_rest(const char* s);
   // Tiers 2 to 4.
   read_status next_other();
+  // Reads the lines before the points and decides the layout from the
+  // first data line; then stands at the first line to read as points.
+  void decide_layout();
 };

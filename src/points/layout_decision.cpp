@@ -1,0 +1,149 @@
+#include "points/layout_decision.h"
+
+#include <string>
+
+namespace {
+
+std::string_view trimmed(std::string_view t) {
+  while (!t.empty() && is_space(static_cast<unsigned char>(t.front()))) t.remove_prefix(1);
+  while (!t.empty() && is_space(static_cast<unsigned char>(t.back()))) t.remove_suffix(1);
+  return t;
+}
+
+bool blank(char c) { return is_space(static_cast<unsigned char>(c)); }
+
+// nan in any case, with or without a sign.
+bool is_nan_text(std::string_view t) {
+  if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
+  return t.size() == 3 && (t[0] | 0x20) == 'n' && (t[1] | 0x20) == 'a' && (t[2] | 0x20) == 'n';
+}
+
+// A field of a first data line that the delimited layout reads as a
+// number: a number, or nan.
+bool is_number_text(std::string_view t) {
+  if (is_nan_text(t)) return true;
+  std::string z(t);
+  text_source src{z.c_str()};
+  decimal_number d;
+  double v;
+  return scan_decimal(src, d) && src.p == z.c_str() + z.size() && decimal_to_double(d, v);
+}
+
+// How many numbers begin the text [p, end) as the line layout reads them
+// (up to three), each read as the grammar reads it from where the one
+// before it ended and the blanks after it, so that the next may follow at
+// once (nan only as a field of its own: first, or after a blank, and up to
+// a blank or the end). Moves p past them. The text ends in a 0 byte, which
+// ends a number as in the block.
+int leading_numbers(const char*& p, const char* end) {
+  int numbers = 0;
+  while (numbers < 3) {
+    const char* q = p;
+    while (q != end && blank(*q)) ++q;
+    const bool field_start = numbers == 0 || q != p;
+    p = q;
+    if (p == end) break;
+    const char* w = p;
+    while (w != end && !blank(*w)) ++w;
+    if (field_start && is_nan_text(std::string_view(p, size_t(w - p)))) {
+      p = w;
+    } else {
+      text_source src{p};
+      decimal_number d;
+      double v;
+      if (!scan_decimal(src, d) || !decimal_to_double(d, v)) break;
+      p = src.p;
+    }
+    ++numbers;
+  }
+  return numbers;
+}
+
+// The whitespace-separated columns of [p, end).
+int columns_in(const char* p, const char* end) {
+  int columns = 0;
+  for (;;) {
+    while (p != end && blank(*p)) ++p;
+    if (p == end) return columns;
+    ++columns;
+    while (p != end && !blank(*p)) ++p;
+  }
+}
+
+// A line as the line layout reads it: how many numbers begin it (up to
+// three, leading_numbers); and its columns: those numbers, then the
+// whitespace-separated columns after the third.
+void count_fields(std::string_view t, int& columns, int& numbers) {
+  const std::string z(t);  // a 0 byte ends a number, as in the block
+  const char* p = z.c_str();
+  const char* const end = p + z.size();
+  numbers = leading_numbers(p, end);
+  columns = numbers;
+  if (numbers == 3) columns += columns_in(p, end);
+}
+
+// The fields of a line cut at `sep` (an empty last one is nothing), if
+// there are 3 or more and each is a number once the blanks around it and
+// one pair of double quotes are taken off; otherwise 0.
+int delimited_fields(std::string_view t, char sep) {
+  if (t.find(sep) == std::string_view::npos) return 0;
+  int fields = 0;
+  for (;;) {
+    size_t cut = t.find(sep);
+    std::string_view f = trimmed(t.substr(0, cut));
+    bool last = cut == std::string_view::npos;
+    if (last && f.empty()) break;
+    if (f.size() >= 2 && f.front() == '"' && f.back() == '"') f = f.substr(1, f.size() - 2);
+    if (!is_number_text(f)) return 0;
+    ++fields;
+    if (last) break;
+    t.remove_prefix(cut + 1);
+  }
+  return fields >= 3 ? fields : 0;
+}
+
+// A whole number alone on its line: what may be a count of points.
+bool is_count(std::string_view t, int64_t& value) {
+  // More digits than this may not fit 64 bits: no count of points.
+  constexpr size_t count_digits_max = 18;
+  if (t.empty() || t.size() > count_digits_max) return false;
+  value = 0;
+  for (char c : t) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+}  // namespace
+
+file_layout layout_of(std::string_view t) {
+  for (char sep : {',', ';'}) {
+    if (int n = delimited_fields(t, sep); n != 0) return {point_layout::delimited, sep, n, 0, 0};
+  }
+  int columns, numbers;
+  count_fields(t, columns, numbers);
+  if (numbers == 3) return {point_layout::line, 0, columns, 0, 0};
+  return {point_layout::free, 0, 0, 0, 0};
+}
+
+line_decision decide_line(std::string_view line, const lines_before& before) {
+  line_decision d{line_kind::blank, trimmed(line), 0, {point_layout::free, 0, 0, 0, 0}};
+  const std::string_view t = d.text;
+  int64_t count = 0;
+  if (t.empty()) return d;
+  if (is_comment(t)) {
+    d.kind = line_kind::comment;
+  } else if (!before.header.empty() && t == before.header) {
+    d.kind = line_kind::header_again;
+  } else if (!before.seen_line && !begins_number(static_cast<unsigned char>(t.front()))) {
+    d.kind = line_kind::header;
+  } else if (!before.count_seen && is_count(t, count)) {
+    d.kind = line_kind::count;
+    d.count = count;
+  } else {
+    d.kind = line_kind::data;
+    d.layout = layout_of(t);
+  }
+  return d;
+}

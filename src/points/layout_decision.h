@@ -1,0 +1,66 @@
+// The layout decision: what a line before the points is (blank, a comment,
+// the header, a count of points, or the first data line), and the layout
+// and columns a data line shows. A pure function of a line's text and of
+// what the lines before it told; the reader reads the lines and drives it
+// one line at a time (record_reader.cpp), and the rules of record_reader.h
+// are its own. Also the few character classes of lines that the tiers
+// share with it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "points/number_scan.h"
+#include "points/record_reader.h"
+
+// The first data line is read whole up to this many bytes, which is more
+// than any real point line holds: a longer line is decided by its
+// beginning.
+constexpr size_t decide_line_max = 1 << 16;
+
+// The characters a number can begin with.
+inline bool begins_number(int c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
+
+// Whitespace within a line: all of it but the line feed.
+inline bool is_blank(int c) { return c != '\n' && is_space(c); }
+
+// A comment line, from its first non-blank character: #, //, % or >.
+inline bool is_comment(std::string_view t) {
+  return !t.empty() && (t[0] == '#' || t[0] == '%' || t[0] == '>' || t.substr(0, 2) == "//");
+}
+
+// What the lines before a line told the decision.
+struct lines_before {
+  std::string_view header;  // the header, once one was found, or empty
+  bool seen_line;           // a line neither blank nor a comment (nor the header again) came
+  bool count_seen;          // a line that may be a count of points came
+};
+
+enum class line_kind {
+  blank,         // nothing but whitespace
+  comment,       // a comment line
+  header_again,  // the header, repeated
+  header,        // the first line neither blank nor a comment, when it cannot begin a number
+  count,         // a whole number alone, before any other: may be a count of points
+  data,          // the first data line
+};
+
+struct line_decision {
+  line_kind kind;
+  std::string_view text;  // the line without the whitespace around it
+  int64_t count;          // a count: its value
+  file_layout layout;     // a data line: the layout it shows (count_line and count_value 0)
+};
+
+// What `line` (the text of a line, without its line feed) is, after the
+// lines `before`.
+line_decision decide_line(std::string_view line, const lines_before& before);
+
+// The layout a data line shows: delimited if cut at ',' (or else ';') it
+// gives 3 or more fields that are each a number or nan once the blanks
+// around them and one pair of double quotes are taken off; else line if it
+// begins with 3 numbers, as the line layout reads them, with its columns
+// (the three and the whitespace-separated texts after the third); else
+// free.
+file_layout layout_of(std::string_view t);

@@ -1,0 +1,164 @@
+#include "points/reader_block.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "points/input_seek.h"
+#include "points/number_scan.h"
+
+reader_block::reader_block(FILE* file, char* buf, int size) : buf_(buf), size_(size), pos_(buf), end_(buf) {
+  *end_ = 0;
+  input_open(in_, file);
+  skip_byte_order_mark();
+}
+
+void reader_block::reset(int64_t consumed, bool eof) {
+  pos_ = end_ = buf_;
+  *end_ = 0;
+  block_at_ = -1;
+  consumed_ = consumed;
+  eof_ = eof;
+}
+
+// Skips a UTF-8 byte-order mark at the very start of the file.
+void reader_block::skip_byte_order_mark() {
+  char head[3];
+  if (input_read(in_, head, 3) == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0) {
+    consumed_ = 3;
+    next_at_ = 3;
+    return;
+  }
+  input_rewind(in_);
+  next_at_ = 0;
+}
+
+// Whether the byte after the block just read is a line feed; leaves it
+// unread.
+bool reader_block::line_feed_follows() {
+  if (eof_) return false;
+  return input_peek(in_) == '\n';
+}
+
+// Cleans freshly read bytes in place: the data end at a 0x1A byte; a
+// carriage return before a line feed is removed, and any other carriage
+// return becomes a line feed (it ends a line as one does). Returns the
+// number of bytes kept. Needs eof_ set if nothing follows the block.
+// `control_z`, if given, is set to the 0x1A that ended the data, if any.
+size_t reader_block::clean(size_t n, const char** control_z) {
+  if (char* stop = static_cast<char*>(std::memchr(buf_, 0x1A, n))) {
+    n = size_t(stop - buf_);
+    eof_ = true;
+    if (control_z != nullptr) *control_z = stop;
+  }
+  char* cr = static_cast<char*>(std::memchr(buf_, '\r', n));
+  if (cr == nullptr) return n;
+  char* out = cr;
+  const char* last = buf_ + n;
+  for (const char* in = cr; in != last; ++in) {
+    if (*in != '\r') {
+      *out++ = *in;
+    } else if (!(in + 1 != last ? in[1] == '\n' : line_feed_follows())) {
+      *out++ = '\n';
+    }
+  }
+  return size_t(out - buf_);
+}
+
+// Whether anything but blanks (or more 0x1A bytes, the padding some
+// programs write) follows a 0x1A that ended the data: the rest of its
+// block, [from, to), then the rest of the input.
+bool reader_block::text_follows(const char* from, const char* to) {
+  auto blank = [](const char* p, const char* e) {
+    for (; p != e; ++p) {
+      if (!is_space(static_cast<unsigned char>(*p)) && *p != 0x1A) return false;
+    }
+    return true;
+  };
+  if (!blank(from, to)) return true;
+  char rest[4096];
+  for (size_t n; (n = input_read(in_, rest, sizeof rest)) > 0;) {
+    if (!blank(rest, rest + n)) return true;
+  }
+  return false;
+}
+
+bool reader_block::refill() {
+  while (!eof_) {
+    int64_t bytes = end_ - buf_;
+    size_t n = input_read(in_, buf_, size_t(size_));
+    if (n < size_t(size_)) {
+      if (input_error(in_)) read_errno_ = errno != 0 ? errno : EIO;
+      eof_ = true;
+    }
+    if (n == 0) return false;
+    block_at_ = next_at_;
+    next_at_ += int64_t(n);
+    consumed_ += bytes;
+    const char* raw_end = buf_ + n;
+    const char* control_z = nullptr;
+    n = clean(n, &control_z);
+    if (control_z != nullptr && text_follows(control_z + 1, raw_end)) control_z_ = consumed_ + int64_t(n);
+    pos_ = buf_;
+    end_ = buf_ + n;
+    *end_ = 0;
+    if (n > 0) return true;
+  }
+  return false;
+}
+
+void reader_block::restart() {
+  input_rewind(in_);
+  control_z_ = -1;
+  read_errno_ = 0;
+  reset(0, false);
+  skip_byte_order_mark();
+}
+
+void reader_block::skip_to(int64_t at) {
+  while (offset() < at && peek() >= 0) pos_ += std::min<int64_t>(at - offset(), end_ - pos_);
+}
+
+bool reader_block::move_to(int64_t block_at, int64_t consumed, int32_t in_block) {
+  if (block_at != block_at_ || consumed != consumed_ || block_at_ < 0) {
+    // The block as the other pass read it: from its first byte, then cleaned.
+    reset(consumed, false);
+    next_at_ = block_at;
+    if (!seek_input(in_.file, block_at)) {
+      read_errno_ = errno != 0 ? errno : EIO;
+      eof_ = true;
+      return false;
+    }
+    refill();
+  }
+  pos_ = buf_ + std::min<int64_t>(in_block, end_ - buf_);
+  return true;
+}
+
+void reader_block::close() { reset(offset(), true); }
+
+int64_t reader_block::locate(int64_t at, quoted_text* text, char separator) {
+  input_rewind(in_);
+  reset(offset(), false);
+  int64_t line = 1;
+  while (!eof_) {
+    size_t n = input_read(in_, buf_, size_t(size_));
+    if (n < size_t(size_)) eof_ = true;
+    n = clean(n);
+    int64_t take = at < int64_t(n) ? at : int64_t(n);
+    line += std::count(buf_, buf_ + take, '\n');
+    at -= take;
+    if (at > 0) continue;
+    if (text == nullptr) break;
+    const char* p = buf_ + take;
+    // In the delimited layout the separator ends the quoted text too.
+    auto byte = [separator](char c) {
+      return separator != 0 && c == separator ? -1 : int(static_cast<unsigned char>(c));
+    };
+    while (p < buf_ + n && text->add_token_byte(byte(*p))) ++p;
+    if (p < buf_ + n) break;
+  }
+  if (text != nullptr) text->add_token_byte(-1);
+  close();
+  return line;
+}

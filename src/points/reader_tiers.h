@@ -1,0 +1,44 @@
+// What each room of the record reader's tiers 2 to 4 offers it (see
+// record_reader.cpp for the tiers); they see of the reader only its
+// tier_context (record_reader.h). Private to the reader:
+// record_reader.cpp, reader_fast_tiers.cpp and reader_general.cpp include
+// it.
+#pragma once
+
+#include "points/record_reader.h"
+
+// Takes a record of three values read from the text.
+inline void take_values(tier_context& c, const double (&values)[3]) {
+  ++c.tally.records;
+  c.record.text = nullptr;
+  c.record.values[0] = values[0];
+  c.record.values[1] = values[1];
+  c.record.values[2] = values[2];
+}
+
+// reader_fast_tiers.cpp: tiers 2 and 3.
+
+// What tiers 2 and 3 did with the record at the reader's position.
+enum class fast_read {
+  learnt,    // tier 2 learnt its layout (in `shape` and the record's shapes): take it as tier 1 does
+  taken,     // tier 3 took it
+  declined,  // neither: the general scanner reads it
+};
+// Tier 2, learning the record's layout for tier 1; then tier 3 if it
+// declines.
+fast_read read_fast(tier_context& c, record_shape& shape);
+// Tier 3 alone: true if it took the record.
+bool read_by_numbers(tier_context& c);
+// Line and delimited layouts, for the tiers that read a line in the block:
+// the rest of a line whose third number ends at p. Finds its extra columns
+// (in the record's parts) and where the next line begins; false if the
+// line goes on beyond the block, or if what follows the third number
+// cannot follow it (left to the general scanner to say).
+bool line_rest(tier_context& c, const char* p, const char*& next);
+
+// reader_general.cpp: tier 4, and the stops.
+
+// Tier 4, the general scanner: reads the next record, refilling the block
+// as it goes, and skips the lines that hold none. Where the data end or
+// stop, ends the pass in `end` and says why.
+read_status read_general(tier_context& c, general_state& g, pass_end& end);

@@ -1,0 +1,58 @@
+// The layout decision alone, from a line's text: no file, no reader.
+#include "points/layout_decision.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+TEST(LayoutDecision, EachKindOfLine) {
+  struct row {
+    std::string line;
+    lines_before before;
+    line_kind kind;
+    point_layout layout;  // a data line's
+    char separator;
+    int columns;
+    int64_t count;
+  };
+  const lines_before first{"", false, false};        // nothing but blanks and comments before
+  const lines_before after_header{"X Y Z", true, false};
+  const lines_before after_count{"", true, true};
+  const row rows[] = {
+      {"", first, line_kind::blank, point_layout::free, 0, 0, 0},
+      {" \t ", first, line_kind::blank, point_layout::free, 0, 0, 0},
+      {"# made by a scanner", first, line_kind::comment, point_layout::free, 0, 0, 0},
+      {"  // a note", after_header, line_kind::comment, point_layout::free, 0, 0, 0},
+      {"X Y Z", first, line_kind::header, point_layout::free, 0, 0, 0},
+      {"X Y Z  ", after_header, line_kind::header_again, point_layout::free, 0, 0, 0},
+      {"/x/y/z", first, line_kind::header, point_layout::free, 0, 0, 0},
+      {"1200", first, line_kind::count, point_layout::free, 0, 0, 1200},
+      {"1200", after_count, line_kind::data, point_layout::free, 0, 0, 0},
+      {"1 2", first, line_kind::data, point_layout::free, 0, 0, 0},
+      {"1 2 3", first, line_kind::data, point_layout::line, 0, 3, 0},
+      {"636295.33 848905.10 -421.30 12 abc", after_header, line_kind::data, point_layout::line, 0, 5, 0},
+      {"-91.13-100000.13+5", first, line_kind::data, point_layout::line, 0, 3, 0},
+      {"1 2 3abc", first, line_kind::data, point_layout::line, 0, 4, 0},
+      {"nan 2 3", first, line_kind::header, point_layout::free, 0, 0, 0},
+      {"nan 2 3", after_header, line_kind::data, point_layout::line, 0, 3, 0},
+      {"1,2,3", first, line_kind::data, point_layout::delimited, ',', 3, 0},
+      {"1 ; \"2\" ; 3 ; 4;", first, line_kind::data, point_layout::delimited, ';', 4, 0},
+      {"1,2", first, line_kind::data, point_layout::free, 0, 0, 0},
+      {"1,2,x", first, line_kind::data, point_layout::free, 0, 0, 0},
+      {"abc", after_header, line_kind::data, point_layout::free, 0, 0, 0},
+  };
+  for (const row& r : rows) {
+    const line_decision d = decide_line(r.line, r.before);
+    EXPECT_EQ(d.kind, r.kind) << r.line;
+    EXPECT_EQ(d.count, r.count) << r.line;
+    if (r.kind != line_kind::data) continue;
+    EXPECT_EQ(d.layout.kind, r.layout) << r.line;
+    EXPECT_EQ(d.layout.separator, r.separator) << r.line;
+    EXPECT_EQ(d.layout.columns, r.columns) << r.line;
+    EXPECT_EQ(d.layout.count_line, 0) << r.line;
+  }
+}
+
+}  // namespace
