@@ -487,11 +487,39 @@ class EndToEnd(ToolCase):
             (b"1 2 3\n4 5 6\n" + b"\x00\x01\xfe" * 1000,
              '\n\n\tThe data stop at line 3, record 3: "????????????????????????????????..." is not a number; '
              "the records before it are used."),
+            (b"1 2 3\n4 5 6\n7 8 9 " + b"x" * (1 << 20) + b"\n10 11 12\n",
+             "\n\n\tThe data stop at line 3, record 3: the line is longer than 1 MiB, far more than a point's line "
+             "holds; the records before it are used."),
         ]
         for data, notice in cases:
             with self.subTest(notice):
                 self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, notice=notice, status=4,
                                      points=[(1.0, 2.0, 3.0), (4.0, 5.0, 6.0)])
+
+    def test_long_lines_are_seen_whole_and_memory_stays_bounded(self):
+        # A first data line and a header of 70 KB are seen whole (a header
+        # repeated where tiles were joined is skipped); a 200 MB line stops
+        # the reading with a message, within a quarter of the memory it
+        # would take to hold it.
+        wide = b"1,2,3," + b",".join([b"7"] * 35000) + b"\n"
+        header = b"X Y Z " + b" ".join(b"c%d" % i for i in range(12000)) + b"\n"
+        cases = [("a 70 KB first line", wide + wide.replace(b"1,2", b"4,5"), 0, "The lines hold 35003 columns",
+                  b"1.000000 2.000000 3.000000 7 7 "),
+                 ("a 70 KB header, repeated", header + b"1 2 3\n" + header + b"4 5 6\n", 0,
+                  "1 line is a comment or repeats the header and is skipped: line 3.",
+                  b"1.000000 2.000000 3.000000\r\n4.000000 5.000000 6.000000\r\n"),
+                 ("a 200 MB first line", b"1 2 3 " + b"7 " * 100000000 + b"\n4 5 6\n", 4,
+                  "The data stop at line 1, record 1: the line is longer than 1 MiB", None)]
+        limit = [] if WINE_PREFIX or "ASAN_OPTIONS" in os.environ else ["prlimit", "--as=%d" % (256 << 20), "--"]
+        for name, data, status, said, output in cases:
+            with self.subTest(name):
+                self.put("dem.xyz", data)
+                self.put("north.xyz", b"earlier output")  # kept when nothing is read
+                run = self.run_tool("site1\ndem\nnorth\n0 10 0 10 1\n", prefix=limit)
+                self.assertEqual(run.status, status, run.console[-300:])
+                self.assertIn(said, run.console)
+                self.assertEqual(run.file("north.xyz")[:len(output or b"earlier output")], output or b"earlier output")
+                self.sums.pop(os.path.join(self.site, "north.xyz"))
 
     def test_files_as_users_have_them(self):
         def stop(line, record, text, hint=""):
@@ -642,6 +670,7 @@ class EndToEnd(ToolCase):
             ("all zeros", bytes(1000), zero(1)),
             ("UTF-16 without its mark", "X Y Z\r\n1 2 3\r\n".encode("utf-16-le"), zero(1)),
             ("a 0 byte before the first point", b"X Y Z\n\n\x00\x01 1 2 3\n", zero(3)),
+            ("a 0 byte at 70 KB, in the header", b"X Y Z" + b" w" * 35000 + b"\x00\n1 2 3\n", zero(1)),
         ]
         for name, data, message in cases:
             with self.subTest(name):

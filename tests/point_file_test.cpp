@@ -97,6 +97,10 @@ TEST(PointReader, RecordsAndEnds) {
       {"second header line stops", "X Y Z\nx y z\n", {}, read_status::not_a_number, 2, "x"},
       {"binary garbage stops", std::string("1 2 3\n\x01\x02\xff\0", 10), {{1, 2, 3}}, read_status::not_a_number, 2,
        "????"},
+      {"a line's columns at the limit", "1 2 3 " + std::string(line_text_max - 1, 'x') + "\n4 5 6\n",
+       {{1, 2, 3}, {4, 5, 6}}, read_status::end_of_data, 0, ""},
+      {"a line's columns past the limit stop", "1 2 3\n4 5 6," + std::string(line_text_max + 1, 'x') + "\n7 8 9\n",
+       {{1, 2, 3}}, read_status::line_too_long, 2, ""},
   };
   for (const row& r : rows) {
     pass_result got = read_all(r.bytes);
@@ -107,7 +111,8 @@ TEST(PointReader, RecordsAndEnds) {
       EXPECT_EQ(got.records[i].Y, r.records[i].Y) << r.name << " record " << i;
       EXPECT_EQ(got.records[i].Z, r.records[i].Z) << r.name << " record " << i;
     }
-    if (r.end == read_status::not_a_number || r.end == read_status::cut_short || r.end == read_status::short_line) {
+    if (r.end == read_status::not_a_number || r.end == read_status::cut_short || r.end == read_status::short_line ||
+        r.end == read_status::line_too_long) {
       EXPECT_EQ(got.stop.line, r.stop_line) << r.name;
       EXPECT_EQ(got.stop.record, int64_t(r.records.size()) + 1) << r.name;
       EXPECT_EQ(std::string(got.stop.text), r.stop_text) << r.name;

@@ -85,7 +85,8 @@ inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   if (a.nodata.count != b.nodata.count || a.nodata.first_line != b.nodata.first_line) return "nodata lines";
   if (a.control_z_line != b.control_z_line) return "0x1A lines";
   if (a.max_decimals != b.max_decimals) return "decimals typed";
-  if ((a.end == read_status::not_a_number || a.end == read_status::cut_short || a.end == read_status::short_line) &&
+  if ((a.end == read_status::not_a_number || a.end == read_status::cut_short || a.end == read_status::short_line ||
+       a.end == read_status::line_too_long) &&
       (a.stop.line != b.stop.line || a.stop.record != b.stop.record || std::strcmp(a.stop.text, b.stop.text) != 0 ||
        (a.end == read_status::short_line && a.stop.numbers != b.stop.numbers))) {
     return std::string("stops: ") + a.stop.text + " / " + b.stop.text;

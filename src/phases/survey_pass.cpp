@@ -41,6 +41,9 @@ void describe_stop(const survey_values& s, char* text, int size) {
   if (s.end == read_status::cut_short) {
     std::snprintf(text, size_t(size), notice::stop_cut_short, static_cast<long long>(s.stop.line),
                   static_cast<long long>(s.stop.record));
+  } else if (s.end == read_status::line_too_long) {
+    std::snprintf(text, size_t(size), notice::stop_line_too_long, static_cast<long long>(s.stop.line),
+                  static_cast<long long>(s.stop.record), int(line_text_max / mebibyte));
   } else if (s.end == read_status::short_line) {
     std::snprintf(text, size_t(size), notice::stop_short_line, static_cast<long long>(s.stop.line),
                   static_cast<long long>(s.stop.record), s.stop.numbers, s.stop.numbers == 1 ? "" : "s");
@@ -53,8 +56,8 @@ void describe_stop(const survey_values& s, char* text, int size) {
 }
 
 bool stopped_before_any_point(const survey_values& s) {
-  return s.record_count == 0 &&
-         (s.end == read_status::not_a_number || s.end == read_status::cut_short || s.end == read_status::short_line);
+  return s.record_count == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short ||
+                                 s.end == read_status::short_line || s.end == read_status::line_too_long);
 }
 
 void describe_control_z(int64_t line, char* text, int size) {

@@ -14,10 +14,9 @@
 #include "points/number_scan.h"
 #include "points/record_reader.h"
 
-// The first data line is read whole up to this many bytes, which is more
-// than any real point line holds: a longer line is decided by its
-// beginning.
-constexpr size_t decide_line_max = 1 << 16;
+// The first data line, and the header, are read whole up to this many
+// bytes; a longer line is decided by the whole fields of its beginning.
+constexpr size_t decide_line_max = line_text_max;
 
 // The characters a number can begin with.
 inline bool begins_number(int c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }

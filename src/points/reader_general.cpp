@@ -72,6 +72,14 @@ read_status record_cut_short(tier_context& c, pass_end& e, int64_t token) {
   return read_status::cut_short;
 }
 
+// Stops the pass at a line, at `line_at`, whose text after X, Y and Z is
+// longer than line_text_max.
+read_status long_line_stop(tier_context& c, pass_end& e, int64_t line_at) {
+  if (c.block.read_errno() != 0) return read_status::read_error;
+  note_stop(c, e, line_at, false);
+  return read_status::line_too_long;
+}
+
 // Stops the pass at a line, at `line_at`, that holds only `numbers` numbers.
 read_status short_line(tier_context& c, pass_end& e, int64_t line_at, int numbers) {
   if (c.block.read_errno() != 0) return read_status::read_error;
@@ -266,13 +274,17 @@ inline field read_xyz(replay_source& f, pass_tallies& t, char sep, double (&valu
   return nan ? field::nan : field::number;
 }
 
+// What reading the rest of a line found.
+enum class rest { read, bad_separator, too_long };
+
 // The rest of the line, from the end of the third number (in the delimited
 // layout, after the separator that follows the third field): copied into
 // `extras`, `size` bytes with extras_readable readable bytes after them, as
-// after any text in the block; then past the line feed. False if, in the
-// delimited layout, other text stands where that separator should (`at`
-// then its offset).
-inline bool read_rest(replay_source& f, char sep, std::string& extras, size_t& size, int64_t& at) {
+// after any text in the block; then past the line feed. bad_separator if,
+// in the delimited layout, other text stands where that separator should
+// (`at` then its offset); too_long, with nothing more read, if the rest is
+// longer than line_text_max.
+inline rest read_rest(replay_source& f, char sep, std::string& extras, size_t& size, int64_t& at) {
   int c;
   if (sep != 0) {
     while (is_blank(f.peek())) f.bump();
@@ -281,15 +293,18 @@ inline bool read_rest(replay_source& f, char sep, std::string& extras, size_t& s
       f.bump();
     } else if (c >= 0 && c != '\n') {
       at = f.offset();
-      return false;
+      return rest::bad_separator;
     }
   }
   extras.clear();
-  for (; (c = f.peek()) >= 0 && c != '\n'; f.bump()) extras += char(c);
+  for (; (c = f.peek()) >= 0 && c != '\n'; f.bump()) {
+    if (extras.size() == line_text_max) return rest::too_long;
+    extras += char(c);
+  }
   if (c == '\n') f.bump();
   size = extras.size();
   extras.append(extras_readable, '\0');
-  return true;
+  return rest::read;
 }
 
 // Moves to the first non-blank character of the next line that may hold a
@@ -359,7 +374,9 @@ read_status general_line(tier_context& c, general_state& g, pass_end& e) {
     if (k == field::bad) return text_stop(c, e, at);
     if (k == field::absent) return short_line(c, e, line_at, numbers);
     size_t extras_size = 0;
-    if (!read_rest(f, sep, g.extras, extras_size, at)) return text_stop(c, e, at);
+    const rest r = read_rest(f, sep, g.extras, extras_size, at);
+    if (r == rest::bad_separator) return text_stop(c, e, at);
+    if (r == rest::too_long) return long_line_stop(c, e, line_at);
     if (c.block.read_errno() != 0) return read_status::read_error;
     if (k == field::nan) {
       c.tally.count_nodata(line_at);

@@ -57,3 +57,7 @@ static_assert(line_end_read <= reader_look_ahead && extras_readable <= reader_lo
               "the line's end and its columns are read within the look-ahead");
 static_assert(window_read <= reader_look_ahead && numbers_read <= reader_look_ahead && copy_read <= reader_look_ahead,
               "every path reads within the look-ahead");
+// The fast tiers take a line only when it lies whole in the block: the
+// general scanner, which stops at a line longer than line_text_max, must
+// never stop at a line they take.
+static_assert(line_text_max >= size_t(input_block_size), "a line the block holds is never too long");

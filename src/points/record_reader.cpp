@@ -69,6 +69,13 @@ namespace {
 // The reader's own block; the passes run one at a time.
 char input_block[input_block_size + input_block_padding];
 
+// A line cut at decide_line_max is decided by its whole fields: the text
+// after its last blank or separator, a field cut in two, is dropped.
+void drop_cut_field(std::string& line) {
+  const size_t last = line.find_last_of(" \t\v\f,;");
+  line.resize(last == std::string::npos ? 0 : last);
+}
+
 // Reads the rest of the line from its first non-blank character (keeping
 // at most decide_line_max bytes) and moves past its line feed. Returns
 // the offset of that character.
@@ -76,13 +83,19 @@ int64_t read_line(reader_block& b, std::string& line) {
   line.clear();
   while (is_blank(b.peek())) b.bump();
   int64_t at = b.offset();
+  bool cut = false;
   for (int c; (c = b.peek()) >= 0; b.bump()) {
     if (c == '\n') {
       b.bump();
-      return at;
+      break;
     }
-    if (line.size() < decide_line_max) line += char(c);
+    if (line.size() < decide_line_max) {
+      line += char(c);
+    } else {
+      cut = true;
+    }
   }
+  if (cut) drop_cut_field(line);
   return at;
 }
 
@@ -131,6 +144,9 @@ void record_reader::decide_layout() {
     ++w.line_no;
     const int64_t at = read_line(block_, line);
     const line_decision d = decide_line(line, {general_.header, w.seen_line, w.count_start >= 0});
+    if (d.kind != line_kind::data && zero_byte_line_ == 0 && line.find('\0') != std::string::npos) {
+      zero_byte_line_ = w.line_no;
+    }
     if (d.kind == line_kind::blank) continue;
     if (d.kind == line_kind::comment || d.kind == line_kind::header_again) {
       if (w.count_start < 0) tally_.count_skipped(at);

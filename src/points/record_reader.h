@@ -82,8 +82,18 @@ enum class read_status {
   not_a_number,  // text that is not a number stopped the reading
   cut_short,     // the data ended inside a record (free layout)
   short_line,    // a line held fewer than three numbers (line and delimited layouts)
+  line_too_long, // a line's text after its X, Y and Z passed line_text_max (line and delimited layouts)
   read_error,    // the file could not be read
 };
+
+// The most text a line may hold after its X, Y and Z, copied whole when it
+// does not lie in the block: far more than any point line holds (extra
+// columns are a few values), and so memory stays bounded whatever the
+// lines. The layout decision sees a first data line or a header up to as
+// many bytes. A longer line stops the reading there, as text that is not a
+// point does.
+constexpr size_t mebibyte = size_t(1) << 20;
+constexpr size_t line_text_max = 1 * mebibyte;
 
 // Where and why a pass stopped before the end of the data.
 struct data_stop {
@@ -324,6 +334,10 @@ class record_reader {
   // number_scan.h), or 0: a line skipped for a nan, and the numbers read of
   // a record where the data stop, count too.
   int64_t max_decimals() const { return tally_.max_decimals; }
+  // The line of the first 0 byte in the lines before the first data line
+  // (the header, comments, a count of points), as far as the layout
+  // decision reads each (decide_line_max bytes), or 0.
+  int64_t zero_byte_line() const { return zero_byte_line_; }
 
  private:
   reader_block block_;  // the input and where the pass stands in it
@@ -334,6 +348,7 @@ class record_reader {
   file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
   general_state general_;
   int64_t header_line_ = 0;
+  int64_t zero_byte_line_ = 0;
   char header_text_[quoted_text_size] = "";
   pass_end end_;
   tier_context tiers_{block_, file_layout_, tally_, view_.parts_};  // what tiers 2 to 4 see

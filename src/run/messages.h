@@ -72,6 +72,10 @@ constexpr const char* stop_short_line =
 // The line, the record, the quoted text and the decimal-comma hint or "".
 constexpr const char* stop_not_a_number =
     "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number%s; the records before it are used.";
+// The line, the record, and the most a line may hold in MiB.
+constexpr const char* stop_line_too_long =
+    "\n\n\tThe data stop at line %lld, record %lld: the line is longer than %d MiB, far more than a point's line "
+    "holds; the records before it are used.";
 // The line of the byte 0x1A.
 constexpr const char* control_z =
     "\n\n\tThe data end at line %lld with a byte 0x1A (an end-of-file mark): what follows it is not read.";
