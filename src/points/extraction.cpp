@@ -1,5 +1,8 @@
 #include "points/extraction.h"
 
+// The map's steps and the records' loop stay in one function, whose locals
+// the compiler keeps in registers for the hot loop.
+// NOLINTNEXTLINE(readability-function-cognitive-complexity)
 extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress,
                                   const zone_map* map) {
   pass_count count{progress};

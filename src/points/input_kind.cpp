@@ -40,7 +40,7 @@ bool is_bzip2(const unsigned char* h, size_t n) {
 constexpr int las_version_at = 24;
 constexpr int las_minor_max = 4;
 bool is_las(const unsigned char* h, size_t n) {
-  return n >= size_t(las_version_at + 2) && std::memcmp(h, "LASF", 4) == 0 && h[las_version_at] == 1 &&
+  return n >= size_t(las_version_at) + 2 && std::memcmp(h, "LASF", 4) == 0 && h[las_version_at] == 1 &&
          h[las_version_at + 1] <= las_minor_max;
 }
 

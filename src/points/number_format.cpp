@@ -32,10 +32,10 @@ char* put_uint(char* out, uint64_t n) {
     unsigned r = unsigned(n % 100);
     n /= 100;
     t -= 2;
-    std::memcpy(t, digit_pairs + 2 * r, 2);
+    std::memcpy(t, digit_pairs + size_t(2) * r, 2);
   }
   if (n >= 10) {
-    std::memcpy(t - 2, digit_pairs + 2 * n, 2);
+    std::memcpy(t - 2, digit_pairs + size_t(2) * n, 2);
   } else {
     t[-1] = char('0' + n);
   }
@@ -44,9 +44,9 @@ char* put_uint(char* out, uint64_t n) {
 
 // Writes the six decimals of f (0 <= f < 10^6).
 char* put_six(char* out, unsigned f) {
-  std::memcpy(out, digit_pairs + 2 * (f / 10000), 2);
-  std::memcpy(out + 2, digit_pairs + 2 * (f / 100 % 100), 2);
-  std::memcpy(out + 4, digit_pairs + 2 * (f % 100), 2);
+  std::memcpy(out, digit_pairs + size_t(2) * (f / 10000), 2);
+  std::memcpy(out + 2, digit_pairs + size_t(2) * (f / 100 % 100), 2);
+  std::memcpy(out + 4, digit_pairs + size_t(2) * (f % 100), 2);
   return out + 6;
 }
 

@@ -119,7 +119,7 @@ char* put_long_extras(point_writer& w, const record_parts& r) {
   for (size_t done = 0; done < text.size();) {
     if ((out = record_space(w)) == nullptr) return nullptr;
     size_t n = std::min(text.size() - done, size_t(record_text_max));
-    std::memcpy(out, text.data() + done, n);
+    std::copy_n(text.data() + done, n, out);
     record_done(w, out + n);
     done += n;
   }

@@ -91,7 +91,7 @@ size_t input_read(text_input& t, char* to, size_t n) {
       }
       if (got == n || !decode_next(t)) break;
     }
-    to[got++] = t.decoded[t.decoded_at++];
+    to[got++] = static_cast<char>(t.decoded[t.decoded_at++]);
   }
   return got;
 }
