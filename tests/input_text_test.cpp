@@ -8,14 +8,9 @@
 #include "points/input_kind.h"
 #include "points/quoted_text.h"
 #include "whole_pass.h"
+#include "memory_file.h"
 
 namespace {
-
-FILE* file_of(const std::string& bytes) {
-  FILE* f = std::tmpfile();
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  return f;
-}
 
 whole_pass read_all(const std::string& bytes, int block_size = 0, bool general_only = false) {
   FILE* f = file_of(bytes);

@@ -3,6 +3,7 @@
 #include "points/extraction.h"
 #include "points/survey.h"
 #include "phases/survey_pass.h"
+#include "memory_file.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,6 @@
 #include <vector>
 
 namespace {
-
-FILE* file_of(const std::string& bytes) {
-  FILE* f = std::tmpfile();
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  return f;
-}
 
 survey_values survey_of(const std::string& bytes) {
   FILE* f = file_of(bytes);

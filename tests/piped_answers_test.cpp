@@ -1,4 +1,5 @@
 #include "run/piped_answers.h"
+#include "memory_file.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,7 @@ namespace {
 // All the bytes piped_getc gives for a stream holding `bytes`, with one
 // byte given back and taken again after each line end.
 std::string decoded(const std::string& bytes) {
-  FILE* f = std::tmpfile();
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::rewind(f);
+  FILE* f = file_of(bytes);
   piped_answers a;
   a.in = f;
   std::string out;

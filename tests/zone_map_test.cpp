@@ -6,6 +6,7 @@
 #include "points/zone_map.h"
 #include "spellings.h"
 #include "whole_pass.h"
+#include "memory_file.h"
 
 #include <gtest/gtest.h>
 
@@ -94,12 +95,6 @@ std::string point_file(file_form form, unsigned options) {
   if (options & short_line_at_end) text += std::string("101.5 201.25") + eol;
   if ((options & no_final_line_feed) && text.size() >= 1) text.resize(text.size() - std::string(eol).size());
   return text;
-}
-
-FILE* file_of(const std::string& bytes) {
-  FILE* f = std::tmpfile();
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  return f;
 }
 
 // What an extraction gives, all of which the map must leave as it is.
