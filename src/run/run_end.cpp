@@ -17,8 +17,8 @@ namespace {
 //
 // The run does not sync the files before publishing them. A sync waits for
 // the device to write the whole output: on a disk busy with other writes it
-// more than doubled the time of a run that keeps every point of a 290 MB
-// file (2.05 s against 0.92 s in bench/run.py), and tools that publish by
+// more than doubled the time of a run that keeps every point of a large
+// file (the figures are in bench/README.md), and tools that publish by
 // rename, such as sort -o or compilers, do not sync either. Whatever ends
 // the program, SIGKILL included, the final names hold whole files, the
 // earlier ones or the new ones; only a power loss or a crash of the system

@@ -110,9 +110,8 @@ int open_written_files(run_files& files) {
   // The earlier output stays on disk until the publish, but its cached pages
   // are dropped now: kept beside the new output's, they doubled the page
   // cache a run holds, and under a memory limit that slowed the writes of a
-  // large output by half (bench/run.py, "every point": about 1.9 s against
-  // 1.0 s). If the run does not complete, the earlier file is read from
-  // the disk as before.
+  // large output by half (bench/README.md has the figures). If the run
+  // does not complete, the earlier file is read from the disk as before.
   forget_cached(files.output.host);
   for (written_file* f : files.written()) {
     int status = create_temp(files, *f);
