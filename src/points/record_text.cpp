@@ -29,7 +29,7 @@ inline char* copy_number(char* out, const char* s, const number_shape& t) {
   *out++ = '.';
   uint64_t decimals = load8(s + t.d + 1);
   uint64_t kept = t.decimals == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * t.decimals);
-  decimals = (decimals & kept) | (0x3030303030303030u & ~kept);  // padded with '0'
+  decimals = (decimals & kept) | (zero_bytes & ~kept);  // padded with '0'
   std::memcpy(out, &decimals, 8);
   return out + 6;
 }
