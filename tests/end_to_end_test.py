@@ -1074,14 +1074,21 @@ class KeyWait(unittest.TestCase):
                 tool = os.fork()
                 if tool == 0:
                     os.setpgid(0, 0)
+                    if not background:
+                        # In the foreground before the tool starts, which
+                        # waits for a key only there.
+                        signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+                        os.tcsetpgrp(terminal, os.getpid())
+                        signal.signal(signal.SIGTTOU, signal.SIG_DFL)
                     os.chdir(self.tmp.name)
                     os.dup2(answers, 0)
                     os.dup2(slave, 1)
                     os.execv(PROGRAM, [PROGRAM])
-                os.setpgid(tool, tool)
+                try:
+                    os.setpgid(tool, tool)
+                except PermissionError:
+                    pass  # the tool set its group itself and has gone on to exec
                 signal.signal(signal.SIGTTOU, signal.SIG_IGN)
-                if not background:
-                    os.tcsetpgrp(terminal, tool)
                 os.write(tell, b"%d" % tool)
                 while True:
                     _, status = os.waitpid(tool, os.WUNTRACED)
@@ -1095,7 +1102,11 @@ class KeyWait(unittest.TestCase):
                 os._exit(98)
         os.close(slave)
         os.close(answers)
-        self.pid = int(os.read(told, 20))  # the tool itself
+        os.close(tell)  # a leader that fails before telling gives an end, not a wait
+        told_pid = os.read(told, 20)
+        os.close(told)
+        self.assertTrue(told_pid, "the session leader failed before starting the tool")
+        self.pid = int(told_pid)  # the tool itself
         self.leader = leader
         self.addCleanup(lambda: self.leader and os.waitpid(self.leader, 0))
         self.read_until(b"No File")
