@@ -138,8 +138,7 @@ inline file_layout layout_of(std::string_view t) {
 
 // A first data line whose first column holds row names, after `header`:
 // the header leaves that column unnamed, or names one column fewer than
-// the line holds and the line's first field is a whole number or a quoted
-// text; what follows the first field has a line or delimited layout of its
+// the line holds and the line's first field is quoted; what follows the first field has a line or delimited layout of its
 // own, with the same separator.
 inline bool row_names(std::string_view t, std::string_view header, file_layout& l) {
   for (char sep : {',', ';', '\0'}) {
@@ -151,8 +150,7 @@ inline bool row_names(std::string_view t, std::string_view header, file_layout& 
     std::vector<std::string_view> names = sep != 0 ? cut(header, sep) : words(header);
     const bool unnamed = names.size() > 1 && unquote(names[0]).empty();
     if (sep != 0 && trim(names.back()).empty()) names.pop_back();
-    const bool looks = (first.size() >= 2 && first.front() == '"' && first.back() == '"') ||
-                       (!first.empty() && first.find_first_not_of("0123456789") == std::string_view::npos);
+    const bool looks = first.size() >= 2 && first.front() == '"' && first.back() == '"';
     if (!unnamed && !(int(names.size()) == r.columns && looks)) continue;
     l = r;
     l.columns = r.columns + 1;

@@ -482,7 +482,7 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
        read_status::end_of_data, D, 0, 0, 0},
       {"quoted row names between blanks", "\"x\" \"y\" \"z\"\n\"1\" 1 2 3\n\"2\" nan 2 3\n\"3\" 4 5 6\n",
        p123 + " \"1\"\r\n" + p456 + " \"3\"\r\n", read_status::end_of_data, L, 0, 1, 0},
-      {"a header one name short", "x y z\n7 2 3 4\n8 2 3 4 q\n", p234 + " 7\r\n" + p234 + " 8 q\r\n",
+      {"a header one name short", "x y z\n\"7\" 2 3 4\n\"8\" 2 3 4 q\n", p234 + " \"7\"\r\n" + p234 + " \"8\" q\r\n",
        read_status::end_of_data, L, 0, 0, 0},
       {"an empty row name, and a row name alone", ",x,y,z\n,1,2,3\n5\n", p123 + " \"\"\r\n", read_status::short_line,
        D, 0, 0, 0},

@@ -143,11 +143,10 @@ int names_in(std::string_view h, char sep) {
 }
 
 // What a row name looks like when the header does not leave its column
-// unnamed: a whole number (a row's number) or a quoted text.
-bool row_name_like(std::string_view f) {
-  if (f.size() >= 2 && f.front() == '"' && f.back() == '"') return true;
-  return !f.empty() && f.find_first_not_of("0123456789") == std::string_view::npos;
-}
+// unnamed: a quoted text. (A whole number is not enough: `X Y Z` over
+// lines of four numbers reads its first three as X, Y and Z, as it always
+// did.)
+bool row_name_like(std::string_view f) { return f.size() >= 2 && f.front() == '"' && f.back() == '"'; }
 
 // The layout of a first data line `t` whose first column holds row names,
 // after the header `h`: the header leaves that column unnamed, or names one

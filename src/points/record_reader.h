@@ -24,7 +24,7 @@
 //              quotes are taken off: each line is one point, as above.
 // After a header, a first column that the header leaves unnamed (`,x,y,z`),
 // or a header naming one column fewer than the first data line holds when
-// that line's first field is a whole number or a quoted text, holds row
+// that line's first field is a quoted text, holds row
 // names: X, Y and Z are the three columns after it, and the row name is
 // written as the first extra column (`"1" 636000 848000 400`).
 // A first data line holding one whole number and followed by a line of a
