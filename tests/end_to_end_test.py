@@ -539,6 +539,10 @@ class EndToEnd(ToolCase):
             return ("\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after "
                     "them to the output." % (n, separated))
 
+        def row_names(n, separated=""):
+            return ("\n\n\tThe lines hold %d columns%s: the first holds row names, and X, Y and Z are the next three; "
+                    "the row names and the other columns are written after them to the output." % (n, separated))
+
         def skipped(count, line):
             if count == 1:
                 return "\n\n\t1 line is a comment or repeats the header and is skipped: line %d." % line
@@ -623,6 +627,13 @@ class EndToEnd(ToolCase):
             ("a point count first", b"3\n1 2 3\n4 5 6\n7 8 9\n", P, None, "", count(1, 3), 0),
             ("a point count that differs", b"5\n1 2 3 4\n5 6 7 8\n", [(1, 2, 3, "4"), (5, 6, 7, "8")], None, "",
              count(1, 5, 2) + columns(4), 0),
+            # Row names: never read as X.
+            ("a data frame with its index", b",x,y,z,intensity\n0,1,2,3,9\n1,4,5,6,8\n", [(1, 2, 3, "0 9"), (4, 5, 6, "1 8")],
+             (1, ",x,y,z,intensity"), "", row_names(5, commas), 0),
+            ("row names, quoted and between blanks", b'"x" "y" "z"\n"1" 1 2 3\n"2" 4 5 6\n',
+             [(1, 2, 3, '"1"'), (4, 5, 6, '"2"')], (1, '"x"'), "", row_names(4), 0),
+            ("a header one name shorter than the lines", b'"x","y","z"\n"1",1,2,3\n"2",4,5,6\n',
+             [(1, 2, 3, '"1"'), (4, 5, 6, '"2"')], (1, '"x","y","z"'), "", row_names(4, commas), 0),
         ]
         for name, data, pts, header, notice, reading, status in cases:
             with self.subTest(name):

@@ -16,10 +16,13 @@ TEST(LayoutDecision, EachKindOfLine) {
     char separator;
     int columns;
     int64_t count;
+    bool row_names = false;
   };
   const lines_before first{"", false, false};        // nothing but blanks and comments before
   const lines_before after_header{"X Y Z", true, false};
   const lines_before after_count{"", true, true};
+  const lines_before after_index{",x,y,z", true, false};
+  const lines_before after_names{"\"x\" \"y\" \"z\"", true, false};
   const row rows[] = {
       {"", first, line_kind::blank, point_layout::free, 0, 0, 0},
       {" \t ", first, line_kind::blank, point_layout::free, 0, 0, 0},
@@ -42,6 +45,16 @@ TEST(LayoutDecision, EachKindOfLine) {
       {"1,2", first, line_kind::data, point_layout::free, 0, 0, 0},
       {"1,2,x", first, line_kind::data, point_layout::free, 0, 0, 0},
       {"abc", after_header, line_kind::data, point_layout::free, 0, 0, 0},
+      // Row names: a first column the header leaves unnamed, or one name fewer than the line's columns.
+      {"0,636000.0,848000.0,400", after_index, line_kind::data, point_layout::delimited, ',', 4, 0, true},
+      {"a7,636000.0,848000.0,400", after_index, line_kind::data, point_layout::delimited, ',', 4, 0, true},
+      {"\"1\" 636000 848000 400", after_names, line_kind::data, point_layout::line, 0, 4, 0, true},
+      {"12 636000 848000 400", after_header, line_kind::data, point_layout::line, 0, 4, 0},
+      {"12 636000 848000 400", after_names, line_kind::data, point_layout::line, 0, 4, 0},
+      {"1.5 636000 848000 400", after_names, line_kind::data, point_layout::line, 0, 4, 0},
+      {"12 636000 848000 400 7", after_names, line_kind::data, point_layout::line, 0, 5, 0},
+      {"\"1\";2;3;4", {"x;y;z", true, false}, line_kind::data, point_layout::delimited, ';', 4, 0, true},
+      {"1,2,3", after_index, line_kind::data, point_layout::delimited, ',', 3, 0},
   };
   for (const row& r : rows) {
     const line_decision d = decide_line(r.line, r.before);
@@ -52,6 +65,7 @@ TEST(LayoutDecision, EachKindOfLine) {
     EXPECT_EQ(d.layout.separator, r.separator) << r.line;
     EXPECT_EQ(d.layout.columns, r.columns) << r.line;
     EXPECT_EQ(d.layout.count_line, 0) << r.line;
+    EXPECT_EQ(d.layout.row_names, r.row_names) << r.line;
   }
 }
 

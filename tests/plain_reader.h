@@ -136,6 +136,30 @@ inline file_layout layout_of(std::string_view t) {
   return {point_layout::free, 0, 0, 0, 0};
 }
 
+// A first data line whose first column holds row names, after `header`:
+// the header leaves that column unnamed, or names one column fewer than
+// the line holds and the line's first field is quoted; what follows the first field has a line or delimited layout of its
+// own, with the same separator.
+inline bool row_names(std::string_view t, std::string_view header, file_layout& l) {
+  for (char sep : {',', ';', '\0'}) {
+    const size_t at = sep != 0 ? t.find(sep) : t.find_first_of(" \t\v\f\r");
+    if (at == std::string_view::npos) continue;
+    const std::string_view first = trim(t.substr(0, at));
+    const file_layout r = layout_of(trim(t.substr(at + 1)));
+    if (r.kind == point_layout::free || r.separator != sep) continue;
+    std::vector<std::string_view> names = sep != 0 ? cut(header, sep) : words(header);
+    const bool unnamed = names.size() > 1 && unquote(names[0]).empty();
+    if (sep != 0 && trim(names.back()).empty()) names.pop_back();
+    const bool looks = first.size() >= 2 && first.front() == '"' && first.back() == '"';
+    if (!unnamed && !(int(names.size()) == r.columns && looks)) continue;
+    l = r;
+    l.columns = r.columns + 1;
+    l.row_names = true;
+    return true;
+  }
+  return false;
+}
+
 inline std::string written(const double (&p)[3], const std::string& extras) {
   char text[1100];
   std::snprintf(text, sizeof text, "%f %f %f", p[0], p[1], p[2]);
@@ -191,7 +215,7 @@ inline whole_pass read(const std::string& bytes) {
       count_at = i;
       continue;
     }
-    out.layout = layout_of(t);
+    if (header.empty() || !row_names(t, header, out.layout)) out.layout = layout_of(t);
     start = i;
     if (count_at != lines.size()) {
       if (out.layout.kind == point_layout::free) {
@@ -264,6 +288,15 @@ inline whole_pass read(const std::string& bytes) {
     double p[3];
     bool nan = false;
     std::string extras;
+    std::string_view body = lines[i];
+    std::string row;
+    if (out.layout.row_names) {
+      const size_t at = sep != 0 ? t.find(sep) : t.find_first_of(" \t\v\f\r");
+      if (at == std::string_view::npos || trim(t.substr(at + 1)).empty()) return stop(read_status::short_line, i, 0);
+      row = std::string(trim(t.substr(0, at)));
+      body = sep != 0 ? lines[i].substr(lines[i].find(sep) + 1) : t.substr(at + 1);
+      t = trim(body);
+    }
     if (sep == 0) {
       line_start l = read_line_start(t, p);
       if (l.bad) return stop(read_status::not_a_number, i, 0);
@@ -271,7 +304,7 @@ inline whole_pass read(const std::string& bytes) {
       nan = l.nan;
       for (std::string_view w : words(l.rest)) extras += " " + std::string(w);
     } else {
-      std::vector<std::string_view> f = cut(lines[i], sep);
+      std::vector<std::string_view> f = cut(body, sep);
       for (size_t k = 0; k < 3; ++k) {
         bool last = k + 1 == f.size();
         if (k >= f.size() || (last && trim(f[k]).empty())) return stop(read_status::short_line, i, int(k));
@@ -288,6 +321,7 @@ inline whole_pass read(const std::string& bytes) {
       skip(out.nodata, i);
       continue;
     }
+    if (out.layout.row_names) extras = " " + (row.empty() ? std::string("\"\"") : row) + extras;
     take(p, extras);
   }
   out.end = read_status::end_of_data;

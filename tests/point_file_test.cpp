@@ -481,7 +481,16 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
   const point_layout F = point_layout::free, L = point_layout::line, D = point_layout::delimited;
   const std::string p123 = "1.000000 2.000000 3.000000", p456 = "4.000000 5.000000 6.000000";
   const std::string long_word(5000, 'w');
+  const std::string p234 = "2.000000 3.000000 4.000000";
   const row rows[] = {
+      {"row names after an unnamed column", ",x,y,z\n0,1,2,3\n1,4,5,6,a\n", p123 + " 0\r\n" + p456 + " 1 a\r\n",
+       read_status::end_of_data, D, 0, 0, 0},
+      {"quoted row names between blanks", "\"x\" \"y\" \"z\"\n\"1\" 1 2 3\n\"2\" nan 2 3\n\"3\" 4 5 6\n",
+       p123 + " \"1\"\r\n" + p456 + " \"3\"\r\n", read_status::end_of_data, L, 0, 1, 0},
+      {"a header one name short", "x y z\n\"7\" 2 3 4\n\"8\" 2 3 4 q\n", p234 + " \"7\"\r\n" + p234 + " \"8\" q\r\n",
+       read_status::end_of_data, L, 0, 0, 0},
+      {"an empty row name, and a row name alone", ",x,y,z\n,1,2,3\n5\n", p123 + " \"\"\r\n", read_status::short_line,
+       D, 0, 0, 0},
       {"extra columns, blanks and tabs", "1 2 3  a\tb \n4 5 6\t7\n", p123 + " a b\r\n" + p456 + " 7\r\n",
        read_status::end_of_data, L, 0, 0, 0},
       {"a long extra column", "1 2 3 " + long_word + "\n", p123 + " " + long_word + "\r\n", read_status::end_of_data,

@@ -96,8 +96,10 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
   // Fixed-width columns of this many characters, or 0.
   const size_t width = (form == 1 || form == 2) && pick(3) == 0 ? size_t(8 + pick(3)) : 0;
   static const char* const headers[] = {"X Y Z", "x,y,z", "\"X\";\"Y\";\"Z\"", "//X Y Z R G B", "Easting Northing",
-                                        "nx ny nz", "\"x\" \"y\""};
-  std::string header = headers[pick(7)];
+                                        "nx ny nz", "\"x\" \"y\"", ",x,y,z", "\"\" \"x\" \"y\" \"z\""};
+  std::string header = headers[pick(9)];
+  // A first column of row names: a line's number, or quoted.
+  const int row_names = form != 0 ? pick(3) : 0;
   std::string text;
   if (pick(10) == 0) text += "\xef\xbb\xbf";
   if (pick(4) == 0) text += std::string("# made by a program") + end;
@@ -140,6 +142,8 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
         if (k != 0) line += sep == ' ' ? (pick(20) == 0 ? "\t" : " ") : (pick(10) == 0 ? std::string(1, sep) + " " : std::string(1, sep));
         line += field;
       }
+      if (row_names == 1) line = std::to_string(i) + sep + line;
+      if (row_names == 2) line = "\"" + std::to_string(i) + "\"" + sep + line;
       if (sep != ' ' && pick(20) == 0) line += sep;
     }
     text += line + end;

@@ -67,7 +67,7 @@ inline whole_pass read_whole(FILE* f, int block_size = 0, bool general_only = fa
 
 inline bool same_layout(const file_layout& a, const file_layout& b) {
   return a.kind == b.kind && a.separator == b.separator && a.columns == b.columns && a.count_line == b.count_line &&
-         a.count_value == b.count_value;
+         a.count_value == b.count_value && a.row_names == b.row_names;
 }
 
 // What differs between two passes, or "" if nothing does.

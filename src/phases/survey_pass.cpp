@@ -95,7 +95,9 @@ void describe_reading(const survey_values& s, char* text, int size) {
     const char* separated = l.separator == ','   ? " separated by commas"
                             : l.separator == ';' ? " separated by semicolons"
                                                  : "";
-    if (l.columns > 3) {
+    if (l.row_names) {
+      append(text, size, notice::row_name_columns, l.columns, separated);
+    } else if (l.columns > 3) {
       append(text, size, notice::extra_columns, l.columns, separated);
     } else {
       append(text, size, notice::three_columns, separated);

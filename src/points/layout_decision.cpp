@@ -115,6 +115,60 @@ bool is_count(std::string_view t, int64_t& value) {
   return true;
 }
 
+// Row names.
+
+// A field without one pair of double quotes around it.
+std::string_view unquoted(std::string_view f) {
+  return f.size() >= 2 && f.front() == '"' && f.back() == '"' ? f.substr(1, f.size() - 2) : f;
+}
+
+// Cuts the first field off a line, at `sep` or, when it is 0, at the
+// first blank: `first` and the `rest` after its separator, each without
+// the blanks around it. False if the line holds no such cut.
+bool cut_first(std::string_view t, char sep, std::string_view& first, std::string_view& rest) {
+  const size_t cut = sep != 0 ? t.find(sep) : t.find_first_of(" \t\v\f\r");
+  if (cut == std::string_view::npos) return false;
+  first = trimmed(t.substr(0, cut));
+  rest = trimmed(t.substr(cut + 1));
+  return true;
+}
+
+// The names of a header cut as the data lines are: at `sep` (an empty last
+// one is nothing), or at blanks when it is 0.
+int names_in(std::string_view h, char sep) {
+  if (sep == 0) return columns_in(h.data(), h.data() + h.size());
+  int names = 1;
+  for (char c : h) names += c == sep;
+  return trimmed(h.substr(h.rfind(sep) + 1)).empty() ? names - 1 : names;
+}
+
+// What a row name looks like when the header does not leave its column
+// unnamed: a quoted text. (A whole number is not enough: `X Y Z` over
+// lines of four numbers reads its first three as X, Y and Z, as it always
+// did.)
+bool row_name_like(std::string_view f) { return f.size() >= 2 && f.front() == '"' && f.back() == '"'; }
+
+// The layout of a first data line `t` whose first column holds row names,
+// after the header `h`: the header leaves that column unnamed, or names one
+// column fewer than the line holds while the line's first field looks like
+// a row name; the rest of the line shows a line or delimited layout of its
+// own, with the same separator. False if the line holds no row names.
+bool row_name_layout(std::string_view t, std::string_view h, file_layout& l) {
+  for (char sep : {',', ';', '\0'}) {
+    std::string_view first, rest, unnamed, names_after;
+    if (!cut_first(t, sep, first, rest)) continue;
+    const file_layout r = layout_of(rest);
+    if (r.kind == point_layout::free || r.separator != sep) continue;
+    const bool empty_name = cut_first(h, sep, unnamed, names_after) && unquoted(unnamed).empty();
+    if (!empty_name && !(names_in(h, sep) == r.columns && row_name_like(first))) continue;
+    l = r;
+    l.columns = r.columns + 1;
+    l.row_names = true;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 file_layout layout_of(std::string_view t) {
@@ -143,7 +197,7 @@ line_decision decide_line(std::string_view line, const lines_before& before) {
     d.count = count;
   } else {
     d.kind = line_kind::data;
-    d.layout = layout_of(t);
+    if (before.header.empty() || !row_name_layout(t, before.header, d.layout)) d.layout = layout_of(t);
   }
   return d;
 }

@@ -61,5 +61,6 @@ line_decision decide_line(std::string_view line, const lines_before& before);
 // around them and one pair of double quotes are taken off; else line if it
 // begins with 3 numbers, as the line layout reads them, with its columns
 // (the three and the whitespace-separated texts after the third); else
-// free.
+// free. (decide_line also finds, after a header, a first column of row
+// names: file_layout::row_names.)
 file_layout layout_of(std::string_view t);

@@ -243,6 +243,8 @@ inline bool learn(tier_context& c, record_shape& l) {
 bool line_rest(tier_context& c, const char* p, const char*& next) { return rest_of_line(c, p, next); }
 
 fast_read read_fast(tier_context& c, record_shape& shape) {
+  // A row name before X is the general scanner's alone.
+  if (c.layout.row_names) return fast_read::declined;
   if (learn(c, shape)) return fast_read::learnt;
   return by_numbers(c);
 }

@@ -6,7 +6,8 @@
 // lines; general_line a line at a time, X, Y and Z its first three numbers
 // (fields, in the delimited layout) and the rest its extra columns. Both
 // skip comment lines and the header again, and general_line blank lines and
-// lines with a nan among X, Y and Z, counting them.
+// lines with a nan among X, Y and Z, counting them. A row name before X is
+// read as the line's first extra column.
 //
 // The stops: where the data end, the pass ends; where text that is not a
 // number, a record cut short or a short line stops it, the stop notes the
@@ -307,6 +308,20 @@ inline rest read_rest(replay_source& f, char sep, std::string& extras, size_t& s
   return rest::read;
 }
 
+// Reads the row name that begins a line of a layout with row names: the
+// text up to the separator (a blank, in the line layout), into `name`;
+// then moves past the separator and the blanks after it, to where X
+// begins. False if the line ends before X.
+inline bool read_row_name(replay_source& f, char sep, std::string& name) {
+  name.clear();
+  int c;
+  for (; (c = f.peek()) >= 0 && c != '\n' && (sep != 0 ? c != sep : !is_blank(c)); f.bump()) name += char(c);
+  if (sep != 0 && c == sep) f.bump();
+  while (is_blank(f.peek())) f.bump();
+  c = f.peek();
+  return c >= 0 && c != '\n';
+}
+
 // Moves to the first non-blank character of the next line that may hold a
 // record (`line_at`, its offset), past blank lines, comment lines and the
 // header again, which it counts; the characters its comparison with the
@@ -370,6 +385,7 @@ read_status general_line(tier_context& c, general_state& g, pass_end& e) {
     double values[3];
     int64_t at = 0;
     int numbers = 0;
+    if (c.layout.row_names && !read_row_name(f, sep, g.row)) return short_line(c, e, line_at, 0);
     const field k = read_xyz(f, c.tally, sep, values, at, numbers);
     if (k == field::bad) return text_stop(c, e, at);
     if (k == field::absent) return short_line(c, e, line_at, numbers);
@@ -381,6 +397,10 @@ read_status general_line(tier_context& c, general_state& g, pass_end& e) {
     if (k == field::nan) {
       c.tally.count_nodata(line_at);
       continue;
+    }
+    if (c.layout.row_names) {  // the row name is the first extra column
+      g.extras.insert(0, g.row + (sep != 0 ? sep : ' '));
+      extras_size += g.row.size() + 1;
     }
     c.record.extras = g.extras.data();
     c.record.extras_size = extras_size;

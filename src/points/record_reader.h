@@ -22,6 +22,11 @@
 //   delimited  cut at each ',' (or each ';') it gives 3 or more fields, each
 //              a number once the blanks around it and one pair of double
 //              quotes are taken off: each line is one point, as above.
+// After a header, a first column that the header leaves unnamed (`,x,y,z`),
+// or a header naming one column fewer than the first data line holds when
+// that line's first field is a quoted text, holds row
+// names: X, Y and Z are the three columns after it, and the row name is
+// written as the first extra column (`"1" 636000 848000 400`).
 // A first data line holding one whole number and followed by a line of a
 // point is a count of points: it is skipped and noted. A `nan` (any case,
 // with or without a sign) counts as a number in deciding; in the line
@@ -113,6 +118,11 @@ struct file_layout {
   int columns;          // line and delimited layouts: the columns of the first data line
   int64_t count_line;   // the line of a point count before the points, or 0
   int64_t count_value;  // then the count it gives
+  // Line and delimited layouts: the first column holds row names (the
+  // header names it with nothing, or names one column fewer than the first
+  // data line holds): X, Y and Z are the next three, and the row name is
+  // the first extra column. The columns count it.
+  bool row_names = false;
 };
 
 // Lines a pass skipped of one kind: how many, and the first one's line.
@@ -243,6 +253,7 @@ struct general_state {
   std::string header;  // the header line, for finding it repeated
   std::string extras;  // the copy of a line's extra columns
   std::string taken;   // the characters a line's comparison with the header took
+  std::string row;     // a line's row name, in a layout with row names
 };
 
 // How a pass ended, once it has.

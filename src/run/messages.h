@@ -87,6 +87,10 @@ constexpr const char* point_count_differs = "; %lld point%s read";
 constexpr const char* extra_columns =
     "\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after them to the "
     "output.";
+// The columns, and " separated by commas" (or semicolons) or "".
+constexpr const char* row_name_columns =
+    "\n\n\tThe lines hold %d columns%s: the first holds row names, and X, Y and Z are the next three; the row names "
+    "and the other columns are written after them to the output.";
 // " separated by commas" (or semicolons).
 constexpr const char* three_columns = "\n\n\tThe lines hold 3 columns%s: X, Y and Z.";
 // The count of skipped lines (1, or more) and the first one's line.
