@@ -301,6 +301,10 @@ inline whole_pass read(const std::string& bytes) {
       line_start l = read_line_start(t, p);
       if (l.bad) return stop(read_status::not_a_number, i, 0);
       if (l.numbers < 3) return stop(read_status::short_line, i, l.numbers);
+      // A decimal comma right after Z is no extra column.
+      if (l.rest.size() >= 2 && l.rest[0] == ',' && l.rest[1] >= '0' && l.rest[1] <= '9') {
+        return stop(read_status::not_a_number, i, 0);
+      }
       nan = l.nan;
       for (std::string_view w : words(l.rest)) extras += " " + std::string(w);
     } else {

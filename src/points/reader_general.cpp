@@ -276,15 +276,18 @@ inline field read_xyz(replay_source& f, pass_tallies& t, char sep, double (&valu
 }
 
 // What reading the rest of a line found.
-enum class rest { read, bad_separator, too_long };
+enum class rest { read, bad_separator, decimal_comma, too_long };
 
 // The rest of the line, from the end of the third number (in the delimited
 // layout, after the separator that follows the third field): copied into
 // `extras`, `size` bytes with extras_readable readable bytes after them, as
 // after any text in the block; then past the line feed. bad_separator if,
 // in the delimited layout, other text stands where that separator should
-// (`at` then its offset); too_long, with nothing more read, if the rest is
-// longer than line_text_max.
+// (`at` then its offset); decimal_comma if, in the line layout, a comma
+// and a digit follow Z at once (`400,5`: the Z of a file written with
+// decimal commas, which must not be read as 400; `at` then the comma's
+// offset); too_long, with nothing more read, if the rest is longer than
+// line_text_max.
 inline rest read_rest(replay_source& f, char sep, std::string& extras, size_t& size, int64_t& at) {
   int c;
   if (sep != 0) {
@@ -298,11 +301,16 @@ inline rest read_rest(replay_source& f, char sep, std::string& extras, size_t& s
     }
   }
   extras.clear();
+  const int64_t rest_at = f.offset();
   for (; (c = f.peek()) >= 0 && c != '\n'; f.bump()) {
     if (extras.size() == line_text_max) return rest::too_long;
     extras += char(c);
   }
   if (c == '\n') f.bump();
+  if (sep == 0 && extras.size() >= 2 && extras[0] == ',' && extras[1] >= '0' && extras[1] <= '9') {
+    at = rest_at;
+    return rest::decimal_comma;
+  }
   size = extras.size();
   extras.append(extras_readable, '\0');
   return rest::read;
@@ -391,7 +399,7 @@ read_status general_line(tier_context& c, general_state& g, pass_end& e) {
     if (k == field::absent) return short_line(c, e, line_at, numbers);
     size_t extras_size = 0;
     const rest r = read_rest(f, sep, g.extras, extras_size, at);
-    if (r == rest::bad_separator) return text_stop(c, e, at);
+    if (r == rest::bad_separator || r == rest::decimal_comma) return text_stop(c, e, at);
     if (r == rest::too_long) return long_line_stop(c, e, line_at);
     if (c.block.read_errno() != 0) return read_status::read_error;
     if (k == field::nan) {
