@@ -139,8 +139,11 @@ bool report_survey(run_files& files, const survey_values& s, const record_reader
 int survey_pass(run_files& files, survey_values& s) {
   input_check kind = check_input(files.input.stream);
   if (kind.kind != input_kind::text) return refuse_input(files.input, kind);
-  show("\n\n");
   record_reader r(files.input.stream);
+  // A 0 byte in the lines before the first point, however far they reach:
+  // the reader that decided the layout has seen them.
+  if (r.zero_byte_line() != 0) return refuse_input(files.input, {input_kind::zero_byte, r.zero_byte_line()});
+  show("\n\n");
   if (r.header_line() != 0) {
     show(notice::header_shown, static_cast<long long>(r.header_line()), r.header_text());
   }

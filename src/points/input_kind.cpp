@@ -73,14 +73,12 @@ input_check check_input(FILE* f) {
   n = input_read(t, head, sizeof head);
   size_t at = 0;
   while (at < n && head[at] != 0 && head[at] != 0x1A) ++at;
-  // A 0 byte in the lines before the first point, however far they reach.
-  record_reader probe(f);
-  if (probe.zero_byte_line() != 0) return {input_kind::zero_byte, probe.zero_byte_line()};
   if (at == n || head[at] != 0) return {input_kind::text, 0};
   int64_t line = line_of(head, at);
   // A 0 byte is neither a blank nor part of a number, so it cannot lie
   // within a point: it comes before the first one if it lies in the header
   // line, or if no point can be read.
+  record_reader probe(f);
   if (probe.next_record() != read_status::record || probe.header_line() == line) return {input_kind::zero_byte, line};
   return {input_kind::text, 0};
 }

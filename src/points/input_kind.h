@@ -22,6 +22,8 @@ constexpr int input_head_size = 1 << 16;
 // Tells what `f` is from its first bytes. A 0 byte counts when it comes
 // before the end of the first point, or when no point can be read at all.
 // A file of UTF-16 text with its byte-order mark is judged by the text it
-// holds. Uses the point reader's block; the passes read the file from its
+// holds. (A 0 byte in the lines before the first point beyond these bytes
+// is found by the reader that decides the layout: record_reader::
+// zero_byte_line.) Uses the point reader's block; the passes read the file from its
 // start again.
 input_check check_input(FILE* f);
