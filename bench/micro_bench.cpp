@@ -12,6 +12,8 @@
 #include "points/point_file.h"
 #include "points/survey.h"
 
+using namespace tessera;
+
 namespace {
 
 // Shows the time per item (number or point) of a benchmark's runs.

@@ -9,6 +9,8 @@
 #include "run/run_end.h"
 #include "treatment.h"
 
+using namespace tessera;
+
 int main(int argc, char** argv) {
   if (answer_command_line(argc, argv)) {
     // The usage or the version is the whole answer: a write that failed

@@ -5,6 +5,8 @@
 #include "phases/zone_selection.h"
 #include "run/report.h"
 
+namespace tessera {
+
 run_outcome treatment(run_files& files) {
   survey_values survey;
   int status = survey_pass(files, survey);
@@ -20,3 +22,5 @@ run_outcome treatment(run_files& files) {
   if (points_were_used(status) && !report(files.report, "%s", report_credit)) status = status_write_failed;
   return {status, true, {written, survey.record_count, survey.max_decimals}};
 }
+
+}  // namespace tessera

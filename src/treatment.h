@@ -3,6 +3,8 @@
 
 #include "run/run_end.h"
 
+namespace tessera {
+
 // Runs the phases on the files the opening made ready, and returns how the treatment ended: the run's status,
 // the graver of what the survey found and what the extraction met (or the
 // status of a dialogue or a report that could not go on), whether its files
@@ -10,3 +12,5 @@
 // the input, or read no point before the data stopped, ends the treatment
 // there.
 run_outcome treatment(run_files& files);
+
+}  // namespace tessera

@@ -8,6 +8,8 @@
 
 #include <string>
 
+using namespace tessera;
+
 namespace {
 
 std::string piped(const std::string& bytes) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+using namespace tessera;
+
 namespace {
 
 // The codes the manual page lists in its EXIT STATUS section: each entry is

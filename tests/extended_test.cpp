@@ -9,6 +9,8 @@
 
 #include "points/zone.h"
 
+using namespace tessera;
+
 namespace {
 
 static_assert(LDBL_MANT_DIG == 64, "the reference needs the x87 extended type");

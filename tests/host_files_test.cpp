@@ -10,6 +10,8 @@
 
 #include "host/guarded_files.h"
 
+using namespace tessera;
+
 namespace {
 
 TEST(GuardedFiles, AFileBeyondTheRoomIsRefusedAndLeavesNothing) {

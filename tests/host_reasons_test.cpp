@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+using namespace tessera;
+
 namespace {
 
 #ifdef __GLIBC__

@@ -10,6 +10,8 @@
 #include "whole_pass.h"
 #include "memory_file.h"
 
+using namespace tessera;
+
 namespace {
 
 whole_pass read_all(const std::string& bytes, int block_size = 0, bool general_only = false) {

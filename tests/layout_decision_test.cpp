@@ -5,6 +5,8 @@
 
 #include <string>
 
+using namespace tessera;
+
 namespace {
 
 TEST(LayoutDecision, EachKindOfLine) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+namespace tessera {
+
 // A temporary file holding `bytes`, at its start; removed when closed.
 inline FILE* file_of(const std::string& bytes) {
   FILE* f = std::tmpfile();
@@ -11,3 +13,5 @@ inline FILE* file_of(const std::string& bytes) {
   std::rewind(f);
   return f;
 }
+
+}  // namespace tessera

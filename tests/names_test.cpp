@@ -6,6 +6,8 @@
 
 #include <string>
 
+using namespace tessera;
+
 namespace {
 
 TEST(Names, CharactersWindowsForbidsAreFound) {

@@ -9,6 +9,8 @@
 #include <random>
 #include <string>
 
+using namespace tessera;
+
 namespace {
 
 std::string ours(double v) {

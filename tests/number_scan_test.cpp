@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+using namespace tessera;
+
 namespace {
 
 struct scanned {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace tessera;
+
 namespace {
 
 survey_values survey_of(const std::string& bytes) {

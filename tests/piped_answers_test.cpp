@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+using namespace tessera;
+
 namespace {
 
 // All the bytes piped_getc gives for a stream holding `bytes`, with one

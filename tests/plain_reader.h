@@ -15,6 +15,8 @@
 
 #include "whole_pass.h"
 
+namespace tessera {
+
 namespace plain {
 
 inline bool space(char c) { return is_space(static_cast<unsigned char>(c)); }
@@ -355,3 +357,5 @@ inline std::string difference(const whole_pass& a, const whole_pass& b) {
 }
 
 }  // namespace plain
+
+}  // namespace tessera

@@ -12,6 +12,8 @@
 #include "spellings.h"
 #include "whole_pass.h"
 
+using namespace tessera;
+
 namespace {
 
 using pass_result = whole_pass;

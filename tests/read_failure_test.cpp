@@ -21,6 +21,8 @@
 #include "run/run_end.h"
 #include "run/run_files.h"
 
+using namespace tessera;
+
 namespace {
 
 struct failing_input {

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace tessera {
+
 inline double reference(const std::string& text) {
   std::string exponent = "0";
   size_t e = text.find_first_of("eE");
@@ -35,3 +37,5 @@ inline double reference(const std::string& text) {
   std::string normal = (negative ? "-" : "") + digits + "e" + std::to_string(scale);
   return std::strtod(normal.c_str(), nullptr);
 }
+
+}  // namespace tessera

@@ -5,6 +5,8 @@
 #include <random>
 #include <string>
 
+namespace tessera {
+
 // A number as people and programs write it: a sign or none, leading zeros,
 // 1 to 40 digits with a point anywhere or nowhere, an exponent or none.
 inline std::string random_spelling(std::mt19937_64& rng) {
@@ -150,3 +152,5 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
   }
   return text;
 }
+
+}  // namespace tessera

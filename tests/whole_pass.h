@@ -11,6 +11,8 @@
 
 #include "points/point_file.h"
 
+namespace tessera {
+
 struct whole_pass {
   std::vector<point_record> records;
   read_status end;
@@ -93,3 +95,5 @@ inline std::string pass_difference(const whole_pass& a, const whole_pass& b) {
   }
   return "";
 }
+
+}  // namespace tessera

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+using namespace tessera;
+
 namespace {
 
 // What a file looks like: its layout and what stands around and among the

@@ -24,6 +24,8 @@
 #include "host/guarded_files.h"
 #include "host/posix_shared.h"
 
+namespace tessera {
+
 using namespace posix_host;
 
 namespace {
@@ -432,3 +434,5 @@ bool full_name_of(const char*, char (&)[file_name_size]) {
   // A POSIX file system has one name for a file in a folder.
   return false;
 }
+
+}  // namespace tessera

@@ -19,6 +19,8 @@
 #include "host/guarded_files.h"
 #include "host/windows_text.h"
 
+namespace tessera {
+
 namespace {
 
 // Opens a path for its attributes only; INVALID_HANDLE_VALUE if it cannot.
@@ -362,3 +364,5 @@ bool full_name_of(const char* host, char (&name)[file_name_size]) {
   std::memcpy(name, utf8.c_str(), utf8.size() + 1);
   return true;
 }
+
+}  // namespace tessera

@@ -5,6 +5,8 @@
 
 #include "host/host_files.h"
 
+namespace tessera {
+
 // What the room holds: the lock file of the output, and the two temporary
 // files, the output's and the report's. Nothing else is created in a run.
 constexpr int guarded_lock_files = 1;
@@ -18,3 +20,5 @@ constexpr int guarded_files_room = guarded_lock_files + guarded_temporary_files;
 // turns into a failure to create the file (no_room_to_guard), never a file
 // a signal would leave behind.
 bool guard_add(const char* host, const file_stamp& made);
+
+}  // namespace tessera

@@ -12,6 +12,8 @@
 
 #include "host/host_reasons.h"
 
+namespace tessera {
+
 // Room for a host path: a built path (127 characters) plus the longest
 // temporary-file decoration (".", ".tessera-", a process id, "-", an
 // 8-digit tag, ".tmp").
@@ -154,3 +156,5 @@ bool full_name_of(const char* host, char (&name)[file_name_size]);
 // True if the path names a device of the host rather than a file (NUL,
 // CON, COM1 and the like on Windows); never on POSIX hosts.
 bool names_a_device(const char* host);
+
+}  // namespace tessera

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+namespace tessera {
+
 // The host's conditions that are not errno values.
 //
 // Something other than a regular file, a symbolic link or nothing sits at a
@@ -102,3 +104,5 @@ static_assert(every_condition_has_its_row(), "the conditions run from -1 to last
 
 // The text of `code`: its row's, or the C library's for another errno value.
 const char* reason_text(int code);
+
+}  // namespace tessera

@@ -5,6 +5,8 @@
 // removes are recorded by lock_output and create_temporary (host_files.h).
 #pragma once
 
+namespace tessera {
+
 // From here on, a signal that ends the program ends it with the status a
 // shell shows for it (128 + n) even where the system would drop it (for
 // process 1 of a PID namespace, a container's first process). Nothing on
@@ -21,3 +23,5 @@ void guard_start(const char* message);
 // until the program has ended and does not interrupt the publishing or the
 // removal of the temporary files.
 void settle_files();
+
+}  // namespace tessera

@@ -6,6 +6,8 @@
 // is shown).
 #pragma once
 
+namespace tessera {
+
 // Prepares the console: on Windows, standard output is put in binary mode
 // so that both builds write the same bytes, and fully buffered so that a
 // console is not written a character at a time. On POSIX hosts a file-size
@@ -21,3 +23,5 @@ void console_start();
 // When standard output is not that terminal, `shown` (the text that says
 // why the program waits) is written to the terminal too.
 void wait_for_key(const char* shown);
+
+}  // namespace tessera

@@ -9,6 +9,8 @@
 
 #include "host/host_files.h"
 
+namespace tessera {
+
 namespace posix_host {
 
 // The catchable signals whose default action ends the program and that
@@ -45,3 +47,5 @@ const char* held_name(const char* host, int& dir);
 bool holds_at(int dir, const char* name, const file_stamp& made);
 
 }  // namespace posix_host
+
+}  // namespace tessera

@@ -12,6 +12,8 @@
 #include "host/guarded_files.h"
 #include "host/posix_shared.h"
 
+namespace tessera {
+
 namespace posix_host {
 
 namespace {
@@ -126,3 +128,5 @@ void settle_files() {
   sigset_t set = end_signal_set();
   sigprocmask(SIG_BLOCK, &set, nullptr);
 }
+
+}  // namespace tessera

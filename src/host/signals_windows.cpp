@@ -11,6 +11,8 @@
 #include "host/guarded_files.h"
 #include "host/windows_text.h"
 
+namespace tessera {
+
 namespace {
 
 // The files recorded for removal, as wide names.
@@ -62,3 +64,5 @@ void settle_files() {
     Sleep(INFINITE);
   }
 }
+
+}  // namespace tessera

@@ -14,6 +14,8 @@
 
 #include "host/posix_shared.h"
 
+namespace tessera {
+
 using namespace posix_host;
 
 namespace {
@@ -224,3 +226,5 @@ void wait_for_key(const char* shown) {
   tty_fd = -1;
   close(fd);
 }
+
+}  // namespace tessera

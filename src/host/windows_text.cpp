@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace tessera {
+
 std::wstring to_wide(const char* utf8) {
   int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
   std::wstring wide(size_t(n > 0 ? n : 1), L'\0');
@@ -16,3 +18,5 @@ std::string to_utf8(const wchar_t* wide, int length) {
   if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide, length, utf8.data(), n, nullptr, nullptr);
   return utf8;
 }
+
+}  // namespace tessera

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+namespace tessera {
+
 // UTF-8 (the built paths, the answers) to UTF-16 for the wide-character
 // calls. Bytes that are not valid UTF-8 become U+FFFD.
 std::wstring to_wide(const char* utf8);
@@ -22,3 +24,5 @@ void write_unbuffered(const char* utf8);
 // are valid UTF-8, else the bytes read in the ANSI code page and converted.
 // `out` has room for 3 bytes per input byte; returns the bytes written.
 size_t piped_text_to_utf8(const char* bytes, size_t length, char* out);
+
+}  // namespace tessera

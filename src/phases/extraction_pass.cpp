@@ -4,6 +4,8 @@
 #include "run/dialogue.h"
 #include "run/messages.h"
 
+namespace tessera {
+
 int extraction_pass(run_files& files, const zone& z, const survey_values& s, int64_t& written) {
   show("\n\n");
   record_reader r(files.input.stream);
@@ -22,3 +24,5 @@ int extraction_pass(run_files& files, const zone& z, const survey_values& s, int
   }
   return status_ok;
 }
+
+}  // namespace tessera

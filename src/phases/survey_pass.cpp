@@ -10,6 +10,8 @@
 #include "run/messages.h"
 #include "run/report.h"
 
+namespace tessera {
+
 namespace {
 
 // Says that the input is not a text point file, and what to do.
@@ -67,8 +69,8 @@ void describe_control_z(int64_t line, char* text, int size) {
 namespace {
 
 // Appends a formatted sentence to text[0, size), as far as it fits.
-void append(char* text, int size, const char* format, ...) __attribute__((format(printf, 3, 4)));
-void append(char* text, int size, const char* format, ...) {
+void append_sentence(char* text, int size, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void append_sentence(char* text, int size, const char* format, ...) {
   size_t used = std::strlen(text);
   if (used + 1 >= size_t(size)) return;
   va_list args;
@@ -83,32 +85,32 @@ void describe_reading(const survey_values& s, char* text, int size) {
   text[0] = 0;
   const file_layout& l = s.layout;
   if (l.count_line != 0) {
-    append(text, size, notice::point_count, static_cast<long long>(l.count_line),
+    append_sentence(text, size, notice::point_count, static_cast<long long>(l.count_line),
            static_cast<long long>(l.count_value));
     if (l.count_value != s.record_count) {
-      append(text, size, notice::point_count_differs, static_cast<long long>(s.record_count),
+      append_sentence(text, size, notice::point_count_differs, static_cast<long long>(s.record_count),
              s.record_count == 1 ? " was" : "s were");
     }
-    append(text, size, ".");
+    append_sentence(text, size, ".");
   }
   if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
     const char* separated = l.separator == ','   ? " separated by commas"
                             : l.separator == ';' ? " separated by semicolons"
                                                  : "";
     if (l.row_names) {
-      append(text, size, notice::row_name_columns, l.columns, separated);
+      append_sentence(text, size, notice::row_name_columns, l.columns, separated);
     } else if (l.columns > 3) {
-      append(text, size, notice::extra_columns, l.columns, separated);
+      append_sentence(text, size, notice::extra_columns, l.columns, separated);
     } else {
-      append(text, size, notice::three_columns, separated);
+      append_sentence(text, size, notice::three_columns, separated);
     }
   }
   if (s.skipped.count != 0) {
-    append(text, size, s.skipped.count == 1 ? notice::skipped_one : notice::skipped_many,
+    append_sentence(text, size, s.skipped.count == 1 ? notice::skipped_one : notice::skipped_many,
            static_cast<long long>(s.skipped.count), static_cast<long long>(s.skipped.first_line));
   }
   if (s.nodata.count != 0) {
-    append(text, size, s.nodata.count == 1 ? notice::nodata_one : notice::nodata_many,
+    append_sentence(text, size, s.nodata.count == 1 ? notice::nodata_one : notice::nodata_many,
            static_cast<long long>(s.nodata.count), static_cast<long long>(s.nodata.first_line));
   }
 }
@@ -175,3 +177,5 @@ int survey_pass(run_files& files, survey_values& s) {
   if (!report_survey(files, s, r, stopped, reading, control_z)) return status_write_failed;
   return stopped[0] != 0 ? status_data_stopped : status_ok;
 }
+
+}  // namespace tessera

@@ -9,6 +9,8 @@
 #include "points/survey.h"
 #include "run/run_files.h"
 
+namespace tessera {
+
 // Refuses the input of `files` if it is not a text point file (see
 // points/input_kind.h), with status_read_failed. Then reads the input from
 // its start to its end into `s` (its zone map included); shows the bounds
@@ -37,3 +39,5 @@ void describe_control_z(int64_t line, char* text, int size);
 // separator) and which lines were skipped, for the console and the report
 // alike; "" when there is nothing to tell. `text` has room for `size` bytes.
 void describe_reading(const survey_values& s, char* text, int size);
+
+}  // namespace tessera

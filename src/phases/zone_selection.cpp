@@ -4,6 +4,8 @@
 #include "run/messages.h"
 #include "run/report.h"
 
+namespace tessera {
+
 namespace {
 
 // Asks for the zone until some pixel size fits it. Returns status_ok, or
@@ -73,3 +75,5 @@ int zone_selection(run_files& files, zone& z) {
                  report(files.report, "\n\twill have %d lines and %d columns", r.nb_lig, r.nb_col);
   return written ? status_ok : status_write_failed;
 }
+
+}  // namespace tessera

@@ -10,6 +10,8 @@
 #include "points/zone.h"
 #include "run/run_files.h"
 
+namespace tessera {
+
 // Asks for the zone until some pixel size fits it, then for the pixel size
 // until it gives counts of 32 bits; shows the raster size and reports it to
 // the report of `files`.
@@ -17,3 +19,5 @@
 // status_input_ended (standard input ended) or status_write_failed (a
 // report entry could not be written).
 int zone_selection(run_files& files, zone& z);
+
+}  // namespace tessera

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdint>
 
+namespace tessera {
+
 struct binary64 {
   bool negative;
   bool finite;
@@ -18,3 +20,5 @@ inline binary64 decode_double(double x) {
   return {(bits >> 63) != 0, biased != 0x7ff, biased == 0 ? fraction : fraction | (uint64_t(1) << 52),
           biased == 0 ? -1074 : biased - 1075};
 }
+
+}  // namespace tessera

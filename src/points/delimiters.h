@@ -9,6 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace tessera {
+
 // Bit i of each mask tells what p[i] is. "space" is whitespace as "%lf"
 // skips it; a 0 byte is none of space, digit or point.
 struct char_masks {
@@ -92,3 +94,5 @@ inline bool matches_pattern(const char* p, const char* pattern, uint64_t range) 
 #endif
   return (equal & range) == range;
 }
+
+}  // namespace tessera

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace tessera {
+
 // The word's first byte is its lowest, whatever the host's byte order: the
 // digit tricks below count and weigh the bytes from the low end.
 static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big,
@@ -51,3 +53,5 @@ inline uint64_t digits_value(uint64_t w, int n) {
   x = (((x & pair_bytes) * million_and_hundred) + (((x >> 16) & pair_bytes) * ten_thousand_and_one)) >> 32;
   return uint32_t(x);
 }
+
+}  // namespace tessera

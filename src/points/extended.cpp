@@ -5,6 +5,8 @@
 #include "points/binary64.h"
 #include "points/uint128.h"
 
+namespace tessera {
+
 namespace {
 
 struct binary {
@@ -111,3 +113,5 @@ bool truncate_to_int32(extended v, int32_t& out) {
   out = v.negative ? int32_t(-int64_t(magnitude)) : int32_t(magnitude);
   return true;
 }
+
+}  // namespace tessera

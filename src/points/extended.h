@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace tessera {
+
 // value = (-1)^negative x significand x 2^exponent
 struct extended {
   bool negative;
@@ -21,3 +23,5 @@ extended extended_quotient(extended a, double b);
 
 // Truncates toward zero. False if the integer does not fit 32 signed bits.
 bool truncate_to_int32(extended v, int32_t& out);
+
+}  // namespace tessera

@@ -1,5 +1,7 @@
 #include "points/extraction.h"
 
+namespace tessera {
+
 // The map's steps and the records' loop stay in one function, whose locals
 // the compiler keeps in registers for the hot loop.
 // NOLINTNEXTLINE(readability-function-cognitive-complexity)
@@ -49,3 +51,5 @@ extraction_result extract_records(record_reader& r, const zone& z, point_writer&
   if (written) written = writer_flush(w);
   return {count.record_count, status, r.offset(), written, written_count};
 }
+
+}  // namespace tessera

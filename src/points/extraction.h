@@ -11,6 +11,8 @@
 #include "points/zone.h"
 #include "points/zone_map.h"
 
+namespace tessera {
+
 struct extraction_result {
   int64_t record_count;         // records read
   read_status end;     // how the reading ended
@@ -27,3 +29,4 @@ struct extraction_result {
 extraction_result extract_records(record_reader& r, const zone& z, point_writer& w, progress_fn progress,
                                   const zone_map* map = nullptr);
 
+}  // namespace tessera

@@ -5,6 +5,8 @@
 #include "points/record_reader.h"
 #include "points/text_input.h"
 
+namespace tessera {
+
 namespace {
 
 struct signature {
@@ -82,3 +84,5 @@ input_check check_input(FILE* f) {
   if (probe.next_record() != read_status::record || probe.header_line() == line) return {input_kind::zero_byte, line};
   return {input_kind::text, 0};
 }
+
+}  // namespace tessera

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace tessera {
+
 enum class input_kind { text, gzip, zip, bzip2, xz, zstd, seven_zip, las, zero_byte };
 
 struct input_check {
@@ -27,3 +29,5 @@ constexpr int input_head_size = 1 << 16;
 // zero_byte_line.) Uses the point reader's block; the passes read the file from its
 // start again.
 input_check check_input(FILE* f);
+
+}  // namespace tessera

@@ -1,5 +1,7 @@
 #include "points/input_seek.h"
 
+namespace tessera {
+
 bool seek_input(FILE* file, int64_t at) {
 #ifdef _WIN32
   return _fseeki64(file, at, SEEK_SET) == 0;
@@ -7,3 +9,5 @@ bool seek_input(FILE* file, int64_t at) {
   return fseeko(file, off_t(at), SEEK_SET) == 0;
 #endif
 }
+
+}  // namespace tessera

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace tessera {
+
 // Sets the position of `file` to byte `at`. False if it could not be set
 // (errno then tells why, where the host sets it).
 bool seek_input(FILE* file, int64_t at);
+
+}  // namespace tessera

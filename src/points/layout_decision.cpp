@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace tessera {
+
 namespace {
 
 std::string_view trimmed(std::string_view t) {
@@ -201,3 +203,5 @@ line_decision decide_line(std::string_view line, const lines_before& before) {
   }
   return d;
 }
+
+}  // namespace tessera

@@ -14,6 +14,8 @@
 #include "points/number_scan.h"
 #include "points/record_reader.h"
 
+namespace tessera {
+
 // The first data line, and the header, are read whole up to this many
 // bytes; a longer line is decided by the whole fields of its beginning.
 constexpr size_t decide_line_max = line_text_max;
@@ -64,3 +66,5 @@ line_decision decide_line(std::string_view line, const lines_before& before);
 // free. (decide_line also finds, after a header, a first column of row
 // names: file_layout::row_names.)
 file_layout layout_of(std::string_view t);
+
+}  // namespace tessera

@@ -10,6 +10,8 @@
 #include "points/powers_of_ten.h"
 #include "points/uint128.h"
 
+namespace tessera {
+
 namespace {
 
 constexpr char digit_pairs[201] =
@@ -126,3 +128,5 @@ char* format_lf(char* out, double v) {
   *out++ = '.';
   return put_six(out, unsigned(n % 1000000));
 }
+
+}  // namespace tessera

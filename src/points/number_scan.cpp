@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <system_error>
 
+namespace tessera {
+
 bool decimal_to_double_slow(const decimal_number& d, double& out) {
   if (d.digits == 0) {
     out = d.negative ? -0.0 : 0.0;
@@ -34,3 +36,5 @@ bool decimal_to_double_slow(const decimal_number& d, double& out) {
   out = d.negative ? -v : v;
   return true;
 }
+
+}  // namespace tessera

@@ -24,6 +24,8 @@
 
 #include "points/powers_of_ten.h"
 
+namespace tessera {
+
 static_assert(FLT_EVAL_METHOD == 0, "double arithmetic must round to double");
 
 // A scanned number: value = digits x 10^exponent, with its sign.
@@ -165,3 +167,5 @@ inline bool decimal_to_double(const decimal_number& d, double& out) {
   }
   return decimal_to_double_slow(d, out);
 }
+
+}  // namespace tessera

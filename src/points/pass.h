@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace tessera {
+
 constexpr int64_t progress_every = 100000;
 
 // Shows the progress line with the count so far; null shows nothing.
@@ -29,3 +31,5 @@ struct pass_count {
     }
   }
 };
+
+}  // namespace tessera

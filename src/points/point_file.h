@@ -6,3 +6,7 @@
 
 #include "points/point_writer.h"
 #include "points/record_reader.h"
+
+namespace tessera {
+
+}  // namespace tessera

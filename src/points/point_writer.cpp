@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace tessera {
+
 namespace {
 
 // The one output block: only the extraction pass writes points.
@@ -26,3 +28,5 @@ bool writer_flush(point_writer& w) {
   }
   return true;
 }
+
+}  // namespace tessera

@@ -6,6 +6,8 @@
 
 #include "points/number_format.h"
 
+namespace tessera {
+
 struct point_record {
   double X;
   double Y;
@@ -52,3 +54,5 @@ inline bool write_record(point_writer& w, const point_record& p) {
   record_done(w, out + 2);
   return true;
 }
+
+}  // namespace tessera

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace tessera {
+
 // 10^0 to 10^19: every power of ten that fits a 64-bit unsigned integer.
 constexpr uint64_t powers_of_ten[20] = {1u,
                                         10u,
@@ -42,3 +44,5 @@ struct exact_double_powers {
 };
 constexpr exact_double_powers exact_powers{};
 static_assert(exact_powers.value[22] == 1e22 && exact_powers.value[19] == 1e19 && exact_powers.value[7] == 1e7);
+
+}  // namespace tessera

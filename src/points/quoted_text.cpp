@@ -5,6 +5,8 @@
 #include "points/number_scan.h"
 #include "points/unicode.h"
 
+namespace tessera {
+
 namespace {
 
 // The code point of a complete, valid sequence.
@@ -74,3 +76,5 @@ bool quoted_text::add(int c) {
 bool quoted_text::add_token_byte(int c) {
   return add(c >= 0 && is_space(c) ? -1 : c);
 }
+
+}  // namespace tessera

@@ -7,6 +7,8 @@
 // not UTF-8 is quoted byte for byte as it always was.
 #pragma once
 
+namespace tessera {
+
 constexpr int quoted_chars = 32;
 // The longest character of UTF-8 takes 4 bytes.
 constexpr int utf8_bytes_max = 4;
@@ -39,3 +41,5 @@ struct quoted_text {
   void put(const char* bytes, int n);
   void flush_pending();
 };
+
+}  // namespace tessera

@@ -7,6 +7,8 @@
 #include "points/input_seek.h"
 #include "points/number_scan.h"
 
+namespace tessera {
+
 reader_block::reader_block(FILE* file, char* buf, int size) : buf_(buf), size_(size), pos_(buf), end_(buf) {
   *end_ = 0;
   input_open(in_, file);
@@ -162,3 +164,5 @@ int64_t reader_block::locate(int64_t at, quoted_text* text, char separator) {
   close();
   return line;
 }
+
+}  // namespace tessera

@@ -22,6 +22,8 @@
 #include "points/quoted_text.h"
 #include "points/text_input.h"
 
+namespace tessera {
+
 // The reader reads its input in blocks of this size.
 constexpr int input_block_size = 1 << 20;
 // How far past the end of the data the reader may read: its fast paths read
@@ -129,3 +131,5 @@ class reader_block {
   int64_t control_z_ = -1;  // cleaned offset of a 0x1A with text after it, or -1
   text_input in_;          // the file, as text (see text_input.h)
 };
+
+}  // namespace tessera

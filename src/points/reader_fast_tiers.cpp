@@ -11,6 +11,8 @@
 #include "points/reader_limits.h"
 #include "points/reader_tiers.h"
 
+namespace tessera::detail {
+
 namespace {
 
 // The rest of a line.
@@ -159,13 +161,13 @@ inline fast_read by_numbers(tier_context& c) {
 // at most one point, within tier 2's limits. Fills its shape.
 inline bool shape_of(const char* s, int a, int e, uint64_t digit, uint64_t point, number_shape& t) {
   t.negative = s[a] == '-';
-  t.b = a + (t.negative || s[a] == '+');
-  uint64_t range = ((uint64_t(1) << e) - 1) & (~uint64_t(0) << t.b);
+  t.first_digit = a + (t.negative || s[a] == '+');
+  uint64_t range = ((uint64_t(1) << e) - 1) & (~uint64_t(0) << t.first_digit);
   uint64_t dot = point & range;
   if (((digit | dot) & range) != range || (dot & (dot - 1)) != 0) return false;
-  t.d = dot != 0 ? __builtin_ctzll(dot) : e;
-  t.whole = t.d - t.b;
-  t.decimals = dot != 0 ? e - t.d - 1 : 0;
+  t.point = dot != 0 ? __builtin_ctzll(dot) : e;
+  t.whole = t.point - t.first_digit;
+  t.decimals = dot != 0 ? e - t.point - 1 : 0;
   return t.whole + t.decimals != 0 && t.whole + t.decimals <= shape_digits_max && t.decimals <= shape_decimals_max;
 }
 
@@ -242,7 +244,7 @@ inline bool learn(tier_context& c, record_shape& l) {
 
 bool line_rest(tier_context& c, const char* p, const char*& next) { return rest_of_line(c, p, next); }
 
-fast_read read_fast(tier_context& c, record_shape& shape) {
+fast_read read_by_masks(tier_context& c, record_shape& shape) {
   // A row name before X is the general scanner's alone.
   if (c.layout.row_names) return fast_read::declined;
   if (learn(c, shape)) return fast_read::learnt;
@@ -250,3 +252,5 @@ fast_read read_fast(tier_context& c, record_shape& shape) {
 }
 
 bool read_by_numbers(tier_context& c) { return by_numbers(c) == fast_read::taken; }
+
+}  // namespace tessera::detail

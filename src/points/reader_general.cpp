@@ -20,6 +20,8 @@
 #include "points/quoted_text.h"
 #include "points/reader_tiers.h"
 
+namespace tessera::detail {
+
 namespace {
 
 // The stops.
@@ -422,3 +424,5 @@ read_status general_line(tier_context& c, general_state& g, pass_end& e) {
 read_status read_general(tier_context& c, general_state& g, pass_end& e) {
   return c.layout.kind == point_layout::free ? general_free(c, g, e) : general_line(c, g, e);
 }
+
+}  // namespace tessera::detail

@@ -10,6 +10,8 @@
 #include "points/powers_of_ten.h"
 #include "points/reader_block.h"
 
+namespace tessera::detail {
+
 // Tier 2: at most 15 digits, so that the digits are below 2^53 and the
 // converter always takes its one-division path.
 constexpr int shape_digits_max = 15;
@@ -61,3 +63,5 @@ static_assert(window_read <= reader_look_ahead && numbers_read <= reader_look_ah
 // general scanner, which stops at a line longer than line_text_max, must
 // never stop at a line they take.
 static_assert(line_text_max >= size_t(input_block_size), "a line the block holds is never too long");
+
+}  // namespace tessera::detail

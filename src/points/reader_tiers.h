@@ -7,6 +7,8 @@
 
 #include "points/record_reader.h"
 
+namespace tessera::detail {
+
 // Takes a record of three values read from the text.
 inline void take_values(tier_context& c, const double (&values)[3]) {
   ++c.tally.records;
@@ -26,7 +28,7 @@ enum class fast_read {
 };
 // Tier 2, learning the record's layout for tier 1; then tier 3 if it
 // declines.
-fast_read read_fast(tier_context& c, record_shape& shape);
+fast_read read_by_masks(tier_context& c, record_shape& shape);
 // Tier 3 alone: true if it took the record.
 bool read_by_numbers(tier_context& c);
 // Line and delimited layouts, for the tiers that read a line in the block:
@@ -42,3 +44,5 @@ bool line_rest(tier_context& c, const char* p, const char*& next);
 // as it goes, and skips the lines that hold none. Where the data end or
 // stop, ends the pass in `end` and says why.
 read_status read_general(tier_context& c, general_state& g, pass_end& end);
+
+}  // namespace tessera::detail

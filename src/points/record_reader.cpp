@@ -8,17 +8,17 @@
 //
 //   tier                 what it takes                          limits (reader_limits.h)
 //   1 same layout        a record whose window matches the      tier 2's, as it learnt the layout
-//                        layout of the record before it
-//                        (record_reader::next_record, inline)
+//   (read_same_layout,   layout of the record before it
+//    inline)
 //   2 layout from masks  a record wholly inside a 64-byte       15 digits, 8 of them decimals
-//                        window, cut into its numbers from      (shape_digits_max,
+//   (read_by_masks)      window, cut into its numbers from      (shape_digits_max,
 //                        the masks of its delimiters            shape_decimals_max)
 //   3 number by number   each number read 8 digits at a time    15 integer digits, 7 decimals,
-//                                                               19 digits in all (numbers_whole_max,
+//   (read_by_numbers)                                           19 digits in all (numbers_whole_max,
 //                                                               numbers_decimals_max,
 //                                                               numbers_digits_max)
 //   4 general scanner    anything: scan_decimal, refilling      the grammar's 19 kept digits
-//                        the block as it goes (general_free;
+//   (read_general)       the block as it goes (general_free;
 //                        general_line a line at a time, with
 //                        comments, headers and nan lines)
 //
@@ -43,7 +43,7 @@
 // Tiers 1 to 3 take no exponent and only numbers that lie wholly in the
 // block; the general scanner takes everything else.
 //
-// Where each stands: tier 1 in record_reader.h (next_record, take_text,
+// Where each stands: tier 1 in record_reader.h (read_same_layout, take_text,
 // take_line), tiers 2 and 3 in reader_fast_tiers.cpp, tier 4 and the stops
 // in reader_general.cpp, the copy to output in record_text.cpp; every
 // limit in reader_limits.h.
@@ -63,6 +63,8 @@
 
 #include "points/layout_decision.h"
 #include "points/reader_tiers.h"
+
+namespace tessera {
 
 namespace {
 
@@ -196,30 +198,35 @@ void record_reader::resume(const reader_position& p) {
 
 bool record_reader::take_rest(const char* s) {
   const char* next;
-  if (!line_rest(tiers_, s + layout_.end, next)) return false;
+  if (!detail::line_rest(tiers_, s + layout_.end, next)) return false;
   view_.parts_.text = s;
   block_.move(next);
   ++tally_.records;
   return true;
 }
 
-// Tier 1 is in next_record, in record_reader.h: a record laid out like the
+// Tier 1 is read_same_layout, in record_reader.h: a record laid out like the
 // one before it matches that layout's pattern, which checks every character
 // of it; anything else comes here, to tier 2, which learns its layout for
 // tier 1 (the record is then taken as tier 1 takes it), then tier 3, then
 // the general scanner.
 read_status record_reader::next_other() {
   if (!general_only_) {
-    switch (read_fast(tiers_, layout_)) {
-      case fast_read::taken:
+    switch (detail::read_by_masks(tiers_, layout_)) {
+      case detail::fast_read::taken:
         return read_status::record;
-      case fast_read::learnt:
-        if (!layout_.rest) return take_text(block_.pos());
-        if (take_line(block_.pos()) || read_by_numbers(tiers_)) return read_status::record;
+      case detail::fast_read::learnt:
+        if (!layout_.rest) {
+          take_text(block_.pos());
+          return read_status::record;
+        }
+        if (take_line(block_.pos()) || detail::read_by_numbers(tiers_)) return read_status::record;
         break;
-      case fast_read::declined:
+      case detail::fast_read::declined:
         break;
     }
   }
-  return read_general(tiers_, general_, end_);
+  return detail::read_general(tiers_, general_, end_);
 }
+
+}  // namespace tessera

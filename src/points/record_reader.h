@@ -53,7 +53,7 @@
 //   }
 //
 // How a record is read (several tiers that only decline to each other) is
-// told in record_reader.cpp. Tier 1 is inlined here into next_record; the
+// told in record_reader.cpp. Tier 1 is inlined here (read_same_layout); the
 // rest of the reading lies in rooms of one job each, which nothing outside
 // the reader sees:
 //   reader_block.h         the block: buffer, refill, cleaning of CR and
@@ -80,6 +80,8 @@
 #include "points/point_writer.h"
 #include "points/quoted_text.h"
 #include "points/reader_block.h"
+
+namespace tessera {
 
 enum class read_status {
   record,        // a complete record was read
@@ -151,10 +153,10 @@ struct reader_position {
 // Where the digits of a number lie in a record's text, as a fast path found
 // them: an optional sign, integer digits, an optional point and decimals.
 struct number_shape {
-  int b;         // first digit (or the point), after the sign
-  int d;         // the point, or the end of the number if it has none
-  int whole;     // integer digits, at most 16 (two 8-byte loads)
-  int decimals;  // digits after the point, at most 8
+  int first_digit;  // the first digit (or the point), after the sign
+  int point;        // the point, or the end of the number if it has none
+  int whole;        // integer digits, at most 16 (two 8-byte loads)
+  int decimals;     // digits after the point, at most 8
   bool negative;
 };
 
@@ -163,11 +165,11 @@ struct number_shape {
 inline decimal_number shape_decimal(const char* s, const number_shape& t) {
   uint64_t m = 0;
   if (t.whole > 8) {
-    m = digits_value(load8(s + t.b), 8) * powers_of_ten[t.whole - 8] + digits_value(load8(s + t.b + 8), t.whole - 8);
+    m = digits_value(load8(s + t.first_digit), 8) * powers_of_ten[t.whole - 8] + digits_value(load8(s + t.first_digit + 8), t.whole - 8);
   } else if (t.whole != 0) {
-    m = digits_value(load8(s + t.b), t.whole);
+    m = digits_value(load8(s + t.first_digit), t.whole);
   }
-  if (t.decimals != 0) m = m * powers_of_ten[t.decimals] + digits_value(load8(s + t.d + 1), t.decimals);
+  if (t.decimals != 0) m = m * powers_of_ten[t.decimals] + digits_value(load8(s + t.point + 1), t.decimals);
   return {t.negative, m, -t.decimals};
 }
 
@@ -288,23 +290,7 @@ class record_reader {
   record_reader& operator=(const record_reader&) = delete;
 
   // Reads the next record; record() then gives it.
-  read_status next_record() {
-    // Tier 1 (see record_reader.cpp) stands here so that it is inlined into
-    // the passes' loops: a call for every record costs them a tenth of their
-    // time. A record laid out like the one before it matches that layout's
-    // pattern, which checks every character of it. A 0 byte, the one at the
-    // end of the data included, never stands in a pattern, so a record that
-    // matches lies wholly in the data.
-    const record_shape& l = layout_;
-    const char* s = block_.pos();
-    if (l.known && (l.end < 32 ? matches_pattern<2>(s, l.pattern, l.range) : matches_pattern<4>(s, l.pattern, l.range))) {
-      // A line whose third number ends it, or a record of the free layout,
-      // ends where the pattern does; other lines go on to their end.
-      if (!l.rest) return take_text(s);
-      if (take_line(s)) return read_status::record;
-    }
-    return next_other();
-  }
+  read_status next_record() { return read_same_layout() ? read_status::record : next_other(); }
 
   // The record the last next_record read, if it gave read_status::record.
   const record_view& record() const { return view_; }
@@ -364,13 +350,32 @@ class record_reader {
   pass_end end_;
   tier_context tiers_{block_, file_layout_, tally_, view_.parts_};  // what tiers 2 to 4 see
 
+  // Tier 1 (see record_reader.cpp), true if it took the record. It stands
+  // here so that it is inlined into the passes' loops: a call for every
+  // record costs them a tenth of their time. A record laid out like the one
+  // before it matches that layout's pattern, which checks every character
+  // of it. A 0 byte, the one at the end of the data included, never stands
+  // in a pattern, so a record that matches lies wholly in the data.
+  bool read_same_layout() {
+    const record_shape& l = layout_;
+    const char* s = block_.pos();
+    if (!l.known || !(l.end < 32 ? matches_pattern<2>(s, l.pattern, l.range) : matches_pattern<4>(s, l.pattern, l.range))) {
+      return false;
+    }
+    // A line whose third number ends it, or a record of the free layout,
+    // ends where the pattern does; other lines go on to their end.
+    if (!l.rest) {
+      take_text(s);
+      return true;
+    }
+    return take_line(s);
+  }
   // Takes the record at `s` as laid out like layout_.
-  read_status take_text(const char* s) {
+  void take_text(const char* s) {
     view_.parts_.text = s;
     view_.parts_.extras_size = 0;
     block_.move(s + layout_.end);
     ++tally_.records;
-    return read_status::record;
   }
   // The same for a line that goes on after its third number; false (with
   // nothing taken) if its end lies beyond the block. A whitespace line's
@@ -393,9 +398,11 @@ class record_reader {
     return take_rest(s);
   }
   bool take_rest(const char* s);
-  // Tiers 2 to 4.
+  // Tiers 2 to 4, once tier 1 declined.
   read_status next_other();
   // Reads the lines before the points and decides the layout from the
   // first data line; then stands at the first line to read as points.
   void decide_layout();
 };
+
+}  // namespace tessera

@@ -10,6 +10,8 @@
 
 #include "points/record_reader.h"
 
+namespace tessera {
+
 namespace {
 
 inline bool blank(char c) { return is_space(static_cast<unsigned char>(c)); }
@@ -18,16 +20,16 @@ inline bool blank(char c) { return is_space(static_cast<unsigned char>(c)); }
 inline char* copy_number(char* out, const char* s, const number_shape& t) {
   if (t.negative) *out++ = '-';
   // No leading zeros, but at least one integer digit.
-  int first = t.b;
-  while (first < t.d - 1 && s[first] == '0') ++first;
-  if (first == t.d) {
+  int first = t.first_digit;
+  while (first < t.point - 1 && s[first] == '0') ++first;
+  if (first == t.point) {
     *out++ = '0';
   } else {
     std::memcpy(out, s + first, 16);  // copy_read: the window and the output have room
-    out += t.d - first;
+    out += t.point - first;
   }
   *out++ = '.';
-  uint64_t decimals = load8(s + t.d + 1);
+  uint64_t decimals = load8(s + t.point + 1);
   uint64_t kept = t.decimals == 0 ? 0 : ~uint64_t(0) >> (64 - 8 * t.decimals);
   decimals = (decimals & kept) | (zero_bytes & ~kept);  // padded with '0'
   std::memcpy(out, &decimals, 8);
@@ -165,3 +167,5 @@ bool record_view::write_to(point_writer& w) const {
   record_done(w, out + 2);
   return true;
 }
+
+}  // namespace tessera

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <utility>
 
+namespace tessera {
+
 namespace {
 
 // Widens a running range to a value, or to another range: both tests
@@ -68,3 +70,5 @@ survey_values survey_records(record_reader& r, progress_fn progress, zone_map ma
   settle(Z_min, Z_max, any, s.Z_min, s.Z_max);
   return s;
 }
+
+}  // namespace tessera

@@ -8,6 +8,8 @@
 #include "points/record_reader.h"
 #include "points/zone_map.h"
 
+namespace tessera {
+
 struct survey_values {
   int64_t record_count;  // records read
   double X_min, X_max, Y_min, Y_max, Z_min, Z_max;
@@ -39,3 +41,4 @@ constexpr double survey_max_start = 0.0;
 // nothing), which the result then holds.
 survey_values survey_records(record_reader& r, progress_fn progress, zone_map map = zone_map());
 
+}  // namespace tessera

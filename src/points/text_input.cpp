@@ -4,6 +4,8 @@
 
 #include "points/unicode.h"
 
+namespace tessera {
+
 namespace {
 
 bool is_utf16(const text_input& t) { return t.encoding != text_encoding::bytes; }
@@ -105,3 +107,5 @@ int input_peek(text_input& t) {
   if (t.decoded_at == t.decoded_len && !decode_next(t)) return EOF;
   return static_cast<unsigned char>(t.decoded[t.decoded_at]);
 }
+
+}  // namespace tessera

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdio>
 
+namespace tessera {
+
 enum class text_encoding { bytes, utf16_little_endian, utf16_big_endian };
 
 // UTF-16 input is read from the file in pieces of this many bytes (stdio
@@ -45,3 +47,5 @@ int input_peek(text_input& t);
 
 // Whether reading the file failed.
 inline bool input_error(const text_input& t) { return std::ferror(t.file) != 0; }
+
+}  // namespace tessera

@@ -2,4 +2,8 @@
 // quotients of 64-bit values.
 #pragma once
 
+namespace tessera {
+
 __extension__ typedef unsigned __int128 u128;
+
+}  // namespace tessera

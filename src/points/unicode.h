@@ -2,6 +2,8 @@
 // texts and in answers. One place for the rules of both encodings.
 #pragma once
 
+namespace tessera {
+
 // What stands for text that makes no character: a UTF-16 surrogate without
 // its other half, a last byte alone.
 constexpr unsigned replacement_character = 0xFFFD;
@@ -73,3 +75,5 @@ inline bool is_low_surrogate(unsigned unit) { return unit >= first_low_surrogate
 inline unsigned from_surrogates(unsigned high, unsigned low) {
   return first_beyond_16_bits + ((high - first_high_surrogate) << surrogate_bits) + (low - first_low_surrogate);
 }
+
+}  // namespace tessera

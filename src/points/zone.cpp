@@ -2,6 +2,8 @@
 
 #include "points/extended.h"
 
+namespace tessera {
+
 namespace {
 
 // The pixel size is shown as a whole number of meters in a 32-bit signed
@@ -26,3 +28,5 @@ bool zone_has_pixel_size(const zone& z) {
   return raster_count(z.Y_max_extract, z.Y_min_extract, largest_pixel, count) &&
          raster_count(z.X_max_extract, z.X_min_extract, largest_pixel, count);
 }
+
+}  // namespace tessera

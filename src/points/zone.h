@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace tessera {
+
 struct zone {
   double X_min_extract, X_max_extract, Y_min_extract, Y_max_extract;
 };
@@ -27,3 +29,5 @@ bool zone_has_pixel_size(const zone& z);
 // True if a pixel size's whole number of meters fits 32 signed bits, as the
 // raster sentence shows it.
 bool pixel_fits_meters(double pixel);
+
+}  // namespace tessera

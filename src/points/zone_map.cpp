@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace tessera {
+
 namespace {
 
 constexpr int64_t never = std::numeric_limits<int64_t>::max();
@@ -59,3 +61,5 @@ bool zone_map::fits(const record_reader& r) const {
   return p.block_at == start_.block_at && p.consumed == start_.consumed && p.in_block == start_.in_block &&
          p.records == start_.records;
 }
+
+}  // namespace tessera

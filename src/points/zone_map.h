@@ -25,6 +25,8 @@
 #include "points/record_reader.h"
 #include "points/zone.h"
 
+namespace tessera {
+
 // Records a stretch holds when the map begins: about a megabyte of a
 // three-column file, so that stepping over one saves far more than the
 // seek and the block read again where the next one begins cost.
@@ -83,3 +85,5 @@ inline bool stretch_misses(const stretch& s, const zone& z) {
   return !(z.X_min_extract <= s.X_max && s.X_min <= z.X_max_extract && z.Y_min_extract <= s.Y_max &&
            s.Y_min <= z.Y_max_extract);
 }
+
+}  // namespace tessera

@@ -5,6 +5,8 @@
 
 #include "run/exit_status.h"
 
+namespace tessera {
+
 namespace {
 
 // The usage, before and after the list of exit statuses.
@@ -69,3 +71,5 @@ bool answer_command_line(int argc, char** argv) {
   }
   return false;
 }
+
+}  // namespace tessera

@@ -13,6 +13,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace tessera {
+
 // The next byte of an answer read from `in`, or EOF. From standard input the
 // bytes are UTF-8 whatever the console or the pipe delivers (UTF-16 with its
 // mark is read as text); any other stream is read as it stands.
@@ -29,3 +31,5 @@ void show_text(const char* format, va_list args);
 // hosts the bytes stand; the Windows build writes them as they are to a
 // pipe or a file, and as the characters they spell to a console.
 void show_error_text(const char* text);
+
+}  // namespace tessera

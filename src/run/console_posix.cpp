@@ -6,6 +6,8 @@
 #include "run/console.h"
 #include "run/piped_answers.h"
 
+namespace tessera {
+
 namespace {
 
 piped_answers standard_input;
@@ -32,3 +34,5 @@ void answer_ungetc(int c, FILE* in) {
     piped_unget(standard_input, c);
   }
 }
+
+}  // namespace tessera

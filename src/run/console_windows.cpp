@@ -18,6 +18,8 @@
 #include "host/host_terminal.h"
 #include "host/windows_text.h"
 
+namespace tessera {
+
 namespace {
 
 // Standard output's buffer. Text is written to the console when a prompt
@@ -320,3 +322,5 @@ void wait_for_key(const char* shown) {
   SetConsoleMode(in, saved);
   CloseHandle(in);
 }
+
+}  // namespace tessera

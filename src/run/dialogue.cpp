@@ -9,6 +9,8 @@
 #include "run/console.h"
 #include "run/messages.h"
 
+namespace tessera {
+
 namespace {
 
 // A stream as a character source for the number scanner. It keeps the
@@ -163,3 +165,5 @@ void key_wait(const char* shown) {
   std::fflush(stdout);
   wait_for_key(shown);
 }
+
+}  // namespace tessera

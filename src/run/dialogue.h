@@ -12,6 +12,8 @@
 #include "run/exit_status.h"
 #include "run/name_buffers.h"
 
+namespace tessera {
+
 // Shows a formatted text on standard output, exactly as given.
 void show(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -61,3 +63,5 @@ void progress(int64_t record_count);
 // `shown` is the text just shown that says why: it is shown at the terminal
 // too when standard output goes elsewhere.
 void key_wait(const char* shown);
+
+}  // namespace tessera

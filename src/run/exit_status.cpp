@@ -1,5 +1,7 @@
 #include "run/exit_status.h"
 
+namespace tessera {
+
 int graver_status(int a, int b) {
   auto rank = [](int status) {
     if (status == status_ok) return 0;
@@ -12,3 +14,5 @@ int graver_status(int a, int b) {
 bool points_were_used(int status) {
   return status == status_ok || status == status_data_stopped;
 }
+
+}  // namespace tessera

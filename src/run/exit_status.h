@@ -7,6 +7,8 @@
 // status, since scripts test the codes.
 #pragma once
 
+namespace tessera {
+
 // The names of the statuses. 0 is the normal end; every other value tells a
 // script what went wrong. A run ended by a signal ends with that signal (the shell
 // shows 128 + its number), so no status here takes those values.
@@ -58,3 +60,5 @@ bool points_were_used(int status);
 // The graver of two statuses: a failure outranks a data stop, which lost
 // records and so outranks the normal end.
 int graver_status(int a, int b);
+
+}  // namespace tessera

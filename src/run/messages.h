@@ -5,6 +5,8 @@
 // fills it.
 #pragma once
 
+namespace tessera {
+
 // Refusals of an answer; the prompt is asked again.
 namespace refusal {
 constexpr const char* name_too_long = "That name is longer than 63 characters: please type a shorter one.";
@@ -122,3 +124,5 @@ constexpr const char* none_read = "No point was read from the input: %s holds no
 constexpr const char* decimals_rounded =
     "The input has up to %lld decimals in X, Y or Z; the output writes %d, rounded.\n";
 }  // namespace said
+
+}  // namespace tessera

@@ -4,6 +4,8 @@
 
 #include "points/unicode.h"
 
+namespace tessera {
+
 namespace {
 
 // The control characters: bytes 1 to 31 (0 ends the name).
@@ -63,3 +65,5 @@ bool is_valid_utf8(const char* bytes, size_t length) {
   }
   return true;
 }
+
+}  // namespace tessera

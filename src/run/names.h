@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+namespace tessera {
+
 // The characters that Windows does not allow in a file or folder name,
 // besides the separators: < > : " | ? * and the control characters 1 to 31.
 // A colon would also name a hidden stream of a file on NTFS.
@@ -24,3 +26,5 @@ bool is_pasted_path(const char* answer, char* under_root, size_t size);
 // Answers piped in to the Windows build are taken as UTF-8 when this holds,
 // and in the ANSI code page otherwise.
 bool is_valid_utf8(const char* bytes, size_t length);
+
+}  // namespace tessera

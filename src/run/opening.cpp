@@ -11,6 +11,8 @@
 #include "run/report.h"
 #include "run/written_files.h"
 
+namespace tessera {
+
 namespace {
 
 // Room for a refusal's own words around the name it quotes.
@@ -206,3 +208,5 @@ int opening(run_files& files) {
   std::setvbuf(files.output.stream, nullptr, _IONBF, 0);
   return write_report_header(files) ? status_ok : status_write_failed;
 }
+
+}  // namespace tessera

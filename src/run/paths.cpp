@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace tessera {
+
 namespace {
 
 // What a temporary name adds to "." and its final name, around the process
@@ -85,3 +87,5 @@ bool is_temporary_name(const char* name, const char* host_final) {
 }
 
 void build_lock_path(const char* host_out, char (&lock)[host_path_size]) { beside(host_out, ".tessera-lock", lock); }
+
+}  // namespace tessera

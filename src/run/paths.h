@@ -8,6 +8,8 @@
 #include "host/host_files.h"
 #include "run/name_buffers.h"
 
+namespace tessera {
+
 constexpr const char* root = "c:\\images\\";
 constexpr const char* separator = "\\";
 constexpr const char* extension = ".xyz";
@@ -50,3 +52,5 @@ const char* name_in_folder(const char* host);
 
 // The host name of a built path.
 void host_name(const char* built, char (&host)[host_path_size]);
+
+}  // namespace tessera

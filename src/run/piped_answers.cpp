@@ -4,6 +4,8 @@
 
 #include "points/unicode.h"
 
+namespace tessera {
+
 namespace {
 
 void queue(piped_answers& a, unsigned char b) { a.pending[a.pending_count++] = b; }
@@ -89,3 +91,5 @@ int piped_getc(piped_answers& a) {
 }
 
 void piped_unget(piped_answers& a, int c) { a.given_back = c; }
+
+}  // namespace tessera

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 
+namespace tessera {
+
 // Where the answers stand after the first bytes of the stream.
 enum class answer_encoding { unknown, bytes, utf16_le, utf16_be };
 
@@ -35,3 +37,5 @@ void piped_unget(piped_answers& a, int c);
 inline bool piped_is_utf16(const piped_answers& a) {
   return a.encoding == answer_encoding::utf16_le || a.encoding == answer_encoding::utf16_be;
 }
+
+}  // namespace tessera

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace tessera {
+
 bool report(written_file& to, const char* format, ...) {
   char text[512];
   va_list args;
@@ -22,3 +24,5 @@ bool report(written_file& to, const char* format, ...) {
   to.stream = nullptr;
   return false;
 }
+
+}  // namespace tessera

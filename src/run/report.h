@@ -4,6 +4,8 @@
 
 #include "run/written_file.h"
 
+namespace tessera {
+
 // The credit that ends the report.
 constexpr const char* report_credit = "\n\n\t\t\tThe TESSERA_SIFT contributors (2026)";
 
@@ -12,3 +14,5 @@ constexpr const char* report_credit = "\n\n\t\t\tThe TESSERA_SIFT contributors (
 // ends with status_write_failed: the caller writes, shows and asks nothing
 // more and returns that status.
 bool report(written_file& to, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+}  // namespace tessera

@@ -9,6 +9,8 @@
 #include "host/host_signals.h"
 #include "run/dialogue.h"
 
+namespace tessera {
+
 namespace {
 
 // Closes one written stream. A stream to be published is first flushed,
@@ -141,3 +143,5 @@ void end_run(run_files& files, const run_outcome& outcome) {
   std::fflush(stdout);
   std::exit(status);
 }
+
+}  // namespace tessera

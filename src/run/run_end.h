@@ -11,6 +11,8 @@
 #include "run/run_files.h"
 #include "run/written_said.h"
 
+namespace tessera {
+
 // How a run ended: its status, whether its files are published, and what
 // the output holds, to be said once they are. Each phase returns its status
 // to main, which ends the run with this once.
@@ -29,3 +31,5 @@ struct run_outcome {
 // are published, what the output holds is said on standard error; a run
 // that publishes nothing says nothing there. Only main calls it, once.
 [[noreturn]] void end_run(run_files& files, const run_outcome& outcome);
+
+}  // namespace tessera

@@ -13,6 +13,8 @@
 #include "run/watched_input.h"
 #include "run/written_file.h"
 
+namespace tessera {
+
 struct run_files {
   watched_input input;
   written_file output;
@@ -34,3 +36,5 @@ struct run_files {
   run_files(const run_files&) = delete;
   run_files& operator=(const run_files&) = delete;
 };
+
+}  // namespace tessera

@@ -1,5 +1,7 @@
 #include "run/watched_input.h"
 
+namespace tessera {
+
 void watch_input(watched_input& in) {
   in.copy = duplicate_stream(in.stream);
   in.watched = in.copy != nullptr && stamp_of_stream(in.copy, in.at_opening);
@@ -12,3 +14,5 @@ bool input_unchanged(const watched_input& in) {
   return stamp_of_stream(in.copy, through_stream) && same_stamp(through_stream, in.at_opening) &&
          stamp_of_path(in.host, at_path) && same_stamp(at_path, in.at_opening);
 }
+
+}  // namespace tessera

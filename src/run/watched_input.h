@@ -8,6 +8,8 @@
 #include "host/host_files.h"
 #include "run/name_buffers.h"
 
+namespace tessera {
+
 struct watched_input {
   char built[path_size] = "";      // its built path, as the run names it to the user: c:\images\site1\dem.xyz
   char host[host_path_size] = "";  // its name on this host
@@ -24,3 +26,5 @@ void watch_input(watched_input& in);
 // True unless the input, seen through its own stream or through its path,
 // differs now from what watch_input saw.
 bool input_unchanged(const watched_input& in);
+
+}  // namespace tessera

@@ -4,6 +4,8 @@
 #include "run/dialogue.h"
 #include "run/messages.h"
 
+namespace tessera {
+
 const char* write_failure_text(const written_file& f, int err) { return reason_text(write_failure(f.temp, err)); }
 
 void say_write_failed(const written_file& f, int err) {
@@ -11,3 +13,5 @@ void say_write_failed(const written_file& f, int err) {
 }
 
 void say_unchanged(const written_file& f) { show(failure::unchanged, f.built); }
+
+}  // namespace tessera

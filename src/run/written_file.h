@@ -8,6 +8,8 @@
 #include "host/host_files.h"
 #include "run/name_buffers.h"
 
+namespace tessera {
+
 struct written_file {
   char built[path_size] = "";      // its built path, as the run names it to the user: c:\images\site1\north.xyz
   char host[host_path_size] = "";  // its final name on this host
@@ -28,3 +30,5 @@ void say_write_failed(const written_file& f, int err);
 
 // Says that the final name of `f` holds what it held before the run.
 void say_unchanged(const written_file& f);
+
+}  // namespace tessera

@@ -11,6 +11,8 @@
 #include "run/dialogue.h"
 #include "run/paths.h"
 
+namespace tessera {
+
 namespace {
 
 int cannot_create(const run_files& files, const char* name, int err) {
@@ -119,3 +121,5 @@ int open_written_files(run_files& files) {
   }
   return status_ok;
 }
+
+}  // namespace tessera

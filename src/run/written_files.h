@@ -4,6 +4,8 @@
 
 #include "run/run_files.h"
 
+namespace tessera {
+
 // Says that each written file is unchanged, as every end that changes
 // nothing does.
 void say_files_unchanged(const run_files& files);
@@ -15,3 +17,5 @@ void say_files_unchanged(const run_files& files);
 // files, with their streams. Returns status_ok or, having said why,
 // status_in_use if another run holds the lock, or status_cannot_create.
 int open_written_files(run_files& files);
+
+}  // namespace tessera

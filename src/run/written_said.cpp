@@ -7,6 +7,8 @@
 #include "run/messages.h"
 #include "run/name_buffers.h"
 
+namespace tessera {
+
 namespace {
 
 // The words of the longest sentence around the path, with two counts of 19
@@ -34,3 +36,5 @@ void say_written(const char* output, const points_written& p) {
     show_error_text(line);
   }
 }
+
+}  // namespace tessera

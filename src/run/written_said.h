@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace tessera {
+
 struct points_written {
   int64_t written;       // records written to the output
   int64_t read;          // records read from the input
@@ -15,3 +17,5 @@ struct points_written {
 // Says it of the output whose built path is `output` (messages.h,
 // namespace said).
 void say_written(const char* output, const points_written& p);
+
+}  // namespace tessera

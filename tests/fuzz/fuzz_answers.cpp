@@ -8,6 +8,8 @@
 
 #include "run/dialogue.h"
 
+using namespace tessera;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = std::tmpfile();
   std::fwrite(data, 1, size, in);

@@ -11,6 +11,8 @@
 
 #include "../plain_reader.h"
 
+using namespace tessera;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   int tiered_block = 1 + data[0] % 128;

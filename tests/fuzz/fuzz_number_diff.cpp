@@ -10,6 +10,8 @@
 #include "../reference_number.h"
 #include "points/number_scan.h"
 
+using namespace tessera;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   if (text.find('\0') != std::string::npos) return 0;

@@ -7,6 +7,8 @@
 
 #include "points/record_reader.h"
 
+using namespace tessera;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* f = std::tmpfile();
   std::fwrite(data, 1, size, f);
