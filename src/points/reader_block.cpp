@@ -7,6 +7,10 @@
 #include "points/input_seek.h"
 #include "points/number_scan.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessera {
 
 reader_block::reader_block(FILE* file, char* buf, int size) : buf_(buf), size_(size), pos_(buf), end_(buf) {
@@ -42,11 +46,51 @@ bool reader_block::line_feed_follows() {
   return input_peek(in_) == '\n';
 }
 
+namespace {
+
+// The width of the chunks the carriage returns are found in by one mask,
+// and the bytes the cleaning needs ahead of a chunk: the chunk and the one
+// after it, which holds the byte after the chunk's last.
+constexpr int clean_chunk_bytes = 16;
+constexpr int clean_ahead = 2 * clean_chunk_bytes;
+
+#if defined(__SSE2__)
+// The carriage returns of one 16-byte chunk at `in`, of which the next 16
+// bytes are `next`, cleaned to `out`: the bytes between them copied by
+// 16-byte stores from a local copy of the two chunks, a return before a
+// line feed dropped, any other one written as a line feed. Writes below
+// out + 32 and at most in + 32 (out <= in): only bytes already loaded.
+inline char* clean_chunk(char* out, __m128i chunk, __m128i next, unsigned returns) {
+  alignas(16) char t[32];
+  _mm_store_si128(reinterpret_cast<__m128i*>(t), chunk);
+  _mm_store_si128(reinterpret_cast<__m128i*>(t + 16), next);
+  int start = 0;
+  while (returns != 0) {
+    const int k = __builtin_ctz(returns);
+    returns &= returns - 1;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + start)));
+    out += k - start;
+    if (t[k + 1] != '\n') *out++ = '\n';
+    start = k + 1;
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + start)));
+  return out + (clean_chunk_bytes - start);
+}
+#endif
+
+}  // namespace
+
 // Cleans freshly read bytes in place: the data end at a 0x1A byte; a
 // carriage return before a line feed is removed, and any other carriage
 // return becomes a line feed (it ends a line as one does). Returns the
 // number of bytes kept. Needs eof_ set if nothing follows the block.
 // `control_z`, if given, is set to the 0x1A that ended the data, if any.
+//
+// From the first carriage return on, the bytes move down as returns are
+// dropped, 16 at a time: each chunk is loaded, with the one after it,
+// before anything is stored over them (the cleaned bytes never stand past
+// the raw ones), and a chunk without a return is stored whole. The last
+// bytes, fewer than two chunks, are cleaned one at a time from a copy.
 size_t reader_block::clean(size_t n, const char** control_z) {
   if (char* stop = static_cast<char*>(std::memchr(buf_, 0x1A, n))) {
     n = size_t(stop - buf_);
@@ -56,11 +100,49 @@ size_t reader_block::clean(size_t n, const char** control_z) {
   char* cr = static_cast<char*>(std::memchr(buf_, '\r', n));
   if (cr == nullptr) return n;
   char* out = cr;
-  const char* last = buf_ + n;
-  for (const char* in = cr; in != last; ++in) {
-    if (*in != '\r') {
-      *out++ = *in;
-    } else if (!(in + 1 != last ? in[1] == '\n' : line_feed_follows())) {
+  const char* in = cr;
+  const char* const last = buf_ + n;
+  char tail[clean_ahead];
+  size_t rest = size_t(last - in);
+#if defined(__SSE2__)
+  if (rest >= size_t(clean_ahead)) {
+    const __m128i ret = _mm_set1_epi8('\r');
+    __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    for (; last - in >= clean_ahead; in += clean_chunk_bytes) {
+      const __m128i chunk = next;
+      next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + clean_chunk_bytes));
+      const unsigned returns = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, ret)));
+      if (returns == 0) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
+        out += clean_chunk_bytes;
+      } else {
+        out = clean_chunk(out, chunk, next, returns);
+      }
+    }
+    // The chunk at `in` may have been stored over: its bytes are in `next`.
+    rest = size_t(last - in);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(tail), next);
+    std::memcpy(tail + clean_chunk_bytes, in + clean_chunk_bytes, rest - clean_chunk_bytes);
+  } else {
+    std::memcpy(tail, in, rest);
+  }
+#else
+  if (rest > sizeof tail) {  // no masks: every byte is cleaned from the block itself
+    for (; in != last; ++in) {
+      if (*in != '\r') {
+        *out++ = *in;
+      } else if (!(in + 1 != last ? in[1] == '\n' : line_feed_follows())) {
+        *out++ = '\n';
+      }
+    }
+    return size_t(out - buf_);
+  }
+  std::memcpy(tail, in, rest);
+#endif
+  for (size_t i = 0; i != rest; ++i) {
+    if (tail[i] != '\r') {
+      *out++ = tail[i];
+    } else if (!(i + 1 != rest ? tail[i + 1] == '\n' : line_feed_follows())) {
       *out++ = '\n';
     }
   }
