@@ -75,6 +75,7 @@
 #include <string>
 
 #include "points/eight_digits.h"
+#include "points/keyed_run.h"
 #include "points/delimiters.h"
 #include "points/number_scan.h"
 #include "points/point_writer.h"
@@ -291,6 +292,13 @@ class record_reader {
 
   // Reads the next record; record() then gives it.
   read_status next_record() { return read_same_layout() ? read_status::record : next_other(); }
+  // For the survey: reads at once the records from here on that are laid
+  // out like the last one tier 2 learnt, at most `limit`, into `run`: their
+  // count and the least and greatest of their X, Y and Z (the keyed tier,
+  // reader_keyed_tier.h). No record if the next one is not laid out so, or
+  // if the keyed tier does not run here; next_record then reads it.
+  // record() is not set by it.
+  void read_run(int64_t limit, keyed_bounds& run);
 
   // The record the last next_record read, if it gave read_status::record.
   const record_view& record() const { return view_; }
@@ -340,6 +348,8 @@ class record_reader {
   reader_block block_;  // the input and where the pass stands in it
   bool general_only_;
   record_shape layout_{};  // tier 1's layout, as tier 2 learnt it
+  detail::keyed_plan plan_{};  // the keyed tier's plan of layout_, made when a run is first asked for
+  bool plan_stale_ = true;     // layout_ was learnt since plan_ was made
   record_view view_;
   pass_tallies tally_;
   file_layout file_layout_{point_layout::free, 0, 0, 0, 0};

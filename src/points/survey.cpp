@@ -48,7 +48,19 @@ survey_values survey_records(record_reader& r, progress_fn progress, zone_map ma
     const int64_t stretch_end = map.stretch_end();
     double sX_min = HUGE_VAL, sY_min = HUGE_VAL, sZ_min = HUGE_VAL;
     double sX_max = -HUGE_VAL, sY_max = -HUGE_VAL, sZ_max = -HUGE_VAL;
-    while (count.record_count < stretch_end && (status = r.next_record()) == read_status::record) {
+    while (count.record_count < stretch_end) {
+      // A run of records of one layout at once, folded by its ranges; then
+      // the record that ended it, alone.
+      keyed_bounds run;
+      r.read_run(stretch_end - count.record_count, run);
+      if (run.records != 0) {
+        count.add_many(run.records);
+        widen(run.lo[0], run.hi[0], sX_min, sX_max);
+        widen(run.lo[1], run.hi[1], sY_min, sY_max);
+        widen(run.lo[2], run.hi[2], sZ_min, sZ_max);
+        continue;
+      }
+      if ((status = r.next_record()) != read_status::record) break;
       const record_view& v = r.record();
       count.add();
       double X = v.x(), Y = v.y(), Z = v.z();
