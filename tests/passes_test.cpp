@@ -5,7 +5,7 @@
 #include "phases/survey_pass.h"
 #include "memory_file.h"
 #include "survey_difference.h"
-#include "points/reader_keyed_tier.h"
+#include "points/cpu_level.h"
 
 #include <gtest/gtest.h>
 
@@ -150,7 +150,7 @@ TEST(SurveyRecords, KeyedRunsAgreeWithTheGeneralScanner) {
       {"a stop", [](std::mt19937_64& rng, int i) { return decimal(rng, 3, 2) + (i == 150 ? " x 6\n" : " 5 6\n"); }},
       {"a 0x1A", [](std::mt19937_64& rng, int i) { return decimal(rng, 3, 2) + (i == 150 ? " 5 6\n\x1a" : " 5 6\n"); }},
   };
-  using detail::keyed_level;
+  using detail::cpu_level;
   for (const row& r : rows) {
     std::mt19937_64 rng(26);
     std::string bytes;
@@ -158,13 +158,13 @@ TEST(SurveyRecords, KeyedRunsAgreeWithTheGeneralScanner) {
     FILE* f = file_of(bytes);
     for (int block_size : {0, 64, 100, 997}) {
       const survey_values want = survey_through(f, block_size == 0 ? input_block_size : block_size, true);
-      for (keyed_level level : {keyed_level::none, keyed_level::sse41, keyed_level::avx2}) {
-        const keyed_level used = detail::use_keyed_level(level);
+      for (cpu_level level : {cpu_level::none, cpu_level::sse41, cpu_level::avx2}) {
+        const cpu_level used = detail::use_cpu_level(level);
         EXPECT_EQ(survey_difference(survey_through(f, block_size, false), want), "")
             << r.name << ", block " << block_size << ", level " << int(used);
       }
     }
-    detail::use_keyed_level(keyed_level::avx2);
+    detail::use_cpu_level(cpu_level::avx2);
     std::fclose(f);
   }
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "points/cpu_level.h"
 #include "spellings.h"
 #include "whole_pass.h"
 
@@ -224,7 +225,12 @@ TEST(PointReader, CarriageReturnsCleanAsLineFeeds) {
       clean += text + (end == "\r\r\n" || end == "\r\r" ? "\n\n" : "\n");
     }
     int block = file % 4 == 0 ? 0 : 1 + int(rng() % 200);
-    expect_same_pass(read_all(raw, block), read_all(clean, block), "file " + std::to_string(file));
+    const pass_result want = read_all(clean, block);
+    for (detail::cpu_level level : {detail::cpu_level::none, detail::cpu_level::sse41}) {
+      detail::use_cpu_level(level);
+      expect_same_pass(read_all(raw, block), want, "file " + std::to_string(file) + " level " + std::to_string(int(level)));
+    }
+    detail::use_cpu_level(detail::cpu_level::avx2);
     if (testing::Test::HasFailure()) return;
   }
 }

@@ -7,7 +7,11 @@
 #include "points/input_seek.h"
 #include "points/number_scan.h"
 
-#if defined(__SSE2__)
+#include "points/cpu_level.h"
+
+#if defined(TESSERA_CPU_LEVELS)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -76,6 +80,59 @@ inline char* clean_chunk(char* out, __m128i chunk, __m128i next, unsigned return
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + start)));
   return out + (clean_chunk_bytes - start);
 }
+
+// Cleans the chunks from `in` (whose first is `next`) while two chunks are
+// left, to `out`; leaves in `in` the first chunk not cleaned, and its bytes
+// in `next`.
+inline char* squeeze(char* out, const char*& in, const char* last, __m128i& next) {
+  const __m128i ret = _mm_set1_epi8('\r');
+  for (; last - in >= clean_ahead; in += clean_chunk_bytes) {
+    const __m128i chunk = next;
+    next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + clean_chunk_bytes));
+    const unsigned returns = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, ret)));
+    if (returns == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
+      out += clean_chunk_bytes;
+    } else {
+      out = clean_chunk(out, chunk, next, returns);
+    }
+  }
+  return out;
+}
+
+#if defined(TESSERA_CPU_LEVELS)
+// The same with SSSE3's byte shuffle: a chunk whose one carriage return
+// stands before a line feed of the chunk (a CR LF line of 16 bytes or more)
+// is stored with the bytes from the return on moved down by one; its last
+// lane, then out of the data, is stored over by what follows.
+__attribute__((target("sse4.1"))) char* squeeze_shuffled(char* out, const char*& in, const char* last,
+                                                         __m128i& next) {
+  const __m128i ret = _mm_set1_epi8('\r');
+  const __m128i feed = _mm_set1_epi8('\n');
+  const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  for (; last - in >= clean_ahead; in += clean_chunk_bytes) {
+    const __m128i chunk = next;
+    next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + clean_chunk_bytes));
+    const unsigned returns = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, ret)));
+    if (returns == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
+      out += clean_chunk_bytes;
+      continue;
+    }
+    const unsigned feeds = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, feed)));
+    if ((returns & (returns - 1)) == 0 && (feeds & (returns << 1)) != 0) {
+      const char k = char(__builtin_ctz(returns));
+      // Lanes from k on take the byte after theirs.
+      const __m128i from = _mm_sub_epi8(lanes, _mm_cmpgt_epi8(lanes, _mm_set1_epi8(char(k - 1))));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(chunk, from));
+      out += clean_chunk_bytes - 1;
+    } else {
+      out = clean_chunk(out, chunk, next, returns);
+    }
+  }
+  return out;
+}
+#endif
 #endif
 
 }  // namespace
@@ -106,19 +163,16 @@ size_t reader_block::clean(size_t n, const char** control_z) {
   size_t rest = size_t(last - in);
 #if defined(__SSE2__)
   if (rest >= size_t(clean_ahead)) {
-    const __m128i ret = _mm_set1_epi8('\r');
     __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    for (; last - in >= clean_ahead; in += clean_chunk_bytes) {
-      const __m128i chunk = next;
-      next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + clean_chunk_bytes));
-      const unsigned returns = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, ret)));
-      if (returns == 0) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
-        out += clean_chunk_bytes;
-      } else {
-        out = clean_chunk(out, chunk, next, returns);
-      }
+#if defined(TESSERA_CPU_LEVELS)
+    if (detail::cpu_level_in_use() != detail::cpu_level::none) {
+      out = squeeze_shuffled(out, in, last, next);
+    } else {
+      out = squeeze(out, in, last, next);
     }
+#else
+    out = squeeze(out, in, last, next);
+#endif
     // The chunk at `in` may have been stored over: its bytes are in `next`.
     rest = size_t(last - in);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(tail), next);

@@ -2,16 +2,13 @@
 // layout read into integer keys, at the processor levels it is built for.
 #include "points/reader_keyed_tier.h"
 
-#include <cstdlib>
-#include <cstring>
-
+#include "points/cpu_level.h"
 #include "points/delimiters.h"
 #include "points/number_scan.h"
 #include "points/powers_of_ten.h"
 #include "points/reader_limits.h"
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(_WIN32)
-#define TESSERA_KEYED_TIER 1
+#if defined(TESSERA_CPU_LEVELS)
 #include <immintrin.h>
 #endif
 
@@ -47,14 +44,7 @@ void settle_run(const keyed_plan& p, const uint64_t (&lo)[3], const uint64_t (&h
   }
 }
 
-#if defined(TESSERA_KEYED_TIER)
-
-keyed_level best_level() {
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")) return keyed_level::avx2;
-  if (__builtin_cpu_supports("sse4.1")) return keyed_level::sse41;
-  return keyed_level::none;
-}
+#if defined(TESSERA_CPU_LEVELS)
 
 // The key of the 32-bit lanes [first eight digits, last eight] at the low
 // end of a register.
@@ -130,31 +120,7 @@ __attribute__((target("avx2,bmi2"))) void run_avx2(const char*& s, const record_
   settle_run(p, lo, hi, n, run);
 }
 
-#else
-
-keyed_level best_level() { return keyed_level::none; }
-
 #endif
-
-// The level named by TESSERA_CPU_LEVEL, or the best there is.
-keyed_level level_asked(keyed_level best) {
-  const char* e = std::getenv("TESSERA_CPU_LEVEL");
-  if (e == nullptr) return best;
-  keyed_level want = std::strcmp(e, "avx2") == 0 ? keyed_level::avx2
-                     : std::strcmp(e, "sse4.1") == 0 ? keyed_level::sse41
-                                                     : keyed_level::none;
-  return want < best ? want : best;
-}
-
-struct levels {
-  keyed_level best = best_level();
-  keyed_level used = level_asked(best);
-};
-
-levels& chosen() {
-  static levels l;
-  return l;
-}
 
 }  // namespace
 
@@ -177,28 +143,20 @@ keyed_plan plan_keys(const record_shape& l, const number_shape (&shapes)[3]) {
 
 void read_keyed(const char*& s, const record_shape& l, const keyed_plan& p, int64_t limit, keyed_bounds& run) {
   run.records = 0;
-#if defined(TESSERA_KEYED_TIER)
-  switch (chosen().used) {
-    case keyed_level::avx2:
+#if defined(TESSERA_CPU_LEVELS)
+  switch (cpu_level_in_use()) {
+    case cpu_level::avx2:
       run_avx2(s, l, p, limit, run);
       return;
-    case keyed_level::sse41:
+    case cpu_level::sse41:
       run_sse41(s, l, p, limit, run);
       return;
-    case keyed_level::none:
+    case cpu_level::none:
       return;
   }
 #else
   (void)s, (void)l, (void)p, (void)limit;
 #endif
-}
-
-keyed_level keyed_level_in_use() { return chosen().used; }
-
-keyed_level use_keyed_level(keyed_level wanted) {
-  levels& l = chosen();
-  l.used = wanted < l.best ? wanted : l.best;
-  return l.used;
 }
 
 }  // namespace tessera::detail

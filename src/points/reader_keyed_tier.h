@@ -11,18 +11,16 @@
 // for the run's fixed sign and decimals. A record it does not match is
 // left, from its first byte, to tiers 1 to 4.
 //
-// The tier is built for the processor levels it finds: one with AVX2 (two
-// numbers to a 256-bit register), one with SSE4.1, chosen once; without
-// either (other processors, the Windows build), the survey reads by tiers
-// 1 to 4 alone. Private to the reader.
+// The tier is built for the processor levels of cpu_level.h: with AVX2 two
+// numbers share a 256-bit register, with SSE4.1 each has one; at none
+// (other processors, the Windows build) the survey reads by tiers 1 to 4
+// alone. Private to the reader.
 #pragma once
 
 #include "points/keyed_run.h"
 #include "points/record_reader.h"
 
 namespace tessera::detail {
-
-enum class keyed_level { none, sse41, avx2 };
 
 // The plan of a layout tier 2 learnt (`l`, with the shapes of its numbers);
 // not usable when the layout's line goes on after its third number.
@@ -31,13 +29,5 @@ keyed_plan plan_keys(const record_shape& l, const number_shape (&shapes)[3]);
 // Reads at most `limit` records from `s` while they match `l`, into `run`
 // (records 0 if the first does not); moves `s` past them.
 void read_keyed(const char*& s, const record_shape& l, const keyed_plan& p, int64_t limit, keyed_bounds& run);
-
-// The level in use: the best the processor has, unless lowered by the
-// environment variable TESSERA_CPU_LEVEL (none, sse4.1 or avx2) or by
-// use_keyed_level.
-keyed_level keyed_level_in_use();
-// Uses `wanted`, or the best level below it the processor has (for the
-// tests, which read at every level); returns the level now in use.
-keyed_level use_keyed_level(keyed_level wanted);
 
 }  // namespace tessera::detail

@@ -16,7 +16,7 @@
 
 #include "../survey_difference.h"
 #include "../whole_pass.h"
-#include "points/reader_keyed_tier.h"
+#include "points/cpu_level.h"
 
 using namespace tessera;
 
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   whole_pass tiered = read_whole(f, tiered_block);
   whole_pass general = read_whole(f, general_block, true);
   if (!pass_difference(tiered, general).empty()) std::abort();
-  detail::use_keyed_level(detail::keyed_level(data[0] % 3));
+  detail::use_cpu_level(detail::cpu_level(data[0] % 3));
   std::unique_ptr<char[]> block(new char[size_t(tiered_block + reader_look_ahead)]);
   record_reader keyed(f, block.get(), tiered_block);
   const survey_values a = survey_records(keyed, nullptr, zone_map(1 + data[0] % 5));
