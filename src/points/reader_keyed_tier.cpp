@@ -23,6 +23,8 @@ constexpr int key_half_digits = 8;
 constexpr int key_lanes = 16;
 static_assert(shape_digits_max < key_lanes, "a number's digits and its point fit the 16 lanes of one load");
 
+#if defined(TESSERA_CPU_LEVELS)
+
 // The number a key stands for, with the sign and decimals of its place in
 // the layout, converted as record_view converts a record's number.
 double key_value(uint64_t key, bool negative, int decimals) {
@@ -43,8 +45,6 @@ void settle_run(const keyed_plan& p, const uint64_t (&lo)[3], const uint64_t (&h
     run.hi[i] = p.negative[i] ? a : b;
   }
 }
-
-#if defined(TESSERA_CPU_LEVELS)
 
 // The key of the 32-bit lanes [first eight digits, last eight] at the low
 // end of a register.

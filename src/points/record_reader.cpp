@@ -61,6 +61,7 @@
 
 #include <string>
 
+#include "points/cpu_level.h"
 #include "points/layout_decision.h"
 #include "points/reader_keyed_tier.h"
 #include "points/reader_tiers.h"
@@ -135,7 +136,9 @@ struct lines_read {
 record_reader::record_reader(FILE* file) : record_reader(file, input_block, input_block_size) {}
 
 record_reader::record_reader(FILE* file, char* block, int block_size, bool general_only)
-    : block_(file, block, block_size), general_only_(general_only) {
+    : block_(file, block, block_size),
+      general_only_(general_only),
+      keyed_(!general_only && detail::cpu_level_in_use() != detail::cpu_level::none) {
   decide_layout();
 }
 
@@ -206,9 +209,7 @@ bool record_reader::take_rest(const char* s) {
   return true;
 }
 
-void record_reader::read_run(int64_t limit, keyed_bounds& run) {
-  run.records = 0;
-  if (general_only_ || !layout_.known) return;
+void record_reader::read_keyed_run(int64_t limit, keyed_bounds& run) {
   const char* s = block_.pos();
   if (plan_stale_) {
     // A layout is planned once a record after the one it was learnt from

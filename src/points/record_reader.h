@@ -298,7 +298,10 @@ class record_reader {
   // reader_keyed_tier.h). No record if the next one is not laid out so, or
   // if the keyed tier does not run here; next_record then reads it.
   // record() is not set by it.
-  void read_run(int64_t limit, keyed_bounds& run);
+  void read_run(int64_t limit, keyed_bounds& run) {
+    run.records = 0;
+    if (keyed_ && layout_.known && (plan_stale_ || plan_.usable)) read_keyed_run(limit, run);
+  }
 
   // The record the last next_record read, if it gave read_status::record.
   const record_view& record() const { return view_; }
@@ -347,6 +350,7 @@ class record_reader {
  private:
   reader_block block_;  // the input and where the pass stands in it
   bool general_only_;
+  bool keyed_;  // the keyed tier runs at the processor level in use, and not for general_only
   record_shape layout_{};  // tier 1's layout, as tier 2 learnt it
   detail::keyed_plan plan_{};  // the keyed tier's plan of layout_, made when a run is first asked for
   bool plan_stale_ = true;     // layout_ was learnt since plan_ was made
@@ -408,6 +412,8 @@ class record_reader {
     return take_rest(s);
   }
   bool take_rest(const char* s);
+  // read_run, once the layout is known and may be planned.
+  void read_keyed_run(int64_t limit, keyed_bounds& run);
   // Tiers 2 to 4, once tier 1 declined.
   read_status next_other();
   // Reads the lines before the points and decides the layout from the
