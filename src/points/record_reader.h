@@ -62,6 +62,8 @@
 //   layout_decision.h      what a line before the points is, and the layout
 //                          a data line shows: a pure function of its text
 //   reader_fast_tiers.cpp  tiers 2 and 3; every limit in reader_limits.h
+//   reader_keyed_tier.h    the survey's keyed runs (read_run), at the
+//                          processor level of cpu_level.h
 //   reader_general.cpp     tier 4, the general scanner, and the stops
 //   record_text.cpp        a record's output text (record_view::write_to)
 //   reader_tiers.h         the entries of tiers 2 to 4, which see of the
@@ -298,6 +300,7 @@ class record_reader {
   // reader_keyed_tier.h). No record if the next one is not laid out so, or
   // if the keyed tier does not run here; next_record then reads it.
   // record() is not set by it.
+  bool keyed() const { return keyed_; }  // whether read_run can read anything in this pass
   void read_run(int64_t limit, keyed_bounds& run) {
     run.records = 0;
     if (keyed_ && layout_.known && (plan_stale_ || plan_.usable)) read_keyed_run(limit, run);
