@@ -4,12 +4,16 @@
 #include "points/survey.h"
 #include "phases/survey_pass.h"
 #include "memory_file.h"
+#include "survey_difference.h"
+#include "points/cpu_level.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -61,6 +65,107 @@ TEST(SurveyRecords, CountsBoundsAndEnds) {
       EXPECT_EQ(std::signbit(got[i]), std::signbit(r.bounds[i])) << r.name << " bound " << i;
     }
     EXPECT_EQ(s.end, r.end) << r.name;
+  }
+}
+
+// The survey of a file through a reader of `block_size` (0: its own block),
+// mapped in stretches of 5 records.
+survey_values survey_through(FILE* f, int block_size, bool general_only) {
+  std::unique_ptr<char[]> block(new char[size_t(block_size + reader_look_ahead)]);
+  std::unique_ptr<record_reader> r = block_size == 0 ? std::make_unique<record_reader>(f)
+                                                     : std::make_unique<record_reader>(f, block.get(), block_size,
+                                                                                       general_only);
+  return survey_records(*r, nullptr, zone_map(5));
+}
+
+// Random lines of one kind, `n` of them.
+using line_maker = std::string (*)(std::mt19937_64& rng, int i);
+std::string decimal(std::mt19937_64& rng, int whole, int decimals) {
+  std::string t = std::to_string(rng() % 10);
+  for (int i = 1; i < whole; ++i) t += char('0' + rng() % 10);
+  if (decimals > 0) t += '.';
+  for (int i = 0; i < decimals; ++i) t += char('0' + rng() % 10);
+  return t;
+}
+
+// The survey with the keyed tier, at every processor level, against the
+// general scanner alone: the count, the bounds' bits and the zone map's
+// stretches, through blocks of several sizes. The kinds of file it reads,
+// then one row for each reason it declines a line to tiers 1 to 4.
+TEST(SurveyRecords, KeyedRunsAgreeWithTheGeneralScanner) {
+  struct row {
+    const char* name;
+    line_maker line;
+  };
+  const row rows[] = {
+      {"a grid", [](std::mt19937_64&, int i) {
+         return std::to_string(2600000 + i % 40) + ".50 " + std::to_string(1200000 + i / 40) + ".50 " +
+                std::to_string(400 + i % 7) + "." + std::to_string(10 + i % 90) + "\n";
+       }},
+      {"CR LF", [](std::mt19937_64& rng, int) {
+         return decimal(rng, 7, 2) + " " + decimal(rng, 7, 2) + " " + decimal(rng, 3, 2) + "\r\n";
+       }},
+      {"widths changing every line", [](std::mt19937_64& rng, int i) {
+         return decimal(rng, 1 + i % 9, i % 4) + " " + decimal(rng, 1 + i % 5, 2) + " " + decimal(rng, 2, i % 3) + "\n";
+       }},
+      {"15 digits, 8 of them decimals", [](std::mt19937_64& rng, int) {
+         return decimal(rng, 7, 8) + " " + decimal(rng, 15, 0) + " -" + decimal(rng, 1, 8) + "\n";
+       }},
+      {"ties and -0", [](std::mt19937_64& rng, int i) {
+         const char* z[] = {"0.00", "-0.00", "-0.00", "0.00", "1.50", "-1.50"};
+         return std::string(i % 3 == 0 ? "-" : "") + "0.0" + std::to_string(rng() % 2) + " 7 " + z[rng() % 6] + "\n";
+       }},
+      {"negative maxima", [](std::mt19937_64& rng, int) {
+         std::string t;
+         for (int whole : {3, 6, 4}) (t += t.empty() ? "-" : " -") += decimal(rng, whole, 7 - whole);
+         return t + "\n";
+       }},
+      {"the free layout", [](std::mt19937_64& rng, int i) {
+         return decimal(rng, 4, 2) + (i % 2 == 0 ? " " : "\n");
+       }},
+      {"comma-separated", [](std::mt19937_64& rng, int) {
+         return decimal(rng, 6, 2) + "," + decimal(rng, 6, 2) + "," + decimal(rng, 3, 1) + "\n";
+       }},
+      // Lines the keyed tier declines, among lines it takes.
+      {"exponents", [](std::mt19937_64& rng, int i) {
+         return decimal(rng, 3, 2) + (i % 5 == 0 ? "e2 " : " ") + decimal(rng, 3, 2) + " 1\n";
+       }},
+      {"16 to 24 digits", [](std::mt19937_64& rng, int i) {
+         return decimal(rng, 3, 2) + " " + decimal(rng, i % 4 == 0 ? 16 + int(rng() % 9) : 5, 0) + " 1\n";
+       }},
+      {"extra columns", [](std::mt19937_64& rng, int i) {
+         return decimal(rng, 3, 2) + " 5 6" + (i % 3 == 0 ? " 255 0 0\n" : "\n");
+       }},
+      {"comment lines", [](std::mt19937_64& rng, int i) {
+         return std::string(i % 7 == 0 ? "# c\n" : "") + decimal(rng, 3, 2) + " 5 6\n";
+       }},
+      {"nan lines", [](std::mt19937_64& rng, int i) { return decimal(rng, 3, 2) + (i % 6 == 0 ? " nan 6\n" : " 5 6\n"); }},
+      {"touching numbers", [](std::mt19937_64& rng, int i) {
+         return decimal(rng, 3, 2) + (i % 4 == 0 ? "-" : " -") + decimal(rng, 3, 2) + " 6\n";
+       }},
+      {"row names", [](std::mt19937_64& rng, int i) {
+         return (i == 0 ? std::string(",x,y,z\n") : std::string()) + std::to_string(i) + "," + decimal(rng, 3, 2) +
+                ",5,6\n";
+       }},
+      {"a stop", [](std::mt19937_64& rng, int i) { return decimal(rng, 3, 2) + (i == 150 ? " x 6\n" : " 5 6\n"); }},
+      {"a 0x1A", [](std::mt19937_64& rng, int i) { return decimal(rng, 3, 2) + (i == 150 ? " 5 6\n\x1a" : " 5 6\n"); }},
+  };
+  using detail::cpu_level;
+  for (const row& r : rows) {
+    std::mt19937_64 rng(26);
+    std::string bytes;
+    for (int i = 0; i < 300; ++i) bytes += r.line(rng, i);
+    FILE* f = file_of(bytes);
+    for (int block_size : {0, 64, 100, 997}) {
+      const survey_values want = survey_through(f, block_size == 0 ? input_block_size : block_size, true);
+      for (cpu_level level : {cpu_level::none, cpu_level::sse41, cpu_level::avx2}) {
+        const cpu_level used = detail::use_cpu_level(level);
+        EXPECT_EQ(survey_difference(survey_through(f, block_size, false), want), "")
+            << r.name << ", block " << block_size << ", level " << int(used);
+      }
+    }
+    detail::use_cpu_level(cpu_level::avx2);
+    std::fclose(f);
   }
 }
 

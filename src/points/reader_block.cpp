@@ -7,6 +7,14 @@
 #include "points/input_seek.h"
 #include "points/number_scan.h"
 
+#include "points/cpu_level.h"
+
+#if defined(TESSERA_CPU_LEVELS)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tessera {
 
 reader_block::reader_block(FILE* file, char* buf, int size) : buf_(buf), size_(size), pos_(buf), end_(buf) {
@@ -42,11 +50,104 @@ bool reader_block::line_feed_follows() {
   return input_peek(in_) == '\n';
 }
 
+namespace {
+
+// The width of the chunks the carriage returns are found in by one mask,
+// and the bytes the cleaning needs ahead of a chunk: the chunk and the one
+// after it, which holds the byte after the chunk's last.
+constexpr int clean_chunk_bytes = 16;
+constexpr int clean_ahead = 2 * clean_chunk_bytes;
+
+#if defined(__SSE2__)
+// The carriage returns of one 16-byte chunk at `in`, of which the next 16
+// bytes are `next`, cleaned to `out`: the bytes between them copied by
+// 16-byte stores from a local copy of the two chunks, a return before a
+// line feed dropped, any other one written as a line feed. Writes below
+// out + 32 and at most in + 32 (out <= in): only bytes already loaded.
+inline char* clean_chunk(char* out, __m128i chunk, __m128i next, unsigned returns) {
+  alignas(16) char t[32];
+  _mm_store_si128(reinterpret_cast<__m128i*>(t), chunk);
+  _mm_store_si128(reinterpret_cast<__m128i*>(t + 16), next);
+  int start = 0;
+  while (returns != 0) {
+    const int k = __builtin_ctz(returns);
+    returns &= returns - 1;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + start)));
+    out += k - start;
+    if (t[k + 1] != '\n') *out++ = '\n';
+    start = k + 1;
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + start)));
+  return out + (clean_chunk_bytes - start);
+}
+
+// Cleans the chunks from `in` (whose first is `next`) while two chunks are
+// left, to `out`; leaves in `in` the first chunk not cleaned, and its bytes
+// in `next`.
+inline char* squeeze(char* out, const char*& in, const char* last, __m128i& next) {
+  const __m128i ret = _mm_set1_epi8('\r');
+  for (; last - in >= clean_ahead; in += clean_chunk_bytes) {
+    const __m128i chunk = next;
+    next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + clean_chunk_bytes));
+    const unsigned returns = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, ret)));
+    if (returns == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
+      out += clean_chunk_bytes;
+    } else {
+      out = clean_chunk(out, chunk, next, returns);
+    }
+  }
+  return out;
+}
+
+#if defined(TESSERA_CPU_LEVELS)
+// The same with SSSE3's byte shuffle: a chunk whose one carriage return
+// stands before a line feed of the chunk (a CR LF line of 16 bytes or more)
+// is stored with the bytes from the return on moved down by one; its last
+// lane, then out of the data, is stored over by what follows.
+__attribute__((target("sse4.1"))) char* squeeze_shuffled(char* out, const char*& in, const char* last,
+                                                         __m128i& next) {
+  const __m128i ret = _mm_set1_epi8('\r');
+  const __m128i feed = _mm_set1_epi8('\n');
+  const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  for (; last - in >= clean_ahead; in += clean_chunk_bytes) {
+    const __m128i chunk = next;
+    next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + clean_chunk_bytes));
+    const unsigned returns = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, ret)));
+    if (returns == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chunk);
+      out += clean_chunk_bytes;
+      continue;
+    }
+    const unsigned feeds = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, feed)));
+    if ((returns & (returns - 1)) == 0 && (feeds & (returns << 1)) != 0) {
+      const char k = char(__builtin_ctz(returns));
+      // Lanes from k on take the byte after theirs.
+      const __m128i from = _mm_sub_epi8(lanes, _mm_cmpgt_epi8(lanes, _mm_set1_epi8(char(k - 1))));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(chunk, from));
+      out += clean_chunk_bytes - 1;
+    } else {
+      out = clean_chunk(out, chunk, next, returns);
+    }
+  }
+  return out;
+}
+#endif
+#endif
+
+}  // namespace
+
 // Cleans freshly read bytes in place: the data end at a 0x1A byte; a
 // carriage return before a line feed is removed, and any other carriage
 // return becomes a line feed (it ends a line as one does). Returns the
 // number of bytes kept. Needs eof_ set if nothing follows the block.
 // `control_z`, if given, is set to the 0x1A that ended the data, if any.
+//
+// From the first carriage return on, the bytes move down as returns are
+// dropped, 16 at a time: each chunk is loaded, with the one after it,
+// before anything is stored over them (the cleaned bytes never stand past
+// the raw ones), and a chunk without a return is stored whole. The last
+// bytes, fewer than two chunks, are cleaned one at a time from a copy.
 size_t reader_block::clean(size_t n, const char** control_z) {
   if (char* stop = static_cast<char*>(std::memchr(buf_, 0x1A, n))) {
     n = size_t(stop - buf_);
@@ -56,11 +157,46 @@ size_t reader_block::clean(size_t n, const char** control_z) {
   char* cr = static_cast<char*>(std::memchr(buf_, '\r', n));
   if (cr == nullptr) return n;
   char* out = cr;
-  const char* last = buf_ + n;
-  for (const char* in = cr; in != last; ++in) {
-    if (*in != '\r') {
-      *out++ = *in;
-    } else if (!(in + 1 != last ? in[1] == '\n' : line_feed_follows())) {
+  const char* in = cr;
+  const char* const last = buf_ + n;
+  char tail[clean_ahead];
+  size_t rest = size_t(last - in);
+#if defined(__SSE2__)
+  if (rest >= size_t(clean_ahead)) {
+    __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+#if defined(TESSERA_CPU_LEVELS)
+    if (detail::cpu_level_in_use() != detail::cpu_level::none) {
+      out = squeeze_shuffled(out, in, last, next);
+    } else {
+      out = squeeze(out, in, last, next);
+    }
+#else
+    out = squeeze(out, in, last, next);
+#endif
+    // The chunk at `in` may have been stored over: its bytes are in `next`.
+    rest = size_t(last - in);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(tail), next);
+    std::memcpy(tail + clean_chunk_bytes, in + clean_chunk_bytes, rest - clean_chunk_bytes);
+  } else {
+    std::memcpy(tail, in, rest);
+  }
+#else
+  if (rest > sizeof tail) {  // no masks: every byte is cleaned from the block itself
+    for (; in != last; ++in) {
+      if (*in != '\r') {
+        *out++ = *in;
+      } else if (!(in + 1 != last ? in[1] == '\n' : line_feed_follows())) {
+        *out++ = '\n';
+      }
+    }
+    return size_t(out - buf_);
+  }
+  std::memcpy(tail, in, rest);
+#endif
+  for (size_t i = 0; i != rest; ++i) {
+    if (tail[i] != '\r') {
+      *out++ = tail[i];
+    } else if (!(i + 1 != rest ? tail[i + 1] == '\n' : line_feed_follows())) {
       *out++ = '\n';
     }
   }

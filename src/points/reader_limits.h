@@ -50,6 +50,9 @@ constexpr int numbers_read = 1 + 8 + 8 + 8;
 //   copy: 16 bytes from the first integer digit, which lies before the
 //   point, before the window's last byte (63): bytes 0 to 77 of the record.
 constexpr int copy_read = (window - 2) + 16;
+//   keyed tier (reader_keyed_tier.h): 16 bytes from a number's first digit,
+//   which lies before the window's last byte, as the copy reads;
+constexpr int keyed_read = (window - 2) + 16;
 //   the end of a line (record_reader::take_line): 32 bytes from the third
 //   number's delimiter, which lies in the data; extra columns: extras_readable
 //   bytes from their first, in the data or at its end.
@@ -57,7 +60,8 @@ constexpr int line_end_read = 32;
 static_assert(numbers_whole_max == 8 + 7 && numbers_decimals_max == 7, "tier 3 reads as numbers_read says");
 static_assert(line_end_read <= reader_look_ahead && extras_readable <= reader_look_ahead,
               "the line's end and its columns are read within the look-ahead");
-static_assert(window_read <= reader_look_ahead && numbers_read <= reader_look_ahead && copy_read <= reader_look_ahead,
+static_assert(window_read <= reader_look_ahead && numbers_read <= reader_look_ahead && copy_read <= reader_look_ahead &&
+                  keyed_read <= reader_look_ahead,
               "every path reads within the look-ahead");
 // The fast tiers take a line only when it lies whole in the block: the
 // general scanner, which stops at a line longer than line_text_max, must

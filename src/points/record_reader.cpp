@@ -61,7 +61,9 @@
 
 #include <string>
 
+#include "points/cpu_level.h"
 #include "points/layout_decision.h"
+#include "points/reader_keyed_tier.h"
 #include "points/reader_tiers.h"
 
 namespace tessera {
@@ -134,7 +136,9 @@ struct lines_read {
 record_reader::record_reader(FILE* file) : record_reader(file, input_block, input_block_size) {}
 
 record_reader::record_reader(FILE* file, char* block, int block_size, bool general_only)
-    : block_(file, block, block_size), general_only_(general_only) {
+    : block_(file, block, block_size),
+      general_only_(general_only),
+      keyed_(!general_only && detail::cpu_level_in_use() != detail::cpu_level::none) {
   decide_layout();
 }
 
@@ -205,6 +209,22 @@ bool record_reader::take_rest(const char* s) {
   return true;
 }
 
+void record_reader::read_keyed_run(int64_t limit, keyed_bounds& run) {
+  const char* s = block_.pos();
+  if (plan_stale_) {
+    // A layout is planned once a record after the one it was learnt from
+    // matches it: files whose widths change at every line learn often.
+    const record_shape& l = layout_;
+    if (!(l.end < 32 ? matches_pattern<2>(s, l.pattern, l.range) : matches_pattern<4>(s, l.pattern, l.range))) return;
+    plan_ = detail::plan_keys(layout_, view_.parts_.shapes);
+    plan_stale_ = false;
+  }
+  if (!plan_.usable) return;
+  detail::read_keyed(s, layout_, plan_, limit, run);
+  block_.move(s);
+  tally_.records += run.records;
+}
+
 // Tier 1 is read_same_layout, in record_reader.h: a record laid out like the
 // one before it matches that layout's pattern, which checks every character
 // of it; anything else comes here, to tier 2, which learns its layout for
@@ -216,6 +236,7 @@ read_status record_reader::next_other() {
       case detail::fast_read::taken:
         return read_status::record;
       case detail::fast_read::learnt:
+        plan_stale_ = true;
         if (!layout_.rest) {
           take_text(block_.pos());
           return read_status::record;

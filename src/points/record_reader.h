@@ -62,6 +62,8 @@
 //   layout_decision.h      what a line before the points is, and the layout
 //                          a data line shows: a pure function of its text
 //   reader_fast_tiers.cpp  tiers 2 and 3; every limit in reader_limits.h
+//   reader_keyed_tier.h    the survey's keyed runs (read_run), at the
+//                          processor level of cpu_level.h
 //   reader_general.cpp     tier 4, the general scanner, and the stops
 //   record_text.cpp        a record's output text (record_view::write_to)
 //   reader_tiers.h         the entries of tiers 2 to 4, which see of the
@@ -75,6 +77,7 @@
 #include <string>
 
 #include "points/eight_digits.h"
+#include "points/keyed_run.h"
 #include "points/delimiters.h"
 #include "points/number_scan.h"
 #include "points/point_writer.h"
@@ -291,6 +294,17 @@ class record_reader {
 
   // Reads the next record; record() then gives it.
   read_status next_record() { return read_same_layout() ? read_status::record : next_other(); }
+  // For the survey: reads at once the records from here on that are laid
+  // out like the last one tier 2 learnt, at most `limit`, into `run`: their
+  // count and the least and greatest of their X, Y and Z (the keyed tier,
+  // reader_keyed_tier.h). No record if the next one is not laid out so, or
+  // if the keyed tier does not run here; next_record then reads it.
+  // record() is not set by it.
+  bool keyed() const { return keyed_; }  // whether read_run can read anything in this pass
+  void read_run(int64_t limit, keyed_bounds& run) {
+    run.records = 0;
+    if (keyed_ && layout_.known && (plan_stale_ || plan_.usable)) read_keyed_run(limit, run);
+  }
 
   // The record the last next_record read, if it gave read_status::record.
   const record_view& record() const { return view_; }
@@ -339,7 +353,10 @@ class record_reader {
  private:
   reader_block block_;  // the input and where the pass stands in it
   bool general_only_;
+  bool keyed_;  // the keyed tier runs at the processor level in use, and not for general_only
   record_shape layout_{};  // tier 1's layout, as tier 2 learnt it
+  detail::keyed_plan plan_{};  // the keyed tier's plan of layout_, made when a run is first asked for
+  bool plan_stale_ = true;     // layout_ was learnt since plan_ was made
   record_view view_;
   pass_tallies tally_;
   file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
@@ -398,6 +415,8 @@ class record_reader {
     return take_rest(s);
   }
   bool take_rest(const char* s);
+  // read_run, once the layout is known and may be planned.
+  void read_keyed_run(int64_t limit, keyed_bounds& run);
   // Tiers 2 to 4, once tier 1 declined.
   read_status next_other();
   // Reads the lines before the points and decides the layout from the
