@@ -725,14 +725,18 @@ class EndToEnd(ToolCase):
         # is read here as Latin-1, byte for byte).
         hoehe = "H\u00f6he".encode().decode("latin-1")
         for name, data, header, notice in [
-            ("header", "H\u00f6he X Y\n1 2 3\n".encode(), (1, hoehe), ""),
+            ("header", "H\u00f6he X Y\n1 2 3\n".encode(), (1, hoehe), ""),  # the names put Z first
             ("stop", "1 2 3\nH\u00f6he 5 6\n".encode("utf-16"), None,
              '\n\n\tThe data stop at line 2, record 2: "%s" is not a number; the records before it are used.'
              % hoehe),
         ]:
             with self.subTest(name):
-                self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, points=[(1.0, 2.0, 3.0)], header=header,
-                                     notice=notice, status=4 if notice else 0)
+                named = name == "header"
+                reading = ("\n\n\tThe lines hold 3 columns: X, Y and Z are columns 2, 3 and 1, as the header names "
+                           "them; the others are written after them to the output, in their order." if named else "")
+                self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, points=[(2.0, 3.0, 1.0) if named else
+                                     (1.0, 2.0, 3.0)], header=header, notice=notice, status=4 if notice else 0,
+                                     reading=reading)
 
     # --- answers that cannot be used ---------------------------------------
 

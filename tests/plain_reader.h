@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "points/header_columns.h"
 #include "whole_pass.h"
 
 namespace tessera {
@@ -162,6 +163,50 @@ inline bool row_names(std::string_view t, std::string_view header, file_layout& 
   return false;
 }
 
+// The fields of a line as a layout by names cuts them: at `sep` (an empty
+// last one is nothing), or its words.
+inline std::vector<std::string_view> fields(std::string_view t, char sep) {
+  if (sep == 0) return words(t);
+  std::vector<std::string_view> f = cut(t, sep);
+  if (f.size() > 1 && trim(f.back()).empty()) f.pop_back();
+  return f;
+}
+
+// A first data line after a header whose names (columns_named, tested on
+// its own) put X, Y and Z elsewhere than the first three columns: the
+// header and the line cut at the first of ',' and ';' the line holds (the
+// header must hold it too), or at blanks; one name short of a line whose
+// first field is quoted, the names are those of the last columns; right
+// after an unnamed (or such a) first column, a layout with row names if the
+// line has one. A header naming one of X and Y alone: no points.
+inline bool by_names(std::string_view t, std::string_view header, file_layout& l) {
+  char sep = 0;
+  for (char c : {',', ';'}) {
+    if (sep == 0 && t.find(c) != std::string_view::npos) sep = c;
+  }
+  if (sep != 0 && header.find(sep) == std::string_view::npos) return false;
+  const header_columns n = columns_named(header, sep);
+  if (n.axes == named_axes::missing_x || n.axes == named_axes::missing_y) {
+    l = {point_layout::free, 0, 0, 0, 0};
+    l.unnamed_axis = n.axes == named_axes::missing_x ? 'X' : 'Y';
+    return true;
+  }
+  if (n.axes != named_axes::found) return false;
+  const std::vector<std::string_view> f = fields(t, sep);
+  const std::string_view first = trim(f[0]);
+  const int shift = int(f.size()) == n.names + 1 && first.size() >= 2 && first.front() == '"' && first.back() == '"';
+  const int xyz[3] = {n.xyz[0] + shift, n.xyz[1] + shift, n.xyz[2] + shift};
+  if (xyz[0] == 0 && xyz[1] == 1 && xyz[2] == 2) return false;
+  const size_t cut_at = sep != 0 ? header.find(sep) : header.find_first_of(" \t\v\f\r");
+  const bool unnamed = cut_at != std::string_view::npos && unquote(header.substr(0, cut_at)).empty();
+  if (xyz[0] == 1 && xyz[1] == 2 && xyz[2] == 3 && (shift == 1 || unnamed) && row_names(t, header, l)) return true;
+  if (size_t(std::max({xyz[0], xyz[1], xyz[2]})) >= f.size()) return false;
+  l = {sep != 0 ? point_layout::delimited : point_layout::line, sep, int(f.size()), 0, 0};
+  l.by_names = true;
+  for (int k = 0; k < 3; ++k) l.xyz[k] = xyz[k];
+  return true;
+}
+
 inline std::string written(const double (&p)[3], const std::string& extras) {
   char text[1100];
   std::snprintf(text, sizeof text, "%f %f %f", p[0], p[1], p[2]);
@@ -217,7 +262,9 @@ inline whole_pass read(const std::string& bytes) {
       count_at = i;
       continue;
     }
-    if (header.empty() || !row_names(t, header, out.layout)) out.layout = layout_of(t);
+    if (header.empty() || !(by_names(t, header, out.layout) || row_names(t, header, out.layout))) {
+      out.layout = layout_of(t);
+    }
     start = i;
     if (count_at != lines.size()) {
       if (out.layout.kind == point_layout::free) {
@@ -231,6 +278,10 @@ inline whole_pass read(const std::string& bytes) {
     break;
   }
   if (start == lines.size() && count_at != lines.size()) start = count_at;
+  if (out.layout.unnamed_axis != 0) {
+    out.end = read_status::end_of_data;
+    return out;
+  }
 
   auto stop = [&](read_status s, size_t line, int numbers) {
     out.end = s;
@@ -290,6 +341,26 @@ inline whole_pass read(const std::string& bytes) {
     double p[3];
     bool nan = false;
     std::string extras;
+    if (out.layout.by_names) {
+      const std::vector<std::string_view> f = fields(t, sep);
+      const int* xyz = out.layout.xyz;
+      if (int(f.size()) <= std::max({xyz[0], xyz[1], xyz[2]})) return stop(read_status::short_line, i, int(f.size()));
+      for (int k = 0; k < 3; ++k) {
+        const int v = field_value(unquote(f[size_t(xyz[k])]), p[k]);
+        if (v == 0) return stop(read_status::not_a_number, i, 0);
+        nan |= v == 2;
+      }
+      for (int k = 0; k < int(f.size()); ++k) {
+        if (k == xyz[0] || k == xyz[1] || k == xyz[2]) continue;
+        extras += " " + (trim(f[size_t(k)]).empty() ? std::string("\"\"") : std::string(trim(f[size_t(k)])));
+      }
+      if (nan) {
+        skip(out.nodata, i);
+      } else {
+        take(p, extras);
+      }
+      continue;
+    }
     std::string_view body = lines[i];
     std::string row;
     if (out.layout.row_names) {

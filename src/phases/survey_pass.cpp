@@ -1,10 +1,12 @@
 #include "phases/survey_pass.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "phases/input_failure.h"
+#include "points/header_columns.h"
 #include "points/input_kind.h"
 #include "run/dialogue.h"
 #include "run/messages.h"
@@ -46,6 +48,10 @@ void describe_stop(const survey_values& s, char* text, int size) {
   } else if (s.end == read_status::line_too_long) {
     std::snprintf(text, size_t(size), notice::stop_line_too_long, static_cast<long long>(s.stop.line),
                   static_cast<long long>(s.stop.record), int(line_text_max / mebibyte));
+  } else if (s.end == read_status::short_line && s.layout.by_names) {
+    const int needed = 1 + std::max({s.layout.xyz[0], s.layout.xyz[1], s.layout.xyz[2]});
+    std::snprintf(text, size_t(size), notice::stop_short_columns, static_cast<long long>(s.stop.line),
+                  static_cast<long long>(s.stop.record), s.stop.numbers, s.stop.numbers == 1 ? "" : "s", needed);
   } else if (s.end == read_status::short_line) {
     std::snprintf(text, size_t(size), notice::stop_short_line, static_cast<long long>(s.stop.line),
                   static_cast<long long>(s.stop.record), s.stop.numbers, s.stop.numbers == 1 ? "" : "s");
@@ -93,11 +99,14 @@ void describe_reading(const survey_values& s, char* text, int size) {
     }
     append_sentence(text, size, ".");
   }
-  if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
+  if (l.by_names || l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
     const char* separated = l.separator == ','   ? " separated by commas"
                             : l.separator == ';' ? " separated by semicolons"
                                                  : "";
-    if (l.row_names) {
+    if (l.by_names) {
+      append_sentence(text, size, notice::named_columns, l.columns, separated, l.xyz[0] + 1, l.xyz[1] + 1,
+                      l.xyz[2] + 1);
+    } else if (l.row_names) {
       append_sentence(text, size, notice::row_name_columns, l.columns, separated);
     } else if (l.columns > 3) {
       append_sentence(text, size, notice::extra_columns, l.columns, separated);
@@ -151,6 +160,13 @@ int survey_pass(run_files& files, survey_values& s) {
   }
   s = survey_records(r, progress);
   if (s.end == read_status::read_error) return input_read_failed(files.input, s.read_errno);
+  // A header naming one of X and Y alone: the data stop at it, before any point.
+  if (const char lacking = r.layout().unnamed_axis; lacking != 0) {
+    show(notice::axis_not_named, lacking == 'X' ? 'Y' : 'X', lacking, axis_names(lacking == 'X' ? 0 : 1));
+    show("%s", failure::nothing_read);
+    s.end = read_status::not_a_number;
+    return status_data_stopped;
+  }
   char stopped[256] = "";
   if (s.end != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);

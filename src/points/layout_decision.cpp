@@ -1,6 +1,10 @@
 #include "points/layout_decision.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
+
+#include "points/header_columns.h"
 
 namespace tessera {
 
@@ -171,6 +175,79 @@ bool row_name_layout(std::string_view t, std::string_view h, file_layout& l) {
   return false;
 }
 
+// X, Y and Z by the header's names.
+
+// The separator a header and a first data line are cut at: the first of
+// ',' and ';' that the line holds, else 0 (blanks). False if the header
+// does not hold it: its names are then not cut as the lines are.
+bool shared_separator(std::string_view t, std::string_view h, char& sep) {
+  for (char c : {',', ';'}) {
+    if (t.find(c) != std::string_view::npos) {
+      sep = c;
+      return h.find(c) != std::string_view::npos;
+    }
+  }
+  sep = 0;
+  return true;
+}
+
+// The fields of a line cut at `sep` (an empty last one is nothing), or
+// its whitespace-separated words when it is 0.
+std::vector<std::string_view> fields_of(std::string_view t, char sep) {
+  std::vector<std::string_view> f;
+  for (size_t i = 0; i <= t.size();) {
+    size_t e = i;
+    if (sep != 0) {
+      e = std::min(t.find(sep, i), t.size());
+    } else {
+      while (i < t.size() && blank(t[i])) ++i;
+      if (i == t.size()) break;
+      for (e = i; e < t.size() && !blank(t[e]);) ++e;
+    }
+    f.push_back(t.substr(i, e - i));
+    i = e + 1;
+  }
+  if (sep != 0 && f.size() > 1 && trimmed(f.back()).empty()) f.pop_back();
+  return f;
+}
+
+bool columns_are(const int (&xyz)[3], int first) { return xyz[0] == first && xyz[1] == first + 1 && xyz[2] == first + 2; }
+
+// The layout of a first data line `t` after a header `h` that names its
+// X, Y and Z columns elsewhere than the first three in order (cut as the
+// line is, shared_separator): they are read from there when the line
+// holds that many columns, whatever it holds in them (a line that does not
+// fit them stops the reading with a message). A header one name short of
+// a line whose first field is quoted names the last columns, and X, Y and
+// Z right after a first column of row names are a layout with row names
+// (row_name_layout). A header naming only one of X and Y gives the layout
+// of no points, unnamed_axis telling which it lacks. False if the names
+// tell nothing.
+bool named_layout(std::string_view t, std::string_view h, file_layout& l) {
+  char sep = 0;
+  if (!shared_separator(t, h, sep)) return false;
+  const header_columns n = columns_named(h, sep);
+  if (n.axes == named_axes::missing_x || n.axes == named_axes::missing_y) {
+    l = {point_layout::free, 0, 0, 0, 0};
+    l.unnamed_axis = n.axes == named_axes::missing_x ? 'X' : 'Y';
+    return true;
+  }
+  if (n.axes != named_axes::found) return false;
+  const std::vector<std::string_view> f = fields_of(t, sep);
+  const int shift = int(f.size()) == n.names + 1 && row_name_like(trimmed(f[0])) ? 1 : 0;
+  int xyz[3];
+  for (int k = 0; k < 3; ++k) xyz[k] = n.xyz[k] + shift;
+  if (columns_are(xyz, 0)) return false;
+  std::string_view unnamed, names_after;
+  const bool unnamed_first = cut_first(h, sep, unnamed, names_after) && unquoted(unnamed).empty();
+  if (columns_are(xyz, 1) && (shift == 1 || unnamed_first) && row_name_layout(t, h, l)) return true;
+  if (size_t(std::max({xyz[0], xyz[1], xyz[2]})) >= f.size()) return false;
+  l = {sep != 0 ? point_layout::delimited : point_layout::line, sep, int(f.size()), 0, 0};
+  l.by_names = true;
+  for (int k = 0; k < 3; ++k) l.xyz[k] = xyz[k];
+  return true;
+}
+
 }  // namespace
 
 file_layout layout_of(std::string_view t) {
@@ -199,7 +276,8 @@ line_decision decide_line(std::string_view line, const lines_before& before) {
     d.count = count;
   } else {
     d.kind = line_kind::data;
-    if (before.header.empty() || !row_name_layout(t, before.header, d.layout)) d.layout = layout_of(t);
+    const std::string_view h = before.header;
+    if (h.empty() || !(named_layout(t, h, d.layout) || row_name_layout(t, h, d.layout))) d.layout = layout_of(t);
   }
   return d;
 }

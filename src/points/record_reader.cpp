@@ -174,6 +174,8 @@ void record_reader::decide_layout() {
     }
   }
   if (w.data_start < 0) w.data_start = w.count_start >= 0 ? w.count_start : block_.offset();
+  // A header that names only one of X and Y: no point is read.
+  if (w.layout.unnamed_axis != 0) w.data_start = INT64_MAX;
   file_layout_ = w.layout;
   view_.parts_.separator = w.layout.separator;
   // The pass starts again at the first line to read as points.
@@ -211,6 +213,10 @@ bool record_reader::take_rest(const char* s) {
 // tier 1 (the record is then taken as tier 1 takes it), then tier 3, then
 // the general scanner.
 read_status record_reader::next_other() {
+  if (file_layout_.by_names) {
+    if (!general_only_ && detail::read_by_columns(tiers_, general_)) return read_status::record;
+    return detail::read_general(tiers_, general_, end_);
+  }
   if (!general_only_) {
     switch (detail::read_by_masks(tiers_, layout_)) {
       case detail::fast_read::taken:

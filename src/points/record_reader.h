@@ -125,6 +125,14 @@ struct file_layout {
   // data line holds): X, Y and Z are the next three, and the row name is
   // the first extra column. The columns count it.
   bool row_names = false;
+  // Line and delimited layouts: the header's names put X, Y and Z in the
+  // columns `xyz` (from 0), read as whole fields; every other column is an
+  // extra column, in the file's order. The columns count them all.
+  bool by_names = false;
+  int xyz[3] = {0, 1, 2};
+  // 'X' when the header names Y but no X, 'Y' when it names X but no Y: no
+  // point can be read, and none is.
+  char unnamed_axis = 0;
 };
 
 // Lines a pass skipped of one kind: how many, and the first one's line.
@@ -256,6 +264,7 @@ struct general_state {
   std::string extras;  // the copy of a line's extra columns
   std::string taken;   // the characters a line's comparison with the header took
   std::string row;     // a line's row name, in a layout with row names
+  std::string line;    // a line's text, in a layout by the header's names
 };
 
 // How a pass ended, once it has.
