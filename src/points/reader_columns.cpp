@@ -9,12 +9,17 @@
 // are plain numbers within tier 2's limits (an optional sign, digits and
 // one point); it leaves anything else (a line that may be a comment or the
 // header again, quotes, nan, an exponent, more columns than it keeps) to
-// the general scanner, which reads every line as it does.
+// the general scanner, which reads every line as it does. Like tiers 1 and
+// 2, it learns the layout of a line it took whose X, Y and Z end within the
+// window: a line that matches its pattern up to there (every character of
+// it, digits as digits) has its numbers and columns in the same places, and
+// is taken at once.
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "points/delimiters.h"
 #include "points/layout_decision.h"
 #include "points/reader_limits.h"
 #include "points/reader_tiers.h"
@@ -137,9 +142,101 @@ named_field read_named(const char* s, int a, int e, double& value, int64_t& deci
   return named_field::number;
 }
 
+// Writes the extra columns of a line that matched the learnt pattern: the
+// learnt columns, then the rest of the line [rest, rest + n), as
+// other_columns writes them.
+inline size_t learnt_extras(const char* s, const learnt_columns& k, char sep, const char* rest, size_t n,
+                            std::string& out) {
+  // Each piece takes at most extras_readable bytes more than its own, a
+  // blank or a separator with it.
+  size_t need = n + size_t(extras_readable) * (size_t(k.count) + 2);
+  for (int i = 0; i < k.count; ++i) need += size_t(k.end[i] - k.at[i]) + 1;
+  if (out.size() < need) out.resize(2 * need);
+  char* o = out.data();
+  // A piece of at most extras_readable bytes is copied by one load: any
+  // text in the block has that many readable bytes from its start.
+  const auto put = [&o](const char* from, size_t size) {
+    std::memcpy(o, from, size <= size_t(extras_readable) ? size_t(extras_readable) : size);
+    o += size;
+  };
+  for (int i = 0; i < k.count; ++i) {
+    if (sep == 0) *o++ = ' ';
+    put(s + k.at[i], size_t(k.end[i] - k.at[i]));
+    if (sep != 0) *o++ = sep;
+  }
+  put(rest, n);
+  std::memset(o, 0, size_t(extras_readable));
+  return size_t(o - out.data());
+}
+
+// Learns the layout of line `s`, just taken, whose fields are [a, e):
+// when its X, Y and Z end, with the delimiter after the last of them,
+// within the window, holding no 0 byte, and no line laid out like it can
+// be the header again (the header does not begin as a number, nor as the
+// line does).
+inline void learn_columns(const tier_context& c, general_state& g, record_shape& l, const char* s, int n,
+                          const int* a, const int* e) {
+  const file_layout& f = c.layout;
+  const int last = std::max({f.xyz[0], f.xyz[1], f.xyz[2]});
+  int d = e[last];
+  if (f.separator != 0) {
+    while (d < n && blank(s[d])) ++d;
+  }
+  const std::string& h = g.header;
+  if (d >= window - 1 || std::memchr(s, 0, size_t(d) + 1) != nullptr ||
+      (!h.empty() && (begins_number(static_cast<unsigned char>(h[0])) || h[0] == s[0]))) {
+    return;
+  }
+  learnt_columns& k = g.columns;
+  k.count = 0;
+  for (int i = 0; i < last; ++i) {
+    if (i == f.xyz[0] || i == f.xyz[1] || i == f.xyz[2]) continue;
+    if (k.count == learnt_columns_max) return;
+    k.at[k.count] = a[i];
+    k.end[k.count] = e[i];
+    ++k.count;
+  }
+  l.range = (uint64_t(2) << d) - 1;
+  for (int i = 0; i < window; ++i) l.pattern[i] = i <= d && s[i] >= '0' && s[i] <= '9' ? '0' : s[i];
+  l.end = d;  // the delimiter after the last of X, Y and Z
+  l.rest = s[d] != '\n';
+  l.known = true;
+}
+
+// Takes a line laid out like the learnt one, if it is.
+inline bool take_learnt(tier_context& c, general_state& g, const record_shape& l) {
+  reader_block& b = c.block;
+  const char* const s = b.pos();
+  if (!l.known || !matches_pattern<4>(s, l.pattern, l.range)) return false;
+  const char* rest = s + l.end;
+  const char* next = rest + 1;
+  const char* nl = rest;
+  if (l.rest) {
+    if (c.layout.separator != 0) ++rest;  // past the separator
+    // The line's end is looked for first among the line_end_read bytes
+    // after the separator, as tier 1 does.
+    const uint64_t ends = byte_mask<line_end_read / 16>(rest, '\n');
+    nl = ends != 0 ? rest + __builtin_ctzll(ends) : static_cast<const char*>(std::memchr(rest, '\n', size_t(b.end() - rest)));
+    if (nl != nullptr && nl >= b.end()) nl = nullptr;
+    next = nl + 1;
+    if (nl == nullptr) {
+      if (!b.eof()) return false;
+      nl = next = b.end();
+    }
+  }
+  c.record.text = s;
+  c.record.extras_size = learnt_extras(s, g.columns, c.layout.separator, rest, size_t(nl - rest), g.extras);
+  c.record.extras = g.extras.data();
+  ++c.tally.records;
+  b.move(next);
+  return true;
+}
+
 }  // namespace
 
-bool read_by_columns(tier_context& c, general_state& g) {
+bool read_by_columns(tier_context& c, general_state& g, record_shape& learnt) {
+  if (take_learnt(c, g, learnt)) return true;
+  learnt.known = false;
   reader_block& b = c.block;
   const char* const s = b.pos();
   const char* nl = static_cast<const char*>(std::memchr(s, '\n', size_t(b.end() - s)));
@@ -175,6 +272,7 @@ bool read_by_columns(tier_context& c, general_state& g) {
   c.tally.note_decimals(std::max({shape[0].decimals, shape[1].decimals, shape[2].decimals}));
   ++c.tally.records;
   b.move(next);
+  learn_columns(c, g, learnt, s, n, a, e);
   return true;
 }
 

@@ -43,9 +43,10 @@ bool line_rest(tier_context& c, const char* p, const char*& next);
 // reader_columns.cpp: the layouts by the header's names (file_layout::by_names).
 
 // Their fast tier: a line that lies whole in the block, its X, Y and Z
-// plain numbers within tier 2's limits. True if it took the line; it
+// plain numbers within tier 2's limits; a line laid out like the one it
+// learnt (`shape`) is taken by its pattern. True if it took the line; it
 // declines anything else, untouched, to the general scanner.
-bool read_by_columns(tier_context& c, general_state& g);
+bool read_by_columns(tier_context& c, general_state& g, record_shape& shape);
 // Their general scanner: X, Y and Z from their columns, the other columns
 // the line's extra columns, in the file's order.
 read_status general_columns(tier_context& c, general_state& g, pass_end& e);

@@ -214,7 +214,7 @@ bool record_reader::take_rest(const char* s) {
 // the general scanner.
 read_status record_reader::next_other() {
   if (file_layout_.by_names) {
-    if (!general_only_ && detail::read_by_columns(tiers_, general_)) return read_status::record;
+    if (!general_only_ && detail::read_by_columns(tiers_, general_, named_layout_)) return read_status::record;
     return detail::read_general(tiers_, general_, end_);
   }
   if (!general_only_) {

@@ -258,6 +258,16 @@ struct record_shape {
   bool rest;         // line layouts: the line goes on after the third number's delimiter
 };
 
+// A layout by the header's names, as its fast tier learnt it from a line
+// (record_shape holds its pattern): the places of the columns before the
+// last of X, Y and Z that are none of them, at most this many.
+constexpr int learnt_columns_max = 8;
+struct learnt_columns {
+  int count = 0;
+  int at[learnt_columns_max] = {};
+  int end[learnt_columns_max] = {};
+};
+
 // What the general scanner (tier 4) keeps from record to record.
 struct general_state {
   std::string header;  // the header line, for finding it repeated
@@ -265,6 +275,7 @@ struct general_state {
   std::string taken;   // the characters a line's comparison with the header took
   std::string row;     // a line's row name, in a layout with row names
   std::string line;    // a line's text, in a layout by the header's names
+  learnt_columns columns;  // then the other columns its fast tier learnt
 };
 
 // How a pass ended, once it has.
@@ -349,6 +360,7 @@ class record_reader {
   reader_block block_;  // the input and where the pass stands in it
   bool general_only_;
   record_shape layout_{};  // tier 1's layout, as tier 2 learnt it
+  record_shape named_layout_{};  // a layout by names, as its fast tier learnt it
   record_view view_;
   pass_tallies tally_;
   file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
