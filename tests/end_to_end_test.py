@@ -543,6 +543,14 @@ class EndToEnd(ToolCase):
             return ("\n\n\tThe lines hold %d columns%s: the first holds row names, and X, Y and Z are the next three; "
                     "the row names and the other columns are written after them to the output." % (n, separated))
 
+        def named(n, x, y, z, separated=""):
+            return ("\n\n\tThe lines hold %d columns%s: X, Y and Z are columns %d, %d and %d, as the header names them; "
+                    "the others are written after them to the output, in their order." % (n, separated, x, y, z))
+
+        def short_columns(line, record, columns, needed):
+            return ("\n\n\tThe data stop at line %d, record %d: the line holds %d column%s where X, Y and Z need %d; the "
+                    "records before it are used." % (line, record, columns, "" if columns == 1 else "s", needed))
+
         def skipped(count, line):
             if count == 1:
                 return "\n\n\t1 line is a comment or repeats the header and is skipped: line %d." % line
@@ -634,6 +642,20 @@ class EndToEnd(ToolCase):
              [(1, 2, 3, '"1"'), (4, 5, 6, '"2"')], (1, '"x"'), "", row_names(4), 0),
             ("a header one name shorter than the lines", b'"x","y","z"\n"1",1,2,3\n"2",4,5,6\n',
              [(1, 2, 3, '"1"'), (4, 5, 6, '"2"')], (1, '"x","y","z"'), "", row_names(4, commas), 0),
+            # X, Y and Z where the header's names put them.
+            ("a GPS converter's columns", b'No,Latitude,Longitude,Name,Altitude\r\n1,46.5,6.625,"Gare",400.5\r\n'
+             b'2,46.25,6.5,"Lac",372\r\n', [(6.625, 46.5, 400.5, '1 "Gare"'), (6.5, 46.25, 372, '2 "Lac"')],
+             (1, "No,Latitude,Longitude,Name,Altitude"[:32] + "..."), "", named(5, 3, 2, 5, commas), 0),
+            ("a survey file", b"Name,Easting,Northing,Elevation,Code\nP1,636000.5,848000.25,400,GRND\nP2,1,2,3,\n",
+             [(636000.5, 848000.25, 400, "P1 GRND"), (1, 2, 3, "P2")], (1, "Name,Easting,Northing,Elevation,Code"[:32] + "..."), "",
+             named(5, 2, 3, 4, commas), 0),
+            ("names with units, between blanks", b'"Z [m]" "Y [m]" "X [m]"\n3 2 1\n6 5 4\n', points(2), (1, '"Z'), "",
+             named(3, 3, 2, 1), 0),
+            ("a header naming latitude alone", b"Latitude,Depth\n46.5,3,4\n", [], (1, "Latitude,Depth"),
+             "\n\n\tThe header names a column for Y but none for X (x, lon, long, longitude, east, easting, e or "
+             "rechtswert), so the points cannot be read.", "", 4),
+            ("a line without its X column", b"id,Z,Y,X\n1,3,2,1\n2,3\n", [(1, 2, 3, "1")], (1, "id,Z,Y,X"),
+             short_columns(3, 2, 2, 4), named(4, 4, 3, 2, commas), 4),
         ]
         for name, data, pts, header, notice, reading, status in cases:
             with self.subTest(name):

@@ -174,17 +174,17 @@ inline std::vector<std::string_view> fields(std::string_view t, char sep) {
 
 // A first data line after a header whose names (columns_named, tested on
 // its own) put X, Y and Z elsewhere than the first three columns: the
-// header and the line cut at the first of ',' and ';' the line holds (the
-// header must hold it too), or at blanks; one name short of a line whose
+// header and the line cut at the first of ',' and ';' both hold, or at
+// blanks if the line holds neither; one name short of a line whose
 // first field is quoted, the names are those of the last columns; right
 // after an unnamed (or such a) first column, a layout with row names if the
 // line has one. A header naming one of X and Y alone: no points.
 inline bool by_names(std::string_view t, std::string_view header, file_layout& l) {
   char sep = 0;
-  for (char c : {',', ';'}) {
-    if (sep == 0 && t.find(c) != std::string_view::npos) sep = c;
+  for (char c : {';', ','}) {
+    if (t.find(c) != std::string_view::npos && header.find(c) != std::string_view::npos) sep = c;
   }
-  if (sep != 0 && header.find(sep) == std::string_view::npos) return false;
+  if (sep == 0 && t.find_first_of(",;") != std::string_view::npos) return false;
   const header_columns n = columns_named(header, sep);
   if (n.axes == named_axes::missing_x || n.axes == named_axes::missing_y) {
     l = {point_layout::free, 0, 0, 0, 0};

@@ -541,6 +541,24 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
        read_status::end_of_data, L, 0, 0, 0},
       {"the delimited layout still wants whole fields", "1,2,3\n4,5-6,7\n", p123 + "\r\n", read_status::not_a_number,
        D, 0, 0, 0},
+      // X, Y and Z where the header's names put them; the other columns in their order.
+      {"by names, an empty last column", "id,Z,Y,X,code\n1,3,2,1,a\n2,6,5,4,\n", p123 + " 1 a\r\n" + p456 + " 2\r\n",
+       read_status::end_of_data, D, 0, 0, 0},
+      {"by names, lines alike but for their codes",
+       "id;z;y;x;code\n10;3;2;1;G\n11;6;5;4;V\n12;3;2;1;;W\n13;  3 ;2;1 ;G\n",
+       p123 + " 10 G\r\n" + p456 + " 11 V\r\n" + p123 + " 12 \"\" W\r\n" + p123 + " 13 G\r\n", read_status::end_of_data,
+       D, 0, 0, 0},
+      {"by names between blanks: the header again, nan, quotes", "Z Y X\n3 2 1\nZ Y X\nnan 5 4\n\"6\" 5 4 q\n",
+       p123 + "\r\n" + p456 + " q\r\n", read_status::end_of_data, L, 1, 1, 0},
+      {"by names, Z the first other column", "depth lat lon\n3 2 1\n6 5 4 7\n", p123 + "\r\n" + p456 + " 7\r\n",
+       read_status::end_of_data, L, 0, 0, 0},
+      {"by names, a header one name short of quoted row names", "\"z\" \"y\" \"x\"\n\"a\" 3 2 1\n",
+       p123 + " \"a\"\r\n", read_status::end_of_data, L, 0, 0, 0},
+      {"by names, a line without X", "id,Z,Y,X\n1,3,2,1\n2,3\n", p123 + " 1\r\n", read_status::short_line, D, 0, 0,
+       0},
+      {"by names, a word for X", "id,Z,Y,X\n1,3,2,1\n2,3,2,x1\n", p123 + " 1\r\n", read_status::not_a_number, D, 0,
+       0, 0},
+      {"a header naming Y alone", "Latitude,Depth\n1,2,3\n", "", read_status::end_of_data, F, 0, 0, 0},
   };
   for (const row& r : rows) {
     for (int block : {0, 1, 3, 16}) {

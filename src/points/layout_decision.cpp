@@ -178,17 +178,16 @@ bool row_name_layout(std::string_view t, std::string_view h, file_layout& l) {
 // X, Y and Z by the header's names.
 
 // The separator a header and a first data line are cut at: the first of
-// ',' and ';' that the line holds, else 0 (blanks). False if the header
-// does not hold it: its names are then not cut as the lines are.
+// ',' and ';' that both hold, else 0 (blanks) if the line holds neither.
+// False if the line holds one the header does not: the header's names are
+// then not cut as the line is.
 bool shared_separator(std::string_view t, std::string_view h, char& sep) {
   for (char c : {',', ';'}) {
-    if (t.find(c) != std::string_view::npos) {
-      sep = c;
-      return h.find(c) != std::string_view::npos;
-    }
+    sep = c;
+    if (t.find(c) != std::string_view::npos && h.find(c) != std::string_view::npos) return true;
   }
   sep = 0;
-  return true;
+  return t.find_first_of(",;") == std::string_view::npos;
 }
 
 // The fields of a line cut at `sep` (an empty last one is nothing), or
