@@ -27,6 +27,18 @@
 // that line's first field is a quoted text, holds row
 // names: X, Y and Z are the three columns after it, and the row name is
 // written as the first extra column (`"1" 636000 848000 400`).
+// After a header whose names (header_columns.h: cut as the first data
+// line is, at the ',' or ';' both hold or at blanks) put X, Y and Z
+// elsewhere than the first three columns in order, and a first data line
+// that holds those columns, the layout is by names (file_layout::by_names):
+// X, Y and Z are read from those columns, each a whole field holding a
+// number or nan within the blanks and one pair of double quotes around it,
+// and every other column is an extra column, in the file's order; a line
+// without those columns is a short line. Names one short of a first data
+// line whose first field is quoted are those of its last columns, and X, Y
+// and Z right after a first column of row names make the layout with row
+// names above. A header naming one of X and Y alone: no point is read
+// (file_layout::unnamed_axis).
 // A first data line holding one whole number and followed by a line of a
 // point is a count of points: it is skipped and noted. A `nan` (any case,
 // with or without a sign) counts as a number in deciding; in the line
