@@ -48,8 +48,8 @@ TEST(LayoutDecision, EachKindOfLine) {
       {"1,2,3", first, line_kind::data, point_layout::delimited, ',', 3, 0},
       {"1 ; \"2\" ; 3 ; 4;", first, line_kind::data, point_layout::delimited, ';', 4, 0},
       {"1,2", first, line_kind::data, point_layout::free, 0, 0, 0},
-      {"1,2,x", first, line_kind::data, point_layout::free, 0, 0, 0},
-      {"abc", after_header, line_kind::data, point_layout::free, 0, 0, 0},
+      {"1,2,x", first, line_kind::header, point_layout::free, 0, 0, 0},
+      {"abc", after_header, line_kind::header, point_layout::free, 0, 0, 0},  // a second header line
       // Row names: a first column the header leaves unnamed, or one name fewer than the line's columns.
       {"0,636000.0,848000.0,400", after_index, line_kind::data, point_layout::delimited, ',', 4, 0, true},
       {"a7,636000.0,848000.0,400", after_index, line_kind::data, point_layout::delimited, ',', 4, 0, true},
@@ -71,6 +71,19 @@ TEST(LayoutDecision, EachKindOfLine) {
       {"1;2;3;4,5", {"z;y;x;i", true, false}, line_kind::data, point_layout::delimited, ';', 4, 0, false, {2, 1, 0}},
       {"1 2 3", {"Z,Y,X", true, false}, line_kind::data, point_layout::line, 0, 3, 0},  // not cut as the line
       {"1 2", {"Y X Z", true, false}, line_kind::data, point_layout::free, 0, 0, 0},  // too few columns
+      // Every line that holds a word before the first data line is a header line.
+      {"2024-05-01 survey export", first, line_kind::header, point_layout::free, 0, 0, 0},
+      {"-- site 4 --", first, line_kind::header, point_layout::free, 0, 0, 0},
+      {"m m m", after_header, line_kind::header, point_layout::free, 0, 0, 0},
+      {"-,m,m,m", {"id,Z,Y,X", true, false}, line_kind::header, point_layout::free, 0, 0, 0},
+      {"P1,1,2,3", {"Name,Easting,Northing,Height", true, false}, line_kind::data, point_layout::delimited, ',', 4, 0,
+       false, {1, 2, 3}},
+      {"12,5 3 4", first, line_kind::data, point_layout::free, 0, 0, 0},
+      {"1e999 2 3", first, line_kind::data, point_layout::free, 0, 0, 0},
+      {"1 2nan", first, line_kind::data, point_layout::free, 0, 0, 0},
+      {"-inf 2", first, line_kind::data, point_layout::free, 0, 0, 0},
+      {"1 2 -1.#IND", after_header, line_kind::data, point_layout::line, 0, 4, 0},  // no word: not a header line
+      {"-91.13-100000.13-5.5 17 x", first, line_kind::data, point_layout::line, 0, 5, 0},
   };
   for (const row& r : rows) {
     const line_decision d = decide_line(r.line, r.before);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -172,6 +173,60 @@ inline std::vector<std::string_view> fields(std::string_view t, char sep) {
   return f;
 }
 
+// Before the first data line, beyond the first line's own rule: a line
+// holding a date (dddd-dd-dd at its start or a field's), or a word (a letter
+// outside the numbers the grammar reads, not nan, inf or infinity) among
+// its first three fields while it does not begin with three numbers.
+inline bool letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80; }
+
+inline bool no_value(std::string_view w) {
+  std::string l;
+  for (char c : w) l += char(std::tolower(static_cast<unsigned char>(c)));
+  if (!l.empty() && (l[0] == '-' || l[0] == '+')) l.erase(0, 1);
+  return l == "nan" || l == "inf" || l == "infinity" || l == "1.#inf" || l == "1.#qnan" || l == "1.#ind";
+}
+
+inline bool word_in(std::string_view f) {
+  if (no_value(f)) return false;
+  const std::string z(f);
+  size_t i = 0;
+  while (i < z.size()) {
+    if (begins_number(z[i])) {
+      text_source s{z.c_str() + i};
+      decimal_number d;
+      const bool read = scan_decimal(s, d) && s.p > z.c_str() + i;
+      i = read ? size_t(s.p - z.c_str()) : i + 1;
+    } else if (letter(z[i])) {
+      size_t e = i;
+      while (e < z.size() && letter(z[e])) ++e;
+      if (!no_value(std::string_view(z).substr(i, e - i))) return true;
+      i = e;
+    } else {
+      ++i;
+    }
+  }
+  return false;
+}
+
+inline bool header_line(std::string_view t) {
+  for (size_t i = 0; i + 10 <= t.size(); ++i) {
+    if (i > 0 && !space(t[i - 1]) && t[i - 1] != ',' && t[i - 1] != ';') continue;
+    bool date = i + 10 == t.size() || !std::isdigit(static_cast<unsigned char>(t[i + 10]));
+    for (size_t k = 0; k < 10 && date; ++k) {
+      date = k == 4 || k == 7 ? t[i + k] == '-' : std::isdigit(static_cast<unsigned char>(t[i + k])) != 0;
+    }
+    if (date) return true;
+  }
+  double p[3];
+  if (read_line_start(t, p).numbers == 3) return false;
+  const char sep = t.find(',') != std::string_view::npos ? ',' : t.find(';') != std::string_view::npos ? ';' : '\0';
+  const std::vector<std::string_view> f = fields(t, sep);
+  for (size_t k = 0; k < f.size() && k < 3; ++k) {
+    if (word_in(unquote(f[k]))) return true;
+  }
+  return false;
+}
+
 // A first data line after a header whose names (columns_named, tested on
 // its own) put X, Y and Z elsewhere than the first three columns: the
 // header and the line cut at the first of ',' and ';' both hold, or at
@@ -201,6 +256,9 @@ inline bool by_names(std::string_view t, std::string_view header, file_layout& l
   const bool unnamed = cut_at != std::string_view::npos && unquote(header.substr(0, cut_at)).empty();
   if (xyz[0] == 1 && xyz[1] == 2 && xyz[2] == 3 && (shift == 1 || unnamed) && row_names(t, header, l)) return true;
   if (size_t(std::max({xyz[0], xyz[1], xyz[2]})) >= f.size()) return false;
+  for (int c : xyz) {
+    if (word_in(unquote(f[size_t(c)]))) return false;
+  }
   l = {sep != 0 ? point_layout::delimited : point_layout::line, sep, int(f.size()), 0, 0};
   l.by_names = true;
   for (int k = 0; k < 3; ++k) l.xyz[k] = xyz[k];
@@ -240,6 +298,7 @@ inline whole_pass read(const std::string& bytes) {
 
   // The lines before the points.
   size_t start = lines.size();
+  size_t second_header = lines.size();
   bool seen = false;
   size_t count_at = lines.size();
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -249,22 +308,25 @@ inline whole_pass read(const std::string& bytes) {
       if (count_at == lines.size()) skip(out.skipped, i);
       continue;
     }
-    if (!seen) {
+    file_layout fits{point_layout::free, 0, 0, 0, 0};
+    const bool fitting = !header.empty() && (by_names(t, header, fits) || row_names(t, header, fits));
+    if (!fitting && ((!seen && !begins_number(t[0])) || header_line(t))) {
       seen = true;
-      if (!begins_number(t[0])) {
+      if (header.empty()) {
         header = t;
         out.header_line = int64_t(i + 1);
-        continue;
+      } else if (second_header == lines.size()) {
+        second_header = i;
       }
+      continue;
     }
+    seen = true;
     bool digits = !t.empty() && t.size() <= 18 && t.find_first_not_of("0123456789") == std::string_view::npos;
     if (count_at == lines.size() && digits) {
       count_at = i;
       continue;
     }
-    if (header.empty() || !(by_names(t, header, out.layout) || row_names(t, header, out.layout))) {
-      out.layout = layout_of(t);
-    }
+    out.layout = fitting ? fits : layout_of(t);
     start = i;
     if (count_at != lines.size()) {
       if (out.layout.kind == point_layout::free) {
@@ -278,6 +340,11 @@ inline whole_pass read(const std::string& bytes) {
     break;
   }
   if (start == lines.size() && count_at != lines.size()) start = count_at;
+  // Header lines and no data line: the second is read as points.
+  if (start == lines.size() && count_at == lines.size() && second_header != lines.size()) {
+    start = second_header;
+    out.layout = layout_of(trim(lines[start]));
+  }
   if (out.layout.unnamed_axis != 0) {
     out.end = read_status::end_of_data;
     return out;

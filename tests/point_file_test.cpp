@@ -59,7 +59,9 @@ TEST(PointReader, RecordsAndEnds) {
        "???4"},
       {"first line too large stops", "1e999 2 3\n4 5 6\n", {}, read_status::not_a_number, 1, "1e999"},
       {"first line with a decimal comma stops", "12,5 3 4\n", {}, read_status::not_a_number, 1, ",5"},
-      {"first line of a sign and a word stops", "\n-x 1 2\n", {}, read_status::not_a_number, 2, "-x"},
+      {"a line of a sign and a word first is a header", "\n-x 1 2\n", {}, read_status::end_of_data, 0, ""},
+      {"header lines and no point: the second stops", "-- site 4 --\nm m m\nm m m\n", {}, read_status::not_a_number, 2,
+       "m"},
       {"quoted from the failing character", "1 2 3\n4 5- 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "-"},
       // A number ends where its syntax ends, and the next may follow at once.
       {"fixed-width columns, a value filling its field",
@@ -123,9 +125,9 @@ TEST(PointReader, RecordsAndEnds) {
 }
 
 TEST(PointReader, HeaderIsReportedWithItsLine) {
-  pass_result got = read_all("\n  X Y Z\n1 2 3\n");
+  pass_result got = read_all("\n  X Y\tZ\n1 2 3\n");
   EXPECT_EQ(got.header_line, 2);
-  EXPECT_EQ(got.header_text, "X");
+  EXPECT_EQ(got.header_text, "X Y Z");  // whole, a tab as a blank
   EXPECT_EQ(got.records.size(), 1u);
   got = read_all("\xef\xbb\xbf\r\r\n\rEasting,Northing,Height\r1 2 3\r");
   EXPECT_EQ(got.header_line, 4);

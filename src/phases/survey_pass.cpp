@@ -126,12 +126,12 @@ void describe_reading(const survey_values& s, char* text, int size) {
 
 namespace {
 
-// Writes the survey's entries to the report: the bounds, the header
+// Writes the survey's entries to the report: the bounds, the header lines
 // skipped, and the sentences shown (where the data stopped, how they were
 // read, a 0x1A), each "" when there is none. True if all were written (see
 // report).
-bool report_survey(run_files& files, const survey_values& s, const record_reader& r, const char* stopped,
-                   const char* reading, const char* control_z) {
+bool report_survey(run_files& files, const survey_values& s, const record_reader& r, const char* more_headers,
+                   const char* stopped, const char* reading, const char* control_z) {
   written_file& to = files.report;
   return report(to, "\n\n\tInfo concerning File_in named %s : ", files.input.built) &&
          report(to, "\n\t\tNumber of records : %lld ", static_cast<long long>(s.record_count)) &&
@@ -141,6 +141,7 @@ bool report_survey(run_files& files, const survey_values& s, const record_reader
          report(to, "\n\t\t\tZ_max : %lf ", s.Z_max) &&
          (r.header_line() == 0 ||
           report(to, notice::header_reported, static_cast<long long>(r.header_line()), r.header_text())) &&
+         (more_headers[0] == 0 || report(to, "\n\n\t%s ", more_headers)) &&
          (stopped[0] == 0 || report(to, "%s ", stopped)) && (reading[0] == 0 || report(to, "%s ", reading)) &&
          (control_z[0] == 0 || report(to, "%s ", control_z));
 }
@@ -158,6 +159,15 @@ int survey_pass(run_files& files, survey_values& s) {
   if (r.header_line() != 0) {
     show(notice::header_shown, static_cast<long long>(r.header_line()), r.header_text());
   }
+  char more_headers[160] = "";
+  if (r.more_headers() == 1) {
+    std::snprintf(more_headers, sizeof more_headers, notice::more_header_one,
+                  static_cast<long long>(r.more_header_line()));
+  } else if (r.more_headers() > 1) {
+    std::snprintf(more_headers, sizeof more_headers, notice::more_headers, static_cast<long long>(r.more_headers()),
+                  static_cast<long long>(r.more_header_line()));
+  }
+  if (more_headers[0] != 0) show("\t%s\n", more_headers);
   s = survey_records(r, progress);
   if (s.end == read_status::read_error) return input_read_failed(files.input, s.read_errno);
   // A header naming one of X and Y alone: the data stop at it, before any point.
@@ -190,7 +200,7 @@ int survey_pass(run_files& files, survey_values& s) {
   describe_reading(s, reading, sizeof reading);
   if (reading[0] != 0) show("%s", reading);
 
-  if (!report_survey(files, s, r, stopped, reading, control_z)) return status_write_failed;
+  if (!report_survey(files, s, r, more_headers, stopped, reading, control_z)) return status_write_failed;
   return stopped[0] != 0 ? status_data_stopped : status_ok;
 }
 

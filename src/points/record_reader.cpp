@@ -110,6 +110,8 @@ struct lines_read {
   int64_t count_line = 0;
   int64_t count_value = 0;
   int64_t data_start = -1;   // where the first line to read as points begins
+  int64_t more_start = -1;   // where the second header line begins
+  file_layout more_layout{point_layout::free, 0, 0, 0, 0};  // and the layout it shows
   file_layout layout{point_layout::free, 0, 0, 0, 0};
 
   // The first data line, at `start`, shows `l`: after a count of points,
@@ -159,13 +161,21 @@ void record_reader::decide_layout() {
       w.data_line(start, d.layout);
       break;
     }
-    if (d.kind == line_kind::header) {
+    if (d.kind == line_kind::header && header_line_ != 0) {
+      // A header line after the first (a units line, say): skipped and counted.
+      if (more_headers_++ == 0) {
+        more_header_line_ = w.line_no;
+        w.more_start = start;
+        w.more_layout = layout_of(d.text);
+      }
+    } else if (d.kind == line_kind::header) {
       header_line_ = w.line_no;
       general_.header = d.text;
+      // Quoted whole, a tab shown as a blank.
       quoted_text text{header_text_};
-      for (size_t i = 0; i < d.text.size() && text.add_token_byte(static_cast<unsigned char>(d.text[i])); ++i) {
+      for (size_t i = 0; i < d.text.size() && text.add(is_blank(static_cast<unsigned char>(d.text[i])) ? ' ' : static_cast<unsigned char>(d.text[i])); ++i) {
       }
-      text.add_token_byte(-1);
+      text.add(-1);
     } else {  // a count of points, perhaps
       w.count_start = start;
       w.after_count = block_.offset();
@@ -173,10 +183,20 @@ void record_reader::decide_layout() {
       w.count_value = d.count;
     }
   }
+  // Header lines and no data line after them: the second header line is
+  // read as points, and stops the reading, rather than a file of words
+  // giving no point and no stop.
+  if (w.data_start < 0 && w.count_start < 0 && more_headers_ != 0) {
+    w.layout = w.more_layout;
+    w.data_start = w.more_start;
+    more_headers_ = 0;
+    more_header_line_ = 0;
+  }
   if (w.data_start < 0) w.data_start = w.count_start >= 0 ? w.count_start : block_.offset();
   // A header that names only one of X and Y: no point is read.
   if (w.layout.unnamed_axis != 0) w.data_start = INT64_MAX;
   file_layout_ = w.layout;
+  numeric_header_ = !general_.header.empty() && begins_number(static_cast<unsigned char>(general_.header[0]));
   view_.parts_.separator = w.layout.separator;
   // The pass starts again at the first line to read as points.
   block_.restart();
@@ -217,7 +237,10 @@ read_status record_reader::next_other() {
     if (!general_only_ && detail::read_by_columns(tiers_, general_, named_layout_)) return read_status::record;
     return detail::read_general(tiers_, general_, end_);
   }
-  if (!general_only_) {
+  // Tiers 2 and 3 (and so tier 1) take a line that begins as a number for
+  // a point: after a header that begins so too, which may come again, every
+  // line is the general scanner's.
+  if (!general_only_ && !numeric_header_) {
     switch (detail::read_by_masks(tiers_, layout_)) {
       case detail::fast_read::taken:
         return read_status::record;

@@ -332,6 +332,10 @@ class record_reader {
   int read_errno() const { return block_.read_errno(); }  // errno of a failed read, or 0
   const data_stop& stop() const { return end_.stop; }    // after not_a_number or cut_short
   int64_t header_line() const { return header_line_; }  // the skipped header's line, or 0
+  // The header lines after the first, before the first data line, and the
+  // first one's line, or 0.
+  int64_t more_headers() const { return more_headers_; }
+  int64_t more_header_line() const { return more_header_line_; }
   const char* header_text() const { return header_text_; }
   const file_layout& layout() const { return file_layout_; }
   // Once the pass is over (any status but record): the comment lines and
@@ -371,6 +375,7 @@ class record_reader {
  private:
   reader_block block_;  // the input and where the pass stands in it
   bool general_only_;
+  bool numeric_header_ = false;  // the header begins as a number does (see next_other)
   record_shape layout_{};  // tier 1's layout, as tier 2 learnt it
   record_shape named_layout_{};  // a layout by names, as its fast tier learnt it
   record_view view_;
@@ -378,6 +383,8 @@ class record_reader {
   file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
   general_state general_;
   int64_t header_line_ = 0;
+  int64_t more_headers_ = 0;
+  int64_t more_header_line_ = 0;
   int64_t zero_byte_line_ = 0;
   char header_text_[quoted_text_size] = "";
   pass_end end_;

@@ -117,6 +117,12 @@ constexpr const char* nodata_many =
 // The header's line and its quoted text, on the console and in the report.
 constexpr const char* header_shown = "\tLine %lld is not a point and is skipped as a header: %s\n";
 constexpr const char* header_reported = "\n\n\tLine %lld is not a point and is skipped as a header: %s ";
+// The header lines after the first (1, or more) and the first one's line; shown after a tab, on the console
+// and in the report, as the header is.
+constexpr const char* more_header_one = "1 more line before the first point is not a point and is skipped as a header: "
+                                        "line %lld.";
+constexpr const char* more_headers =
+    "%lld more lines before the first point are not points and are skipped as headers, the first at line %lld.";
 }  // namespace notice
 
 // What a run whose files were published says of the output, on standard
