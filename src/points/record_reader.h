@@ -46,7 +46,12 @@
 // and up to a blank or the line's end.
 //
 // The header is the first line that is neither blank nor a comment, when
-// its first character cannot begin a number; it is skipped. Comment lines
+// its first character cannot begin a number, or the first header line: any
+// line before the first data line that holds a word (decide_line in
+// layout_decision.h: a date, or a word among its first three fields when it
+// does not begin with three numbers) is a header line, skipped and counted
+// (more_headers); header lines and no data line: the second is read as
+// points, and stops the reading. The header is quoted whole. Comment lines
 // (first non-blank characters #, //, % or >) and lines equal to the header
 // are skipped wherever they stand, and counted. In the line and delimited
 // layouts a line whose X, Y or Z is nan is skipped and counted; a line with
