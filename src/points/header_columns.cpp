@@ -1,5 +1,6 @@
 #include "points/header_columns.h"
 
+#include <algorithm>
 #include <cctype>
 #include <string>
 
@@ -55,40 +56,49 @@ bool is_one_of(const std::string& name, const char* const (&list)[n]) {
   return false;
 }
 
+// The next name of header `h` from `i`, cut at `sep` or at blanks: [i, e),
+// a quoted name whole, a unit in brackets after a blank joined to the name
+// before it (`Z [m]`: skipped, when names came before). False at the end.
+bool next_name(std::string_view h, char sep, bool after_name, size_t& i, size_t& e) {
+  if (sep != 0) {
+    if (i > h.size()) return false;
+    e = std::min(h.find(sep, i), h.size());
+    return true;
+  }
+  for (;;) {
+    while (i < h.size() && blank(h[i])) ++i;
+    if (i >= h.size()) return false;
+    e = i;
+    // A quoted name is one name, blanks and all (`"Height (m)"`).
+    if (h[i] == '"' && h.find('"', i + 1) != std::string_view::npos) e = h.find('"', i + 1);
+    while (e < h.size() && !blank(h[e])) ++e;
+    if (!after_name || (h[i] != '[' && h[i] != '(') || (h[e - 1] != ']' && h[e - 1] != ')')) return true;
+    i = e;
+  }
+}
+
+// Notes `name`, the header's column `column`, for the first axis it names
+// that no column named before.
+void note_axis(const std::string& name, int column, header_columns& r) {
+  if (r.xyz[0] < 0 && is_one_of(name, x_names)) {
+    r.xyz[0] = column;
+  } else if (r.xyz[1] < 0 && is_one_of(name, y_names)) {
+    r.xyz[1] = column;
+  } else if (r.xyz[2] < 0 && is_one_of(name, z_names)) {
+    r.xyz[2] = column;
+  }
+}
+
 }  // namespace
 
 header_columns columns_named(std::string_view h, char sep) {
   header_columns r{named_axes::none, {-1, -1, -1}, 0};
-  for (size_t i = 0; i <= h.size();) {
-    size_t e = i;
-    if (sep != 0) {
-      e = h.find(sep, i);
-      if (e == std::string_view::npos) e = h.size();
-    } else {
-      while (i < h.size() && blank(h[i])) ++i;
-      if (i == h.size()) break;
-      e = i;
-      // A quoted name is one name, blanks and all (`"Height (m)"`).
-      if (h[i] == '"' && h.find('"', i + 1) != std::string_view::npos) e = h.find('"', i + 1);
-      while (e < h.size() && !blank(h[e])) ++e;
-      // A unit in brackets after a blank belongs to the name before it (`Z [m]`).
-      if (r.names > 0 && (h[i] == '[' || h[i] == '(') && (h[e - 1] == ']' || h[e - 1] == ')')) {
-        i = e;
-        continue;
-      }
-    }
+  size_t e = 0;
+  for (size_t i = 0; next_name(h, sep, r.names > 0, i, e); i = e + 1) {
     const std::string_view field = h.substr(i, e - i);
     if (sep != 0 && e == h.size() && trim(field).empty() && r.names > 0) break;  // an empty last name
-    const std::string name = plain_name(field);
-    if (r.xyz[0] < 0 && is_one_of(name, x_names)) {
-      r.xyz[0] = r.names;
-    } else if (r.xyz[1] < 0 && is_one_of(name, y_names)) {
-      r.xyz[1] = r.names;
-    } else if (r.xyz[2] < 0 && is_one_of(name, z_names)) {
-      r.xyz[2] = r.names;
-    }
+    note_axis(plain_name(field), r.names, r);
     ++r.names;
-    i = e + 1;
   }
   if (r.xyz[0] < 0 && r.xyz[1] < 0) return r;
   if (r.xyz[0] < 0 || r.xyz[1] < 0) {

@@ -101,6 +101,14 @@ int64_t read_line(reader_block& b, std::string& line) {
   return at;
 }
 
+// Quotes a header line whole into `out`, a tab shown as a blank.
+void quote_whole(std::string_view t, char (&out)[quoted_text_size]) {
+  quoted_text text{out};
+  for (size_t i = 0; i < t.size() && text.add(is_blank(static_cast<unsigned char>(t[i])) ? ' ' : static_cast<unsigned char>(t[i])); ++i) {
+  }
+  text.add(-1);
+}
+
 // What the lines before the points told, as the decision reads them.
 struct lines_read {
   int64_t line_no = 0;
@@ -113,6 +121,23 @@ struct lines_read {
   int64_t more_start = -1;   // where the second header line begins
   file_layout more_layout{point_layout::free, 0, 0, 0, 0};  // and the layout it shows
   file_layout layout{point_layout::free, 0, 0, 0, 0};
+
+  // After the lines before the points, ending at `end`: where the first
+  // line to read as points begins. Header lines and no data line after
+  // them: the second header line is read as points, and stops the reading,
+  // rather than a file of words giving no point and no stop (the header
+  // lines after the first, `more` from line `more_line`, are then none). A
+  // header naming only one of X and Y: no point is read.
+  void settle(int64_t end, int64_t& more, int64_t& more_line) {
+    if (data_start < 0 && count_start < 0 && more != 0) {
+      layout = more_layout;
+      data_start = more_start;
+      more = 0;
+      more_line = 0;
+    }
+    if (data_start < 0) data_start = count_start >= 0 ? count_start : end;
+    if (layout.unnamed_axis != 0) data_start = INT64_MAX;
+  }
 
   // The first data line, at `start`, shows `l`: after a count of points,
   // the points begin after it unless the layout is free (the count is
@@ -171,11 +196,7 @@ void record_reader::decide_layout() {
     } else if (d.kind == line_kind::header) {
       header_line_ = w.line_no;
       general_.header = d.text;
-      // Quoted whole, a tab shown as a blank.
-      quoted_text text{header_text_};
-      for (size_t i = 0; i < d.text.size() && text.add(is_blank(static_cast<unsigned char>(d.text[i])) ? ' ' : static_cast<unsigned char>(d.text[i])); ++i) {
-      }
-      text.add(-1);
+      quote_whole(d.text, header_text_);
     } else {  // a count of points, perhaps
       w.count_start = start;
       w.after_count = block_.offset();
@@ -183,18 +204,7 @@ void record_reader::decide_layout() {
       w.count_value = d.count;
     }
   }
-  // Header lines and no data line after them: the second header line is
-  // read as points, and stops the reading, rather than a file of words
-  // giving no point and no stop.
-  if (w.data_start < 0 && w.count_start < 0 && more_headers_ != 0) {
-    w.layout = w.more_layout;
-    w.data_start = w.more_start;
-    more_headers_ = 0;
-    more_header_line_ = 0;
-  }
-  if (w.data_start < 0) w.data_start = w.count_start >= 0 ? w.count_start : block_.offset();
-  // A header that names only one of X and Y: no point is read.
-  if (w.layout.unnamed_axis != 0) w.data_start = INT64_MAX;
+  w.settle(block_.offset(), more_headers_, more_header_line_);
   file_layout_ = w.layout;
   numeric_header_ = !general_.header.empty() && begins_number(static_cast<unsigned char>(general_.header[0]));
   view_.parts_.separator = w.layout.separator;
