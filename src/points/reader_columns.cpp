@@ -218,11 +218,9 @@ inline bool take_learnt(tier_context& c, general_state& g, const record_shape& l
     const uint64_t ends = byte_mask<line_end_read / 16>(rest, '\n');
     nl = ends != 0 ? rest + __builtin_ctzll(ends) : static_cast<const char*>(std::memchr(rest, '\n', size_t(b.end() - rest)));
     if (nl != nullptr && nl >= b.end()) nl = nullptr;
-    next = nl + 1;
-    if (nl == nullptr) {
-      if (!b.eof()) return false;
-      nl = next = b.end();
-    }
+    if (nl == nullptr && !b.eof()) return false;
+    next = nl != nullptr ? nl + 1 : b.end();
+    if (nl == nullptr) nl = b.end();
   }
   c.record.text = s;
   c.record.extras_size = learnt_extras(s, g.columns, c.layout.separator, rest, size_t(nl - rest), g.extras);
@@ -240,11 +238,9 @@ bool read_by_columns(tier_context& c, general_state& g, record_shape& learnt) {
   reader_block& b = c.block;
   const char* const s = b.pos();
   const char* nl = static_cast<const char*>(std::memchr(s, '\n', size_t(b.end() - s)));
-  const char* next = nl + 1;
-  if (nl == nullptr) {
-    if (!b.eof()) return false;
-    nl = next = b.end();
-  }
+  if (nl == nullptr && !b.eof()) return false;
+  const char* next = nl != nullptr ? nl + 1 : b.end();
+  if (nl == nullptr) nl = b.end();
   const char* p = s;
   while (p != nl && blank(*p)) ++p;
   // Blank lines, lines that may be comments or the header again: the
