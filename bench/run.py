@@ -7,9 +7,10 @@ Runs are interleaved (tool, classic, awk, tool, ...) after a warm-up; the
 table gives medians, ratios and peak resident memory, and the tool's output
 is checked byte for byte against the classic program's.
 
-A second table times the tool alone on the tenth's points in three forms:
-three columns, six columns (X Y Z R G B, the colours written through) and
-comma-separated X,Y,Z, each against the three-column time.
+A second table times the tool alone on the tenth's points in four forms:
+three columns, six columns (X Y Z R G B, the colours written through),
+comma-separated X,Y,Z, and under the header id,Z,Y,X,code (X, Y and Z found
+by their names), each against the three-column time.
 
 A third table times the extraction's zone map on the grid and on a shuffled
 copy of it (the same lines in a random order, where no stretch can be
@@ -252,15 +253,16 @@ def map_table(args, tool, work, grid, answers):
 
 
 def forms_table(args, tool, work, grid, make_grid, answers):
-    """The tool on the same points as three columns, six columns and
-    comma-separated, interleaved, each against the three-column time; with
+    """The tool on the same points as three columns, six columns,
+    comma-separated and by the header's names, interleaved, each against the three-column time; with
     --against, the other build too in the same rounds."""
     rows = 250
-    forms = [("three columns", "tenth"), ("six columns X Y Z R G B", "tenth_rgb"), ("comma-separated X,Y,Z", "tenth_comma")]
+    forms = [("three columns", "tenth"), ("six columns X Y Z R G B", "tenth_rgb"), ("comma-separated X,Y,Z", "tenth_comma"),
+             ("header id,Z,Y,X,code", "tenth_named")]
     for form, name in forms[1:]:
         path = os.path.join(grid, name + ".xyz")
         if not os.path.exists(path):
-            sh([make_grid, str(rows), "4000", path, "rgb" if "rgb" in name else "comma"])
+            sh([make_grid, str(rows), "4000", path, name.split("_")[1]])
     builds = [("tool", tool)] + ([("against", os.path.abspath(args.against))] if args.against else [])
     print("\nthe same 1000000 points in other forms (medians of %d interleaved runs; processor seconds are user"
           " and system time, to 10 ms)\n" % args.runs)

@@ -229,9 +229,12 @@ class ToolCase(unittest.TestCase):
         col = trunc_count(zone[1], zone[0], pixel)
         path_in = "c:\\images\\site1\\%s.xyz" % name_in
         path_out = "c:\\images\\site1\\%s.xyz" % name_out
-        header_text = "Line %d is not a point and is skipped as a header: %s" % header if header else ""
+        header_text = "Line %d is not a point and is skipped as a header: %s" % header[:2] if header else ""
+        # A third item: what is said of the header lines after the first.
+        more = header[2] if header and len(header) > 2 else None
         console = (BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n"
-                   + ("\t" + header_text + "\n" if header else "") + progress(len(points)) + notice
+                   + ("\t" + header_text + "\n" if header else "") + ("\t" + more + "\n" if more else "")
+                   + progress(len(points)) + notice
                    + "\n\n\tX_min = %f X_max = %f " % (b[0], b[1])
                    + "\n\tY_min = %f Y_max = %f " % (b[2], b[3])
                    + "\n\tZ_min = %f Z_max = %f " % (b[4], b[5])
@@ -246,7 +249,7 @@ class ToolCase(unittest.TestCase):
                   + "\n\t\tCoordinates : "
                   + "".join("\n\t\t\t%s : %f " % (n, v) for n, v in
                             zip(["X_min", "X_max", "Y_min", "Y_max", "Z_min", "Z_max"], b))
-                  + ("\n\n\t" + header_text + " " if header else "")
+                  + ("\n\n\t" + header_text + " " if header else "") + ("\n\n\t" + more + " " if more else "")
                   + (notice + " " if notice else "")
                   + (reading + " " if reading else "")
                   + "\n\n\tCoordinates of the selected zone named %s :" % path_out
@@ -469,7 +472,7 @@ class EndToEnd(ToolCase):
     def test_header_line_is_skipped_in_both_passes(self):
         self.put("dem.xyz", b"X Y Z\r\n1 2 3\r\n4 5 6\r\n")
         run = self.run_tool("site1\ndem\nnorth\n0 10 0 10\n1\n")
-        self.assertIn("\n\n\tLine 1 is not a point and is skipped as a header: X\n\n\n\tX_min = 1.000000 X_max = 4.000000",
+        self.assertIn("\n\n\tLine 1 is not a point and is skipped as a header: X Y Z\n\n\n\tX_min = 1.000000 X_max = 4.000000",
                       run.console)
         self.assertEqual(run.file("north.xyz"), b"1.000000 2.000000 3.000000\r\n4.000000 5.000000 6.000000\r\n")
         self.assertIn(b"Number of records : 2 ", run.file("north_xyz_info.txt"))
@@ -543,6 +546,14 @@ class EndToEnd(ToolCase):
             return ("\n\n\tThe lines hold %d columns%s: the first holds row names, and X, Y and Z are the next three; "
                     "the row names and the other columns are written after them to the output." % (n, separated))
 
+        def named(n, x, y, z, separated=""):
+            return ("\n\n\tThe lines hold %d columns%s: X, Y and Z are columns %d, %d and %d, as the header names them; "
+                    "the others are written after them to the output, in their order." % (n, separated, x, y, z))
+
+        def short_columns(line, record, columns, needed):
+            return ("\n\n\tThe data stop at line %d, record %d: the line holds %d column%s where X, Y and Z need %d; the "
+                    "records before it are used." % (line, record, columns, "" if columns == 1 else "s", needed))
+
         def skipped(count, line):
             if count == 1:
                 return "\n\n\t1 line is a comment or repeats the header and is skipped: line %d." % line
@@ -567,9 +578,9 @@ class EndToEnd(ToolCase):
         cases = [
             # name, data, points, header, data stop, notices of the reading, status
             ("byte-order mark", b"\xef\xbb\xbf1 2 3\n4 5 6\n7 8 9\n", P, None, "", "", 0),
-            ("byte-order mark and header", b"\xef\xbb\xbfX Y Z\r\n1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, (1, "X"), "",
+            ("byte-order mark and header", b"\xef\xbb\xbfX Y Z\r\n1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, (1, "X Y Z"), "",
              "", 0),
-            ("word header", b"Easting Northing Height\n1 2 3\n4 5 6\n7 8 9", P, (1, "Easting"), "", "", 0),
+            ("word header", b"Easting Northing Height\n1 2 3\n4 5 6\n7 8 9", P, (1, "Easting Northing Height"), "", "", 0),
             ("too large a first number", b"1e999 2 3\n4 5 6\n", [], None, stop(1, 1, "1e999"), "", 4),
             ("decimal comma on the first line", b"12,5 3 4\n1 2 3\n", [], None, comma_stop(1, 1, ",5"), "", 4),
             ("decimal commas and semicolons", b"637012,24;849512,11;421,3\n", [], None,
@@ -589,7 +600,7 @@ class EndToEnd(ToolCase):
             ("nan followed at once by a number", b"1 2 3\nnan-5 2 3\n", P[:1], None, stop(2, 2, "nan-5"), "", 4),
             ("a decimal comma touching Y", b"1 2 3\n4 5,5 6\n", P[:1], None, comma_stop(2, 2, ",5"), "", 4),
             ("lone CR lines", b"1 2 3\r4 5 6\r7 8 9\r", P, None, "", "", 0),
-            ("lone CR lines after a header", b"X Y Z\r1 2 3\r4 5 6\r7 8 9", P, (1, "X"), "", "", 0),
+            ("lone CR lines after a header", b"X Y Z\r1 2 3\r4 5 6\r7 8 9", P, (1, "X Y Z"), "", "", 0),
             ("lone CR lines counted in a stop", b"1 2 3\r4 5 6\r7 x 9\r", P[:2], None, stop(3, 3, "x"), "", 4),
             ("CR LF lines", b"1 2 3\r\n4 5 6\r\n7 8 9\r\n", P, None, "", "", 0),
             ("one number a line", b"1\n2\n3\n4\n5\n6\n", points(2), None, "", "", 0),
@@ -610,7 +621,7 @@ class EndToEnd(ToolCase):
             ("a word among X Y Z", b"1 2 3\n4 five 6\n7 8 9\n", P[:1], None, stop(2, 2, "five"), "", 4),
             # Comma and semicolon files.
             ("comma file with its header", b"X,Y,Z\n1,2,3\n4,5,6\n7,8,9\n", P, (1, "X,Y,Z"), "", columns(3, commas), 0),
-            ("commas and blanks", b"x, y, z\r\n1, 2, 3\r\n4 ,5 , 6\r\n", points(2), (1, "x,"), "", columns(3, commas),
+            ("commas and blanks", b"x, y, z\r\n1, 2, 3\r\n4 ,5 , 6\r\n", points(2), (1, "x, y, z"), "", columns(3, commas),
              0),
             ("trailing separators", b"1,2,3,\n4,5,6,\n", points(2), None, "", columns(3, commas), 0),
             ("semicolons, quotes and a column more", b'"X";"Y";"Z";"I"\n"1";"2";"3";"17"\n4;5;6;18\n',
@@ -619,7 +630,7 @@ class EndToEnd(ToolCase):
              columns(5, commas), 0),
             # Lines that are not points.
             ("comments and a repeated header", b"# exported\n// by a program\nX Y Z\n1 2 3\n% note\n> segment\n4 5 6\n"
-             b"X Y Z\n7 8 9\n", P, (3, "X"), "", skipped(5, 1), 0),
+             b"X Y Z\n7 8 9\n", P, (3, "X Y Z"), "", skipped(5, 1), 0),
             ("a comment in the free layout", b"1 2\n# c\n3 4\n5 6\n", points(2), None, "", skipped(1, 2), 0),
             ("nan rows of a grid", b"635600\t853400\tNaN\n635601 853400 nan\n1 2 3\n4 5 -nan\n7 8 9\n",
              [(1, 2, 3), (7, 8, 9)], None, "", nodata(3, 1), 0),
@@ -631,9 +642,32 @@ class EndToEnd(ToolCase):
             ("a data frame with its index", b",x,y,z,intensity\n0,1,2,3,9\n1,4,5,6,8\n", [(1, 2, 3, "0 9"), (4, 5, 6, "1 8")],
              (1, ",x,y,z,intensity"), "", row_names(5, commas), 0),
             ("row names, quoted and between blanks", b'"x" "y" "z"\n"1" 1 2 3\n"2" 4 5 6\n',
-             [(1, 2, 3, '"1"'), (4, 5, 6, '"2"')], (1, '"x"'), "", row_names(4), 0),
+             [(1, 2, 3, '"1"'), (4, 5, 6, '"2"')], (1, '"x" "y" "z"'), "", row_names(4), 0),
             ("a header one name shorter than the lines", b'"x","y","z"\n"1",1,2,3\n"2",4,5,6\n',
              [(1, 2, 3, '"1"'), (4, 5, 6, '"2"')], (1, '"x","y","z"'), "", row_names(4, commas), 0),
+            # Every line that holds a word before the first point is a header line.
+            ("a dated title, names and units", b"2024-05-01 survey export\nX Y Z\nm m m\n1 2 3\n4 5 6\n7 8 9\n", P,
+             (1, "2024-05-01 survey export", "2 more lines before the first point are not points and are skipped as "
+              "headers, the first at line 2."), "", "", 0),
+            ("a title of dashes", b"-- site 4 --\n1 2 3\n4 5 6\n7 8 9\n", P, (1, "-- site 4 --"), "", "", 0),
+            ("a units line under a comma header", b"X,Y,Z\nm,m,m\n1,2,3\n4,5,6\n7,8,9\n", P,
+             (1, "X,Y,Z", "1 more line before the first point is not a point and is skipped as a header: line 2."), "",
+             columns(3, commas), 0),
+            ("lines of words alone", b"-- site 4 --\nm m m\n", [], (1, "-- site 4 --"), stop(2, 1, "m"), "", 4),
+            # X, Y and Z where the header's names put them.
+            ("a GPS converter's columns", b'No,Latitude,Longitude,Name,Altitude\r\n1,46.5,6.625,"Gare",400.5\r\n'
+             b'2,46.25,6.5,"Lac",372\r\n', [(6.625, 46.5, 400.5, '1 "Gare"'), (6.5, 46.25, 372, '2 "Lac"')],
+             (1, "No,Latitude,Longitude,Name,Altitude"[:32] + "..."), "", named(5, 3, 2, 5, commas), 0),
+            ("a survey file", b"Name,Easting,Northing,Elevation,Code\nP1,636000.5,848000.25,400,GRND\nP2,1,2,3,\n",
+             [(636000.5, 848000.25, 400, "P1 GRND"), (1, 2, 3, "P2")], (1, "Name,Easting,Northing,Elevation,Code"[:32] + "..."), "",
+             named(5, 2, 3, 4, commas), 0),
+            ("names with units, between blanks", b'"Z [m]" "Y [m]" "X [m]"\n3 2 1\n6 5 4\n', points(2), (1, '"Z [m]" "Y [m]" "X [m]"'), "",
+             named(3, 3, 2, 1), 0),
+            ("a header naming latitude alone", b"Latitude,Depth\n46.5,3,4\n", [], (1, "Latitude,Depth"),
+             "\n\n\tThe header names a column for Y but none for X (x, lon, long, longitude, east, easting, e or "
+             "rechtswert), so the points cannot be read.", "", 4),
+            ("a line without its X column", b"id,Z,Y,X\n1,3,2,1\n2,3\n", [(1, 2, 3, "1")], (1, "id,Z,Y,X"),
+             short_columns(3, 2, 2, 4), named(4, 4, 3, 2, commas), 4),
         ]
         for name, data, pts, header, notice, reading, status in cases:
             with self.subTest(name):
@@ -698,8 +732,8 @@ class EndToEnd(ToolCase):
                     % (line, text, hint))
 
         for name, data, notice, header in [
-            ("a word", b"1 2 x\n4 5 6\n", stop(1, "x"), None),
-            ("after a header", b"X Y Z\n1,5 2 3\n", stop(2, ",5", " (use a point for decimals)"), (1, "X")),
+            ("a sign alone", b"1 2 -\n4 5 6\n", stop(1, "-"), None),  # no word: no header line
+            ("after a header", b"X Y Z\n1,5 2 3\n", stop(2, ",5", " (use a point for decimals)"), (1, "X Y Z")),
             ("cut short", b"1 2\n", "\n\n\tThe data stop at line 1: record 1 is cut short; the records before it "
                                    "are used.", None),
         ]:
@@ -707,7 +741,7 @@ class EndToEnd(ToolCase):
                 self.check_nothing_published(data, notice, header)
         # An input without a point but without a stop is read whole: its
         # empty output is published.
-        for name, data, header in [("empty", b"", None), ("a header alone", b"X Y Z\r\n", (1, "X"))]:
+        for name, data, header in [("empty", b"", None), ("a header alone", b"X Y Z\r\n", (1, "X Y Z"))]:
             with self.subTest(name):
                 self.put("north.xyz", b"earlier output")
                 self.sums.clear()
@@ -720,19 +754,23 @@ class EndToEnd(ToolCase):
         for encoding in ("utf-16-le", "utf-16-be"):
             with self.subTest(encoding):
                 self.check_whole_run(("\ufeff" + text).encode(encoding), (0.0, 10.0, 0.0, 10.0), 1.0, points=points,
-                                     header=(1, "X"))
+                                     header=(1, "X Y " + "H\u00f6he".encode().decode("latin-1")))
         # A header or a stop is quoted as the UTF-8 it holds (the console
         # is read here as Latin-1, byte for byte).
         hoehe = "H\u00f6he".encode().decode("latin-1")
         for name, data, header, notice in [
-            ("header", "H\u00f6he X Y\n1 2 3\n".encode(), (1, hoehe), ""),
+            ("header", "H\u00f6he X Y\n1 2 3\n".encode(), (1, hoehe + " X Y"), ""),  # the names put Z first
             ("stop", "1 2 3\nH\u00f6he 5 6\n".encode("utf-16"), None,
              '\n\n\tThe data stop at line 2, record 2: "%s" is not a number; the records before it are used.'
              % hoehe),
         ]:
             with self.subTest(name):
-                self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, points=[(1.0, 2.0, 3.0)], header=header,
-                                     notice=notice, status=4 if notice else 0)
+                named = name == "header"
+                reading = ("\n\n\tThe lines hold 3 columns: X, Y and Z are columns 2, 3 and 1, as the header names "
+                           "them; the others are written after them to the output, in their order." if named else "")
+                self.check_whole_run(data, (0.0, 10.0, 0.0, 10.0), 1.0, points=[(2.0, 3.0, 1.0) if named else
+                                     (1.0, 2.0, 3.0)], header=header, notice=notice, status=4 if notice else 0,
+                                     reading=reading)
 
     # --- answers that cannot be used ---------------------------------------
 

@@ -8,11 +8,13 @@
 #pragma once
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "points/header_columns.h"
 #include "whole_pass.h"
 
 namespace tessera {
@@ -162,6 +164,107 @@ inline bool row_names(std::string_view t, std::string_view header, file_layout& 
   return false;
 }
 
+// The fields of a line as a layout by names cuts them: at `sep` (an empty
+// last one is nothing), or its words.
+inline std::vector<std::string_view> fields(std::string_view t, char sep) {
+  if (sep == 0) return words(t);
+  std::vector<std::string_view> f = cut(t, sep);
+  if (f.size() > 1 && trim(f.back()).empty()) f.pop_back();
+  return f;
+}
+
+// Before the first data line, beyond the first line's own rule: a line
+// holding a date (dddd-dd-dd at its start or a field's), or a word (a letter
+// outside the numbers the grammar reads, not nan, inf or infinity) among
+// its first three fields while it does not begin with three numbers.
+inline bool letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80; }
+
+inline bool no_value(std::string_view w) {
+  std::string l;
+  for (char c : w) l += char(std::tolower(static_cast<unsigned char>(c)));
+  if (!l.empty() && (l[0] == '-' || l[0] == '+')) l.erase(0, 1);
+  return l == "nan" || l == "inf" || l == "infinity" || l == "1.#inf" || l == "1.#qnan" || l == "1.#ind";
+}
+
+inline bool word_in(std::string_view f) {
+  if (no_value(f)) return false;
+  const std::string z(f);
+  size_t i = 0;
+  while (i < z.size()) {
+    if (begins_number(z[i])) {
+      text_source s{z.c_str() + i};
+      decimal_number d;
+      const bool read = scan_decimal(s, d) && s.p > z.c_str() + i;
+      i = read ? size_t(s.p - z.c_str()) : i + 1;
+    } else if (letter(z[i])) {
+      size_t e = i;
+      while (e < z.size() && letter(z[e])) ++e;
+      if (!no_value(std::string_view(z).substr(i, e - i))) return true;
+      i = e;
+    } else {
+      ++i;
+    }
+  }
+  return false;
+}
+
+inline bool header_line(std::string_view t) {
+  for (size_t i = 0; i + 10 <= t.size(); ++i) {
+    if (i > 0 && !space(t[i - 1]) && t[i - 1] != ',' && t[i - 1] != ';') continue;
+    bool date = i + 10 == t.size() || !std::isdigit(static_cast<unsigned char>(t[i + 10]));
+    for (size_t k = 0; k < 10 && date; ++k) {
+      date = k == 4 || k == 7 ? t[i + k] == '-' : std::isdigit(static_cast<unsigned char>(t[i + k])) != 0;
+    }
+    if (date) return true;
+  }
+  double p[3];
+  if (read_line_start(t, p).numbers == 3) return false;
+  const char sep = t.find(',') != std::string_view::npos ? ',' : t.find(';') != std::string_view::npos ? ';' : '\0';
+  const std::vector<std::string_view> f = fields(t, sep);
+  for (size_t k = 0; k < f.size() && k < 3; ++k) {
+    if (word_in(unquote(f[k]))) return true;
+  }
+  return false;
+}
+
+// A first data line after a header whose names (columns_named, tested on
+// its own) put X, Y and Z elsewhere than the first three columns: the
+// header and the line cut at the first of ',' and ';' both hold, or at
+// blanks if the line holds neither; one name short of a line whose
+// first field is quoted, the names are those of the last columns; right
+// after an unnamed (or such a) first column, a layout with row names if the
+// line has one. A header naming one of X and Y alone: no points.
+inline bool by_names(std::string_view t, std::string_view header, file_layout& l) {
+  char sep = 0;
+  for (char c : {';', ','}) {
+    if (t.find(c) != std::string_view::npos && header.find(c) != std::string_view::npos) sep = c;
+  }
+  if (sep == 0 && t.find_first_of(",;") != std::string_view::npos) return false;
+  const header_columns n = columns_named(header, sep);
+  if (n.axes == named_axes::missing_x || n.axes == named_axes::missing_y) {
+    l = {point_layout::free, 0, 0, 0, 0};
+    l.unnamed_axis = n.axes == named_axes::missing_x ? 'X' : 'Y';
+    return true;
+  }
+  if (n.axes != named_axes::found) return false;
+  const std::vector<std::string_view> f = fields(t, sep);
+  const std::string_view first = trim(f[0]);
+  const int shift = int(f.size()) == n.names + 1 && first.size() >= 2 && first.front() == '"' && first.back() == '"';
+  const int xyz[3] = {n.xyz[0] + shift, n.xyz[1] + shift, n.xyz[2] + shift};
+  if (xyz[0] == 0 && xyz[1] == 1 && xyz[2] == 2) return false;
+  const size_t cut_at = sep != 0 ? header.find(sep) : header.find_first_of(" \t\v\f\r");
+  const bool unnamed = cut_at != std::string_view::npos && unquote(header.substr(0, cut_at)).empty();
+  if (xyz[0] == 1 && xyz[1] == 2 && xyz[2] == 3 && (shift == 1 || unnamed) && row_names(t, header, l)) return true;
+  if (size_t(std::max({xyz[0], xyz[1], xyz[2]})) >= f.size()) return false;
+  for (int c : xyz) {
+    if (word_in(unquote(f[size_t(c)]))) return false;
+  }
+  l = {sep != 0 ? point_layout::delimited : point_layout::line, sep, int(f.size()), 0, 0};
+  l.by_names = true;
+  for (int k = 0; k < 3; ++k) l.xyz[k] = xyz[k];
+  return true;
+}
+
 inline std::string written(const double (&p)[3], const std::string& extras) {
   char text[1100];
   std::snprintf(text, sizeof text, "%f %f %f", p[0], p[1], p[2]);
@@ -195,6 +298,7 @@ inline whole_pass read(const std::string& bytes) {
 
   // The lines before the points.
   size_t start = lines.size();
+  size_t second_header = lines.size();
   bool seen = false;
   size_t count_at = lines.size();
   for (size_t i = 0; i < lines.size(); ++i) {
@@ -204,20 +308,25 @@ inline whole_pass read(const std::string& bytes) {
       if (count_at == lines.size()) skip(out.skipped, i);
       continue;
     }
-    if (!seen) {
+    file_layout fits{point_layout::free, 0, 0, 0, 0};
+    const bool fitting = !header.empty() && (by_names(t, header, fits) || row_names(t, header, fits));
+    if (!fitting && ((!seen && !begins_number(t[0])) || header_line(t))) {
       seen = true;
-      if (!begins_number(t[0])) {
+      if (header.empty()) {
         header = t;
         out.header_line = int64_t(i + 1);
-        continue;
+      } else if (second_header == lines.size()) {
+        second_header = i;
       }
+      continue;
     }
+    seen = true;
     bool digits = !t.empty() && t.size() <= 18 && t.find_first_not_of("0123456789") == std::string_view::npos;
     if (count_at == lines.size() && digits) {
       count_at = i;
       continue;
     }
-    if (header.empty() || !row_names(t, header, out.layout)) out.layout = layout_of(t);
+    out.layout = fitting ? fits : layout_of(t);
     start = i;
     if (count_at != lines.size()) {
       if (out.layout.kind == point_layout::free) {
@@ -231,6 +340,15 @@ inline whole_pass read(const std::string& bytes) {
     break;
   }
   if (start == lines.size() && count_at != lines.size()) start = count_at;
+  // Header lines and no data line: the second is read as points.
+  if (start == lines.size() && count_at == lines.size() && second_header != lines.size()) {
+    start = second_header;
+    out.layout = layout_of(trim(lines[start]));
+  }
+  if (out.layout.unnamed_axis != 0) {
+    out.end = read_status::end_of_data;
+    return out;
+  }
 
   auto stop = [&](read_status s, size_t line, int numbers) {
     out.end = s;
@@ -290,6 +408,26 @@ inline whole_pass read(const std::string& bytes) {
     double p[3];
     bool nan = false;
     std::string extras;
+    if (out.layout.by_names) {
+      const std::vector<std::string_view> f = fields(t, sep);
+      const int* xyz = out.layout.xyz;
+      if (int(f.size()) <= std::max({xyz[0], xyz[1], xyz[2]})) return stop(read_status::short_line, i, int(f.size()));
+      for (int k = 0; k < 3; ++k) {
+        const int v = field_value(unquote(f[size_t(xyz[k])]), p[k]);
+        if (v == 0) return stop(read_status::not_a_number, i, 0);
+        nan |= v == 2;
+      }
+      for (int k = 0; k < int(f.size()); ++k) {
+        if (k == xyz[0] || k == xyz[1] || k == xyz[2]) continue;
+        extras += " " + (trim(f[size_t(k)]).empty() ? std::string("\"\"") : std::string(trim(f[size_t(k)])));
+      }
+      if (nan) {
+        skip(out.nodata, i);
+      } else {
+        take(p, extras);
+      }
+      continue;
+    }
     std::string_view body = lines[i];
     std::string row;
     if (out.layout.row_names) {

@@ -60,7 +60,9 @@ TEST(PointReader, RecordsAndEnds) {
        "???4"},
       {"first line too large stops", "1e999 2 3\n4 5 6\n", {}, read_status::not_a_number, 1, "1e999"},
       {"first line with a decimal comma stops", "12,5 3 4\n", {}, read_status::not_a_number, 1, ",5"},
-      {"first line of a sign and a word stops", "\n-x 1 2\n", {}, read_status::not_a_number, 2, "-x"},
+      {"a line of a sign and a word first is a header", "\n-x 1 2\n", {}, read_status::end_of_data, 0, ""},
+      {"header lines and no point: the second stops", "-- site 4 --\nm m m\nm m m\n", {}, read_status::not_a_number, 2,
+       "m"},
       {"quoted from the failing character", "1 2 3\n4 5- 6\n", {{1, 2, 3}}, read_status::not_a_number, 2, "-"},
       // A number ends where its syntax ends, and the next may follow at once.
       {"fixed-width columns, a value filling its field",
@@ -124,9 +126,9 @@ TEST(PointReader, RecordsAndEnds) {
 }
 
 TEST(PointReader, HeaderIsReportedWithItsLine) {
-  pass_result got = read_all("\n  X Y Z\n1 2 3\n");
+  pass_result got = read_all("\n  X Y\tZ\n1 2 3\n");
   EXPECT_EQ(got.header_line, 2);
-  EXPECT_EQ(got.header_text, "X");
+  EXPECT_EQ(got.header_text, "X Y Z");  // whole, a tab as a blank
   EXPECT_EQ(got.records.size(), 1u);
   got = read_all("\xef\xbb\xbf\r\r\n\rEasting,Northing,Height\r1 2 3\r");
   EXPECT_EQ(got.header_line, 4);
@@ -568,6 +570,24 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
        read_status::end_of_data, L, 0, 0, 0},
       {"the delimited layout still wants whole fields", "1,2,3\n4,5-6,7\n", p123 + "\r\n", read_status::not_a_number,
        D, 0, 0, 0},
+      // X, Y and Z where the header's names put them; the other columns in their order.
+      {"by names, an empty last column", "id,Z,Y,X,code\n1,3,2,1,a\n2,6,5,4,\n", p123 + " 1 a\r\n" + p456 + " 2\r\n",
+       read_status::end_of_data, D, 0, 0, 0},
+      {"by names, lines alike but for their codes",
+       "id;z;y;x;code\n10;3;2;1;G\n11;6;5;4;V\n12;3;2;1;;W\n13;  3 ;2;1 ;G\n",
+       p123 + " 10 G\r\n" + p456 + " 11 V\r\n" + p123 + " 12 \"\" W\r\n" + p123 + " 13 G\r\n", read_status::end_of_data,
+       D, 0, 0, 0},
+      {"by names between blanks: the header again, nan, quotes", "Z Y X\n3 2 1\nZ Y X\nnan 5 4\n\"6\" 5 4 q\n",
+       p123 + "\r\n" + p456 + " q\r\n", read_status::end_of_data, L, 1, 1, 0},
+      {"by names, Z the first other column", "depth lat lon\n3 2 1\n6 5 4 7\n", p123 + "\r\n" + p456 + " 7\r\n",
+       read_status::end_of_data, L, 0, 0, 0},
+      {"by names, a header one name short of quoted row names", "\"z\" \"y\" \"x\"\n\"a\" 3 2 1\n",
+       p123 + " \"a\"\r\n", read_status::end_of_data, L, 0, 0, 0},
+      {"by names, a line without X", "id,Z,Y,X\n1,3,2,1\n2,3\n", p123 + " 1\r\n", read_status::short_line, D, 0, 0,
+       0},
+      {"by names, a word for X", "id,Z,Y,X\n1,3,2,1\n2,3,2,x1\n", p123 + " 1\r\n", read_status::not_a_number, D, 0,
+       0, 0},
+      {"a header naming Y alone", "Latitude,Depth\n1,2,3\n", "", read_status::end_of_data, F, 0, 0, 0},
   };
   for (const row& r : rows) {
     for (int block : {0, 1, 3, 16}) {

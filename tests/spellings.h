@@ -98,8 +98,9 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
   // Fixed-width columns of this many characters, or 0.
   const size_t width = (form == 1 || form == 2) && pick(3) == 0 ? size_t(8 + pick(3)) : 0;
   static const char* const headers[] = {"X Y Z", "x,y,z", "\"X\";\"Y\";\"Z\"", "//X Y Z R G B", "Easting Northing",
-                                        "nx ny nz", "\"x\" \"y\"", ",x,y,z", "\"\" \"x\" \"y\" \"z\""};
-  std::string header = headers[pick(9)];
+                                        "nx ny nz", "\"x\" \"y\"", ",x,y,z", "\"\" \"x\" \"y\" \"z\"",
+                                        "id,Z,Y,X,code", "Z Y X", "pt;n;e;\"H [m]\"", "Latitude", ",z,y,x"};
+  std::string header = headers[pick(14)];
   // A first column of row names: a line's number, or quoted.
   const int row_names = form != 0 ? pick(3) : 0;
   std::string text;

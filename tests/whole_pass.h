@@ -3,6 +3,7 @@
 // what it noted. For the unit tests and the fuzz targets alike.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -69,7 +70,8 @@ inline whole_pass read_whole(FILE* f, int block_size = 0, bool general_only = fa
 
 inline bool same_layout(const file_layout& a, const file_layout& b) {
   return a.kind == b.kind && a.separator == b.separator && a.columns == b.columns && a.count_line == b.count_line &&
-         a.count_value == b.count_value && a.row_names == b.row_names;
+         a.count_value == b.count_value && a.row_names == b.row_names && a.by_names == b.by_names &&
+         std::equal(a.xyz, a.xyz + 3, b.xyz) && a.unnamed_axis == b.unnamed_axis;
 }
 
 // What differs between two passes, or "" if nothing does.

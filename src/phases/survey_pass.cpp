@@ -1,10 +1,12 @@
 #include "phases/survey_pass.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "phases/input_failure.h"
+#include "points/header_columns.h"
 #include "points/input_kind.h"
 #include "run/dialogue.h"
 #include "run/messages.h"
@@ -46,6 +48,10 @@ void describe_stop(const survey_values& s, char* text, int size) {
   } else if (s.end == read_status::line_too_long) {
     std::snprintf(text, size_t(size), notice::stop_line_too_long, static_cast<long long>(s.stop.line),
                   static_cast<long long>(s.stop.record), int(line_text_max / mebibyte));
+  } else if (s.end == read_status::short_line && s.layout.by_names) {
+    const int needed = 1 + std::max({s.layout.xyz[0], s.layout.xyz[1], s.layout.xyz[2]});
+    std::snprintf(text, size_t(size), notice::stop_short_columns, static_cast<long long>(s.stop.line),
+                  static_cast<long long>(s.stop.record), s.stop.numbers, s.stop.numbers == 1 ? "" : "s", needed);
   } else if (s.end == read_status::short_line) {
     std::snprintf(text, size_t(size), notice::stop_short_line, static_cast<long long>(s.stop.line),
                   static_cast<long long>(s.stop.record), s.stop.numbers, s.stop.numbers == 1 ? "" : "s");
@@ -93,11 +99,14 @@ void describe_reading(const survey_values& s, char* text, int size) {
     }
     append_sentence(text, size, ".");
   }
-  if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
+  if (l.by_names || l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
     const char* separated = l.separator == ','   ? " separated by commas"
                             : l.separator == ';' ? " separated by semicolons"
                                                  : "";
-    if (l.row_names) {
+    if (l.by_names) {
+      append_sentence(text, size, notice::named_columns, l.columns, separated, l.xyz[0] + 1, l.xyz[1] + 1,
+                      l.xyz[2] + 1);
+    } else if (l.row_names) {
       append_sentence(text, size, notice::row_name_columns, l.columns, separated);
     } else if (l.columns > 3) {
       append_sentence(text, size, notice::extra_columns, l.columns, separated);
@@ -117,12 +126,12 @@ void describe_reading(const survey_values& s, char* text, int size) {
 
 namespace {
 
-// Writes the survey's entries to the report: the bounds, the header
+// Writes the survey's entries to the report: the bounds, the header lines
 // skipped, and the sentences shown (where the data stopped, how they were
 // read, a 0x1A), each "" when there is none. True if all were written (see
 // report).
-bool report_survey(run_files& files, const survey_values& s, const record_reader& r, const char* stopped,
-                   const char* reading, const char* control_z) {
+bool report_survey(run_files& files, const survey_values& s, const record_reader& r, const char* more_headers,
+                   const char* stopped, const char* reading, const char* control_z) {
   written_file& to = files.report;
   return report(to, "\n\n\tInfo concerning File_in named %s : ", files.input.built) &&
          report(to, "\n\t\tNumber of records : %lld ", static_cast<long long>(s.record_count)) &&
@@ -132,6 +141,7 @@ bool report_survey(run_files& files, const survey_values& s, const record_reader
          report(to, "\n\t\t\tZ_max : %lf ", s.Z_max) &&
          (r.header_line() == 0 ||
           report(to, notice::header_reported, static_cast<long long>(r.header_line()), r.header_text())) &&
+         (more_headers[0] == 0 || report(to, "\n\n\t%s ", more_headers)) &&
          (stopped[0] == 0 || report(to, "%s ", stopped)) && (reading[0] == 0 || report(to, "%s ", reading)) &&
          (control_z[0] == 0 || report(to, "%s ", control_z));
 }
@@ -149,8 +159,24 @@ int survey_pass(run_files& files, survey_values& s) {
   if (r.header_line() != 0) {
     show(notice::header_shown, static_cast<long long>(r.header_line()), r.header_text());
   }
+  char more_headers[160] = "";
+  if (r.more_headers() == 1) {
+    std::snprintf(more_headers, sizeof more_headers, notice::more_header_one,
+                  static_cast<long long>(r.more_header_line()));
+  } else if (r.more_headers() > 1) {
+    std::snprintf(more_headers, sizeof more_headers, notice::more_headers, static_cast<long long>(r.more_headers()),
+                  static_cast<long long>(r.more_header_line()));
+  }
+  if (more_headers[0] != 0) show("\t%s\n", more_headers);
   s = survey_records(r, progress);
   if (s.end == read_status::read_error) return input_read_failed(files.input, s.read_errno);
+  // A header naming one of X and Y alone: the data stop at it, before any point.
+  if (const char lacking = r.layout().unnamed_axis; lacking != 0) {
+    show(notice::axis_not_named, lacking == 'X' ? 'Y' : 'X', lacking, axis_names(lacking == 'X' ? 0 : 1));
+    show("%s", failure::nothing_read);
+    s.end = read_status::not_a_number;
+    return status_data_stopped;
+  }
   char stopped[256] = "";
   if (s.end != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);
@@ -174,7 +200,7 @@ int survey_pass(run_files& files, survey_values& s) {
   describe_reading(s, reading, sizeof reading);
   if (reading[0] != 0) show("%s", reading);
 
-  if (!report_survey(files, s, r, stopped, reading, control_z)) return status_write_failed;
+  if (!report_survey(files, s, r, more_headers, stopped, reading, control_z)) return status_write_failed;
   return stopped[0] != 0 ? status_data_stopped : status_ok;
 }
 

@@ -42,7 +42,7 @@ enum class line_kind {
   blank,         // nothing but whitespace
   comment,       // a comment line
   header_again,  // the header, repeated
-  header,        // the first line neither blank nor a comment, when it cannot begin a number
+  header,        // a line before the first data line that holds a word (see decide_line)
   count,         // a whole number alone, before any other: may be a count of points
   data,          // the first data line
 };
@@ -55,7 +55,19 @@ struct line_decision {
 };
 
 // What `line` (the text of a line, without its line feed) is, after the
-// lines `before`.
+// lines `before`. Before the first data line, a line is a header line when
+// it is the first neither blank nor a comment and its first character
+// cannot begin a number (`X Y Z`, `nan 2 3`), when it holds a date written
+// year-month-day (`2024-05-01 survey export`), or when a word stands among
+// its first three fields (cut at the first of ',' and ';' it holds, or at
+// blanks) and the line layout cannot read three numbers before it
+// (`-- site 4 --`). A word is a letter (A to Z, a to z, or a byte of a UTF-8
+// sequence) outside every number as the grammar reads them, so that the e
+// of an exponent is none, and nor are nan, inf, infinity (any case, a sign
+// or none, as a field or a run of letters) and 1.#INF, 1.#QNAN, 1.#IND as
+// fields of their own. A line that
+// the header's names or row names fit (a layout by names, row names) is a
+// data line all the same.
 line_decision decide_line(std::string_view line, const lines_before& before);
 
 // The layout a data line shows: delimited if cut at ',' (or else ';') it

@@ -421,8 +421,39 @@ read_status general_line(tier_context& c, general_state& g, pass_end& e) {
 
 }  // namespace
 
+bool next_line_text(tier_context& c, general_state& g, pass_end& e, std::string& line, int64_t& line_at,
+                    read_status& end) {
+  if (!to_data_line(c, g, line_at)) {
+    end = data_end(c, e);
+    return false;
+  }
+  replay_source f{g.taken, 0, c.block};
+  line.clear();
+  int ch;
+  for (; (ch = f.peek()) >= 0 && ch != '\n'; f.bump()) {
+    if (line.size() == line_text_max) {
+      end = long_line_stop(c, e, line_at);
+      return false;
+    }
+    line += char(ch);
+  }
+  if (ch == '\n') f.bump();
+  if (c.block.read_errno() != 0) {
+    end = read_status::read_error;
+    return false;
+  }
+  return true;
+}
+
+read_status stop_at_text(tier_context& c, pass_end& e, int64_t at) { return text_stop(c, e, at); }
+
+read_status stop_short(tier_context& c, pass_end& e, int64_t line_at, int columns) {
+  return short_line(c, e, line_at, columns);
+}
+
 read_status read_general(tier_context& c, general_state& g, pass_end& e) {
-  return c.layout.kind == point_layout::free ? general_free(c, g, e) : general_line(c, g, e);
+  if (c.layout.kind == point_layout::free) return general_free(c, g, e);
+  return c.layout.by_names ? general_columns(c, g, e) : general_line(c, g, e);
 }
 
 }  // namespace tessera::detail

@@ -103,6 +103,14 @@ int64_t read_line(reader_block& b, std::string& line) {
   return at;
 }
 
+// Quotes a header line whole into `out`, a tab shown as a blank.
+void quote_whole(std::string_view t, char (&out)[quoted_text_size]) {
+  quoted_text text{out};
+  for (size_t i = 0; i < t.size() && text.add(is_blank(static_cast<unsigned char>(t[i])) ? ' ' : static_cast<unsigned char>(t[i])); ++i) {
+  }
+  text.add(-1);
+}
+
 // What the lines before the points told, as the decision reads them.
 struct lines_read {
   int64_t line_no = 0;
@@ -112,7 +120,26 @@ struct lines_read {
   int64_t count_line = 0;
   int64_t count_value = 0;
   int64_t data_start = -1;   // where the first line to read as points begins
+  int64_t more_start = -1;   // where the second header line begins
+  file_layout more_layout{point_layout::free, 0, 0, 0, 0};  // and the layout it shows
   file_layout layout{point_layout::free, 0, 0, 0, 0};
+
+  // After the lines before the points, ending at `end`: where the first
+  // line to read as points begins. Header lines and no data line after
+  // them: the second header line is read as points, and stops the reading,
+  // rather than a file of words giving no point and no stop (the header
+  // lines after the first, `more` from line `more_line`, are then none). A
+  // header naming only one of X and Y: no point is read.
+  void settle(int64_t end, int64_t& more, int64_t& more_line) {
+    if (data_start < 0 && count_start < 0 && more != 0) {
+      layout = more_layout;
+      data_start = more_start;
+      more = 0;
+      more_line = 0;
+    }
+    if (data_start < 0) data_start = count_start >= 0 ? count_start : end;
+    if (layout.unnamed_axis != 0) data_start = INT64_MAX;
+  }
 
   // The first data line, at `start`, shows `l`: after a count of points,
   // the points begin after it unless the layout is free (the count is
@@ -163,13 +190,17 @@ void record_reader::decide_layout() {
       w.data_line(start, d.layout);
       break;
     }
-    if (d.kind == line_kind::header) {
+    if (d.kind == line_kind::header && header_line_ != 0) {
+      // A header line after the first (a units line, say): skipped and counted.
+      if (more_headers_++ == 0) {
+        more_header_line_ = w.line_no;
+        w.more_start = start;
+        w.more_layout = layout_of(d.text);
+      }
+    } else if (d.kind == line_kind::header) {
       header_line_ = w.line_no;
       general_.header = d.text;
-      quoted_text text{header_text_};
-      for (size_t i = 0; i < d.text.size() && text.add_token_byte(static_cast<unsigned char>(d.text[i])); ++i) {
-      }
-      text.add_token_byte(-1);
+      quote_whole(d.text, header_text_);
     } else {  // a count of points, perhaps
       w.count_start = start;
       w.after_count = block_.offset();
@@ -177,8 +208,9 @@ void record_reader::decide_layout() {
       w.count_value = d.count;
     }
   }
-  if (w.data_start < 0) w.data_start = w.count_start >= 0 ? w.count_start : block_.offset();
+  w.settle(block_.offset(), more_headers_, more_header_line_);
   file_layout_ = w.layout;
+  numeric_header_ = !general_.header.empty() && begins_number(static_cast<unsigned char>(general_.header[0]));
   view_.parts_.separator = w.layout.separator;
   // The pass starts again at the first line to read as points.
   block_.restart();
@@ -231,7 +263,14 @@ void record_reader::read_keyed_run(int64_t limit, keyed_bounds& run) {
 // tier 1 (the record is then taken as tier 1 takes it), then tier 3, then
 // the general scanner.
 read_status record_reader::next_other() {
-  if (!general_only_) {
+  if (file_layout_.by_names) {
+    if (!general_only_ && detail::read_by_columns(tiers_, general_, named_layout_)) return read_status::record;
+    return detail::read_general(tiers_, general_, end_);
+  }
+  // Tiers 2 and 3 (and so tier 1) take a line that begins as a number for
+  // a point: after a header that begins so too, which may come again, every
+  // line is the general scanner's.
+  if (!general_only_ && !numeric_header_) {
     switch (detail::read_by_masks(tiers_, layout_)) {
       case detail::fast_read::taken:
         return read_status::record;

@@ -27,6 +27,18 @@
 // that line's first field is a quoted text, holds row
 // names: X, Y and Z are the three columns after it, and the row name is
 // written as the first extra column (`"1" 636000 848000 400`).
+// After a header whose names (header_columns.h: cut as the first data
+// line is, at the ',' or ';' both hold or at blanks) put X, Y and Z
+// elsewhere than the first three columns in order, and a first data line
+// that holds those columns, the layout is by names (file_layout::by_names):
+// X, Y and Z are read from those columns, each a whole field holding a
+// number or nan within the blanks and one pair of double quotes around it,
+// and every other column is an extra column, in the file's order; a line
+// without those columns is a short line. Names one short of a first data
+// line whose first field is quoted are those of its last columns, and X, Y
+// and Z right after a first column of row names make the layout with row
+// names above. A header naming one of X and Y alone: no point is read
+// (file_layout::unnamed_axis).
 // A first data line holding one whole number and followed by a line of a
 // point is a count of points: it is skipped and noted. A `nan` (any case,
 // with or without a sign) counts as a number in deciding; in the line
@@ -34,7 +46,12 @@
 // and up to a blank or the line's end.
 //
 // The header is the first line that is neither blank nor a comment, when
-// its first character cannot begin a number; it is skipped. Comment lines
+// its first character cannot begin a number, or the first header line: any
+// line before the first data line that holds a word (decide_line in
+// layout_decision.h: a date, or a word among its first three fields when it
+// does not begin with three numbers) is a header line, skipped and counted
+// (more_headers); header lines and no data line: the second is read as
+// points, and stops the reading. The header is quoted whole. Comment lines
 // (first non-blank characters #, //, % or >) and lines equal to the header
 // are skipped wherever they stand, and counted. In the line and delimited
 // layouts a line whose X, Y or Z is nan is skipped and counted; a line with
@@ -128,6 +145,14 @@ struct file_layout {
   // data line holds): X, Y and Z are the next three, and the row name is
   // the first extra column. The columns count it.
   bool row_names = false;
+  // Line and delimited layouts: the header's names put X, Y and Z in the
+  // columns `xyz` (from 0), read as whole fields; every other column is an
+  // extra column, in the file's order. The columns count them all.
+  bool by_names = false;
+  int xyz[3] = {0, 1, 2};
+  // 'X' when the header names Y but no X, 'Y' when it names X but no Y: no
+  // point can be read, and none is.
+  char unnamed_axis = 0;
 };
 
 // Lines a pass skipped of one kind: how many, and the first one's line.
@@ -253,12 +278,24 @@ struct record_shape {
   bool rest;         // line layouts: the line goes on after the third number's delimiter
 };
 
+// A layout by the header's names, as its fast tier learnt it from a line
+// (record_shape holds its pattern): the places of the columns before the
+// last of X, Y and Z that are none of them, at most this many.
+constexpr int learnt_columns_max = 8;
+struct learnt_columns {
+  int count = 0;
+  int at[learnt_columns_max] = {};
+  int end[learnt_columns_max] = {};
+};
+
 // What the general scanner (tier 4) keeps from record to record.
 struct general_state {
   std::string header;  // the header line, for finding it repeated
   std::string extras;  // the copy of a line's extra columns
   std::string taken;   // the characters a line's comparison with the header took
   std::string row;     // a line's row name, in a layout with row names
+  std::string line;    // a line's text, in a layout by the header's names
+  learnt_columns columns;  // then the other columns its fast tier learnt
 };
 
 // How a pass ended, once it has.
@@ -314,6 +351,10 @@ class record_reader {
   int read_errno() const { return block_.read_errno(); }  // errno of a failed read, or 0
   const data_stop& stop() const { return end_.stop; }    // after not_a_number or cut_short
   int64_t header_line() const { return header_line_; }  // the skipped header's line, or 0
+  // The header lines after the first, before the first data line, and the
+  // first one's line, or 0.
+  int64_t more_headers() const { return more_headers_; }
+  int64_t more_header_line() const { return more_header_line_; }
   const char* header_text() const { return header_text_; }
   const file_layout& layout() const { return file_layout_; }
   // Once the pass is over (any status but record): the comment lines and
@@ -354,7 +395,9 @@ class record_reader {
   reader_block block_;  // the input and where the pass stands in it
   bool general_only_;
   bool keyed_;  // the keyed tier runs at the processor level in use, and not for general_only
+  bool numeric_header_ = false;  // the header begins as a number does (see next_other)
   record_shape layout_{};  // tier 1's layout, as tier 2 learnt it
+  record_shape named_layout_{};  // a layout by names, as its fast tier learnt it
   detail::keyed_plan plan_{};  // the keyed tier's plan of layout_, made when a run is first asked for
   bool plan_stale_ = true;     // layout_ was learnt since plan_ was made
   record_view view_;
@@ -362,6 +405,8 @@ class record_reader {
   file_layout file_layout_{point_layout::free, 0, 0, 0, 0};
   general_state general_;
   int64_t header_line_ = 0;
+  int64_t more_headers_ = 0;
+  int64_t more_header_line_ = 0;
   int64_t zero_byte_line_ = 0;
   char header_text_[quoted_text_size] = "";
   pass_end end_;

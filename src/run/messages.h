@@ -93,6 +93,17 @@ constexpr const char* extra_columns =
 constexpr const char* row_name_columns =
     "\n\n\tThe lines hold %d columns%s: the first holds row names, and X, Y and Z are the next three; the row names "
     "and the other columns are written after them to the output.";
+// The columns, " separated by commas" (or semicolons) or "", and the columns of X, Y and Z, from 1.
+constexpr const char* named_columns =
+    "\n\n\tThe lines hold %d columns%s: X, Y and Z are columns %d, %d and %d, as the header names them; the others "
+    "are written after them to the output, in their order.";
+// The line, the record, the columns it holds, "s" for more than one, and the columns X, Y and Z need.
+constexpr const char* stop_short_columns =
+    "\n\n\tThe data stop at line %lld, record %lld: the line holds %d column%s where X, Y and Z need %d; the "
+    "records before it are used.";
+// The axis the header names, the one it does not, and the names looked for.
+constexpr const char* axis_not_named =
+    "\n\n\tThe header names a column for %c but none for %c (%s), so the points cannot be read.";
 // " separated by commas" (or semicolons).
 constexpr const char* three_columns = "\n\n\tThe lines hold 3 columns%s: X, Y and Z.";
 // The count of skipped lines (1, or more) and the first one's line.
@@ -106,6 +117,12 @@ constexpr const char* nodata_many =
 // The header's line and its quoted text, on the console and in the report.
 constexpr const char* header_shown = "\tLine %lld is not a point and is skipped as a header: %s\n";
 constexpr const char* header_reported = "\n\n\tLine %lld is not a point and is skipped as a header: %s ";
+// The header lines after the first (1, or more) and the first one's line; shown after a tab, on the console
+// and in the report, as the header is.
+constexpr const char* more_header_one = "1 more line before the first point is not a point and is skipped as a header: "
+                                        "line %lld.";
+constexpr const char* more_headers =
+    "%lld more lines before the first point are not points and are skipped as headers, the first at line %lld.";
 }  // namespace notice
 
 // What a run whose files were published says of the output, on standard
