@@ -563,7 +563,7 @@ class EndToEnd(ToolCase):
             return [(3.0 * i + 1, 3.0 * i + 2, 3.0 * i + 3) for i in range(n)]
 
         P = points(3)
-        commas, semicolons = " separated by commas", " separated by semicolons"
+        commas, semicolons, bars = " separated by commas", " separated by semicolons", " separated by vertical bars"
         cases = [
             # name, data, points, header, data stop, notices of the reading, status
             ("byte-order mark", b"\xef\xbb\xbf1 2 3\n4 5 6\n7 8 9\n", P, None, "", "", 0),
@@ -615,6 +615,12 @@ class EndToEnd(ToolCase):
             ("trailing separators", b"1,2,3,\n4,5,6,\n", points(2), None, "", columns(3, commas), 0),
             ("semicolons, quotes and a column more", b'"X";"Y";"Z";"I"\n"1";"2";"3";"17"\n4;5;6;18\n',
              [(1, 2, 3, '"17"'), (4, 5, 6, "18")], (1, '"X";"Y";"Z";"I"'), "", columns(4, semicolons), 0),
+            ("vertical bars", b"x|y|z\n1|2|3\n4 | 5 | 6|\n7|8|9\n", P, (1, "x|y|z"), "", columns(3, bars), 0),
+            ("a Fortran exponent", b"1.0D+00 2.0d0 0.3D1\n4.0D0 5 6\n7;8;9\n", points(2), None, stop(3, 3, ";8;9"), "",
+             4),
+            ("inf and an older runtime's nodata", b"1,2,3\ninf,5,6\n4,5,6\n-1.#IND00,-INF,1\n7,\"+Infinity\",9\n7,8,9\n",
+             P, None, "", columns(3, commas) + nodata(3, 2), 0),
+            ("inf touching a number stops", b"1 2 3\n4 5inf 6\n", P[:1], None, stop(2, 2, "inf"), "", 4),
             ("an empty column keeps its place", b"4,5,6,7,8\n1,2,3,,5\n", [(4, 5, 6, "7 8"), (1, 2, 3, '"" 5')], None, "",
              columns(5, commas), 0),
             # Lines that are not points.

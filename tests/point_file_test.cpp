@@ -539,6 +539,13 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
        0, 0, 0},
       {"a comma alone right after Z begins the columns", "1 2 3,x\n4 5 6,\n", p123 + " ,x\r\n" + p456 + " ,\r\n",
        read_status::end_of_data, L, 0, 0, 0},
+      {"bars, nodata spellings and Fortran exponents", "x|y|z\n1|2|3|7\n-1.#IND|5|6|8\n\"4\" | 5D0 | 0.6d1|a\n4|inf|6\n",
+       p123 + " 7\r\n" + p456 + " a\r\n", read_status::end_of_data, D, 0, 2, 0},
+      {"nodata only as a field of its own", "1 2 3\n-INFINITY 1.#QNAN0 +inf\n4 5 6inf\n",
+       p123 + "\r\n" + p456 + " inf\r\n", read_status::end_of_data, L, 0, 1, 0},
+      {"inf touching a number stops", "1 2 3\n4 5inf 6\n", p123 + "\r\n", read_status::not_a_number, L, 0, 0, 0},
+      {"the free layout takes no inf and no d", "1 2\n3\n4d0 5 6\n", p123 + "\r\n", read_status::not_a_number, F, 0,
+       0, 0},
       {"the delimited layout still wants whole fields", "1,2,3\n4,5-6,7\n", p123 + "\r\n", read_status::not_a_number,
        D, 0, 0, 0},
   };

@@ -96,6 +96,7 @@ void describe_reading(const survey_values& s, char* text, int size) {
   if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
     const char* separated = l.separator == ','   ? " separated by commas"
                             : l.separator == ';' ? " separated by semicolons"
+                            : l.separator == '|' ? " separated by vertical bars"
                                                  : "";
     if (l.row_names) {
       append_sentence(text, size, notice::row_name_columns, l.columns, separated);

@@ -20,6 +20,11 @@ namespace tessera {
 // bytes; a longer line is decided by the whole fields of its beginning.
 constexpr size_t decide_line_max = line_text_max;
 
+// The separators of the delimited layout, in the order a line is tried
+// with them: a decimal comma never stands in a field, and neither a ';' nor
+// a '|' can be a decimal mark.
+constexpr char field_separators[] = {',', ';', '|'};
+
 // The characters a number can begin with.
 inline bool begins_number(int c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
 
@@ -58,8 +63,9 @@ struct line_decision {
 // lines `before`.
 line_decision decide_line(std::string_view line, const lines_before& before);
 
-// The layout a data line shows: delimited if cut at ',' (or else ';') it
-// gives 3 or more fields that are each a number or nan once the blanks
+// The layout a data line shows: delimited if cut at ',' (or else ';', or
+// else '|') it gives 3 or more fields that are each a number or nodata
+// (number_scan.h) once the blanks
 // around them and one pair of double quotes are taken off; else line if it
 // begins with 3 numbers, as the line layout reads them, with its columns
 // (the three and the whitespace-separated texts after the third); else

@@ -85,15 +85,15 @@ constexpr const char* control_z =
 constexpr const char* point_count = "\n\n\tLine %lld gives the number of points, %lld, and is not read as a point";
 // The records read, and " was" or "s were".
 constexpr const char* point_count_differs = "; %lld point%s read";
-// The columns, and " separated by commas" (or semicolons) or "".
+// The columns, and " separated by commas" (or semicolons, or vertical bars) or "".
 constexpr const char* extra_columns =
     "\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after them to the "
     "output.";
-// The columns, and " separated by commas" (or semicolons) or "".
+// The columns, and " separated by commas" (or semicolons, or vertical bars) or "".
 constexpr const char* row_name_columns =
     "\n\n\tThe lines hold %d columns%s: the first holds row names, and X, Y and Z are the next three; the row names "
     "and the other columns are written after them to the output.";
-// " separated by commas" (or semicolons).
+// " separated by commas" (or semicolons, or vertical bars).
 constexpr const char* three_columns = "\n\n\tThe lines hold 3 columns%s: X, Y and Z.";
 // The count of skipped lines (1, or more) and the first one's line.
 constexpr const char* skipped_one = "\n\n\t%lld line is a comment or repeats the header and is skipped: line %lld.";
