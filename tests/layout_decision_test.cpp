@@ -79,4 +79,23 @@ TEST(LayoutDecision, EachKindOfLine) {
   }
 }
 
+// Where a reading stopped: the line's text before the place and from it on.
+TEST(LayoutDecision, DecimalCommaStops) {
+  const struct {
+    const char* before;
+    const char* after;
+    char separator;
+    bool decimal_comma;
+  } rows[] = {
+      {"12", ",5 3 4", 0, true},         {"1;2;\"421", ",3\";4", ';', true},
+      {"636000 848000 400", ",5", 0, true}, {"", ",24;849512,11;421,3", 0, false},
+      {"1 -4", ",5", 0, true},           {"1.5", ",2", 0, false},
+      {"4 5 1", ",234.5 6", 0, false},   {"1e5", ",5", 0, false},
+      {"4", ",x", 0, false},             {"4", ";5", ';', false},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(is_decimal_comma(r.before, r.after, r.separator), r.decimal_comma) << r.before << r.after;
+  }
+}
+
 }  // namespace

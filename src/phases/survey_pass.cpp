@@ -49,17 +49,23 @@ void describe_stop(const survey_values& s, char* text, int size) {
   } else if (s.end == read_status::short_line) {
     std::snprintf(text, size_t(size), notice::stop_short_line, static_cast<long long>(s.stop.line),
                   static_cast<long long>(s.stop.record), s.stop.numbers, s.stop.numbers == 1 ? "" : "s");
+  } else if (s.stop.decimal_comma && s.record_count != 0) {
+    std::snprintf(text, size_t(size), notice::stop_decimal_comma, static_cast<long long>(s.stop.line),
+                  static_cast<long long>(s.stop.record), s.stop.text);
   } else {
-    // A comma before a digit where a number stopped is a decimal comma.
-    bool comma = s.stop.text[0] == ',' && s.stop.text[1] >= '0' && s.stop.text[1] <= '9';
     std::snprintf(text, size_t(size), notice::stop_not_a_number, static_cast<long long>(s.stop.line),
-                  static_cast<long long>(s.stop.record), s.stop.text, comma ? " (use a point for decimals)" : "");
+                  static_cast<long long>(s.stop.record), s.stop.text,
+                  s.stop.decimal_comma ? " (use a point for decimals)" : "");
   }
 }
 
 bool stopped_before_any_point(const survey_values& s) {
   return s.record_count == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short ||
                                  s.end == read_status::short_line || s.end == read_status::line_too_long);
+}
+
+bool publishes_nothing(const survey_values& s) {
+  return stopped_before_any_point(s) || (s.end == read_status::not_a_number && s.stop.decimal_comma);
 }
 
 void describe_control_z(int64_t line, char* text, int size) {
@@ -156,9 +162,10 @@ int survey_pass(run_files& files, survey_values& s) {
   if (s.end != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);
     show("%s", stopped);
-    // An empty output must not replace the earlier one.
-    if (stopped_before_any_point(s)) {
-      show("%s", failure::nothing_read);
+    // An empty output must not replace the earlier one, nor a file's
+    // points read up to a decimal comma.
+    if (publishes_nothing(s)) {
+      show("%s", s.record_count == 0 ? failure::nothing_read : failure::decimal_commas);
       return status_data_stopped;
     }
   }

@@ -180,6 +180,23 @@ file_layout layout_of(std::string_view t) {
   return {point_layout::free, 0, 0, 0, 0};
 }
 
+bool is_decimal_comma(std::string_view before, std::string_view after, char separator) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  auto ends_field = [separator](char c) { return is_blank(static_cast<unsigned char>(c)) || c == separator; };
+  if (after.size() < 2 || after[0] != ',' || !digit(after[1])) return false;
+  size_t i = before.size();
+  while (i > 0 && digit(before[i - 1])) --i;
+  if (i == before.size()) return false;
+  if (i > 0) {
+    const char c = before[i - 1];
+    if (!ends_field(c) && c != '-' && c != '+' && c != '"') return false;
+  }
+  for (size_t k = 1; k < after.size() && !ends_field(after[k]); ++k) {
+    if (after[k] == '.') return false;
+  }
+  return true;
+}
+
 line_decision decide_line(std::string_view line, const lines_before& before) {
   line_decision d{line_kind::blank, trimmed(line), 0, {point_layout::free, 0, 0, 0, 0}};
   const std::string_view t = d.text;

@@ -36,6 +36,13 @@ inline bool is_comment(std::string_view t) {
   return !t.empty() && (t[0] == '#' || t[0] == '%' || t[0] == '>' || t.substr(0, 2) == "//");
 }
 
+// Whether a reading that stopped at `after` (the line's text from there on)
+// after `before` (the line's text before it) stopped at a decimal comma:
+// digits alone (after the line's start, a blank, `separator`, a sign or a
+// quote), a comma, a digit, and no point in the rest of the field (up to a
+// blank or the separator): `12,5`, `"421,3"`, but not `1.5,2` nor `1,234.5`.
+bool is_decimal_comma(std::string_view before, std::string_view after, char separator);
+
 // What the lines before a line told the decision.
 struct lines_before {
   std::string_view header;  // the header, once one was found, or empty

@@ -45,11 +45,16 @@ void end_pass(tier_context& c, pass_end& e) {
 // Records where the reading stopped and ends the pass there. `at` is the
 // cleaned offset of the text where reading failed (or, for a record cut
 // short, of its last number; for a short line, of the line).
+// A stop with its text also tells whether it is a decimal comma.
 void note_stop(tier_context& c, pass_end& e, int64_t at, bool with_text) {
   e.stop.record = c.tally.records + 1;
   e.stop.text[0] = 0;
   quoted_text text{e.stop.text};
-  e.stop.line = c.block.locate(at, with_text ? &text : nullptr, c.layout.separator);
+  text_around around;
+  const char sep = c.layout.separator;
+  e.stop.line = c.block.locate(at, with_text ? &text : nullptr, sep, with_text ? &around : nullptr);
+  e.stop.decimal_comma = with_text && is_decimal_comma(std::string_view(around.before, size_t(around.before_size)),
+                                                       std::string_view(around.after, size_t(around.after_size)), sep);
   end_pass(c, e);
 }
 

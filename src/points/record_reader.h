@@ -48,7 +48,9 @@
 // or a last record with fewer than three numbers, stops it. The reader then
 // tells where, and quotes the text from where reading failed: where the
 // number (or the field) that could not be read begins, or, in the delimited
-// layout, what follows a number in its field.
+// layout, what follows a number in its field. A stop at a decimal comma
+// (digits, a comma and digits, and no point: `421,3`) is told apart: the
+// whole file is then in a form the reader does not read.
 //
 //   record_reader r(file);
 //   while (r.next_record() == read_status::record) {
@@ -113,6 +115,10 @@ struct data_stop {
   char text[quoted_text_size];  // the offending text from the character where reading failed, as
                                 // quoted_text.h quotes it
   int numbers;     // after short_line: how many numbers the line holds
+  // After not_a_number: the reading stopped at a decimal comma
+  // (is_decimal_comma in layout_decision.h), so the file is written in a
+  // form the reader does not read.
+  bool decimal_comma;
 };
 
 enum class point_layout { free, line, delimited };

@@ -52,6 +52,9 @@ constexpr const char* zero_byte =
     "\n\t%s holds a 0 byte at line %lld, before its first point: it is a binary file, not a text point file: "
     "export its points as text first (UTF-16 text needs its byte-order mark).\n";
 constexpr const char* nothing_read = "\n\n\tNo point was read before the data stopped, so nothing is written.\n";
+// After points were read, the data stopped at a decimal comma.
+constexpr const char* decimal_commas =
+    "\n\n\tThe file is written with decimal commas, which this tool does not read, so nothing is written.\n";
 constexpr const char* unchanged = "\n\t%s is unchanged.\n";              // a final path
 constexpr const char* removed_leftover =
     "\n\tRemoved 1 temporary file left by a killed run writing %s.\n";  // the output path
@@ -74,6 +77,11 @@ constexpr const char* stop_short_line =
 // The line, the record, the quoted text and the decimal-comma hint or "".
 constexpr const char* stop_not_a_number =
     "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number%s; the records before it are used.";
+// The line, the record (after the first) and the quoted text of a stop at a
+// decimal comma; nothing of the file is used.
+constexpr const char* stop_decimal_comma =
+    "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number (use a point for decimals); the records "
+    "before it are not used.";
 // The line, the record, and the most a line may hold in MiB.
 constexpr const char* stop_line_too_long =
     "\n\n\tThe data stop at line %lld, record %lld: the line is longer than %d MiB, far more than a point's line "
