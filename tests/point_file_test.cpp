@@ -566,4 +566,27 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
   }
 }
 
+// A stop at a decimal comma is told from the line's text around it, which
+// may lie across blocks.
+TEST(PointReader, DecimalCommaStopsInEveryBlock) {
+  const struct {
+    std::string bytes;
+    bool decimal_comma;
+  } rows[] = {
+      {"1;2;3\n4;\"5,25\";6\n", true},
+      {"1 2 3\n4 5 123456,5\n", true},
+      {"1\n2\n3\n-14,5\n", true},
+      {"1 2 3\n4 5 6.5,5\n", false},
+      {"1 2 3\n4 5,234.5 6\n", false},
+      {"1 2 3\n4 5 x,5\n", false},
+  };
+  for (const auto& r : rows) {
+    for (int block : {0, 1, 3, 16}) {
+      const pass_result got = read_all(r.bytes, block, block != 0);
+      EXPECT_EQ(got.end, read_status::not_a_number) << r.bytes << " block " << block;
+      EXPECT_EQ(got.stop.decimal_comma, r.decimal_comma) << r.bytes << " block " << block;
+    }
+  }
+}
+
 }  // namespace
