@@ -87,6 +87,21 @@ void append_sentence(char* text, int size, const char* format, ...) {
 
 }  // namespace
 
+namespace {
+
+// The words that name the delimited layout's separator in the notice of
+// columns, or "".
+const char* separated_by(char separator) {
+  switch (separator) {
+    case ',': return " separated by commas";
+    case ';': return " separated by semicolons";
+    case '|': return " separated by vertical bars";
+    default: return "";
+  }
+}
+
+}  // namespace
+
 void describe_reading(const survey_values& s, char* text, int size) {
   text[0] = 0;
   const file_layout& l = s.layout;
@@ -100,10 +115,7 @@ void describe_reading(const survey_values& s, char* text, int size) {
     append_sentence(text, size, ".");
   }
   if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
-    const char* separated = l.separator == ','   ? " separated by commas"
-                            : l.separator == ';' ? " separated by semicolons"
-                            : l.separator == '|' ? " separated by vertical bars"
-                                                 : "";
+    const char* separated = separated_by(l.separator);
     if (l.row_names) {
       append_sentence(text, size, notice::row_name_columns, l.columns, separated);
     } else if (l.columns > 3) {

@@ -165,14 +165,26 @@ void text_around::keep_after(const char* p, const char* e) {
   }
 }
 
+namespace {
+
+// Quotes the token bytes of [p, e) into `text` (in the delimited layout the
+// separator ends the token too). False once the token has ended.
+bool quote_token(quoted_text& text, const char* p, const char* e, char separator) {
+  for (; p < e; ++p) {
+    const int c = separator != 0 && *p == separator ? -1 : int(static_cast<unsigned char>(*p));
+    if (!text.add_token_byte(c)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int64_t reader_block::locate(int64_t at, quoted_text* text, char separator, text_around* around) {
   input_rewind(in_);
   reset(offset(), false);
   int64_t line = 1;
   bool found = false;
   bool quoting = text != nullptr;
-  // In the delimited layout the separator ends the quoted text too.
-  auto byte = [separator](char c) { return separator != 0 && c == separator ? -1 : int(static_cast<unsigned char>(c)); };
   while (!eof_) {
     size_t n = input_read(in_, buf_, size_t(size_));
     if (n < size_t(size_)) eof_ = true;
@@ -188,8 +200,7 @@ int64_t reader_block::locate(int64_t at, quoted_text* text, char separator, text
       p = buf_ + take;
     }
     if (around != nullptr) around->keep_after(p, buf_ + n);
-    while (quoting && p < buf_ + n && text->add_token_byte(byte(*p))) ++p;
-    if (p < buf_ + n) quoting = false;
+    quoting = quoting && quote_token(*text, p, buf_ + n, separator);
     if (!quoting && (around == nullptr || around->after_done)) break;
   }
   if (text != nullptr) text->add_token_byte(-1);
