@@ -11,8 +11,9 @@ run_outcome treatment(run_files& files) {
   survey_values survey;
   int status = survey_pass(files, survey);
   if (!points_were_used(status)) return {status, false, {}};
-  // An empty output must not replace the earlier one.
-  if (stopped_before_any_point(survey)) return {status, false, {}};
+  // An empty output, or a decimal-comma file's points, must not replace the
+  // earlier one.
+  if (publishes_nothing(survey)) return {status, false, {}};
   zone z;
   int asked = zone_selection(files, z);
   if (asked != status_ok) return {asked, false, {}};

@@ -162,6 +162,10 @@ def helper(*arguments, **popen):
     return subprocess.Popen(["wine", HELPER] + list(arguments), env=environment(), stdout=subprocess.PIPE, **popen)
 
 
+NOTHING_READ = "\n\n\tNo point was read before the data stopped, so nothing is written.\n"
+DECIMAL_COMMAS = "\n\n\tThe file is written with decimal commas, which this tool does not read, so nothing is written.\n"
+
+
 class ToolCase(unittest.TestCase):
     """A fresh images/site1 folder for each test, and the helpers that run
     the tool in it."""
@@ -276,16 +280,17 @@ class ToolCase(unittest.TestCase):
         return run
 
 
-    def check_nothing_published(self, data, notice, header=None):
-        """A run that read no point before the data stopped: it says where,
-        ends with status 4 and leaves the earlier files as they were."""
+    def check_nothing_published(self, data, notice, header=None, closing=NOTHING_READ):
+        """A run that read no point before the data stopped (or stopped at
+        a decimal comma): it says where, ends with status 4 and leaves the
+        earlier files as they were."""
         self.put("dem.xyz", data)
         self.put("north.xyz", b"earlier output")
         self.put("north_xyz_info.txt", b"earlier report")
         run = self.run_tool("site1\ndem\nnorth\n0 100 0 100 1\n")
         header_text = "\tLine %d is not a point and is skipped as a header: %s\n" % header if header else ""
         self.assertEqual(run.console, BANNER + FOLDER_PROMPT + IN_PROMPT + OUT_PROMPT + "\n\n" + header_text + notice
-                         + "\n\n\tNo point was read before the data stopped, so nothing is written.\n" + unchanged())
+                         + closing + unchanged())
         self.assertEqual(run.status, 4)
         self.assertEqual(run.errors, "")
         for name, earlier in (("north.xyz", b"earlier output"), ("north_xyz_info.txt", b"earlier report")):
@@ -532,6 +537,10 @@ class EndToEnd(ToolCase):
         def comma_stop(line, record, text):
             return stop(line, record, text, " (use a point for decimals)")
 
+        def comma_file(line, record, text):  # a decimal comma after points: none is used
+            return ('\n\n\tThe data stop at line %d, record %d: "%s" is not a number (use a point for decimals); the '
+                    "records before it are not used." % (line, record, text)) + DECIMAL_COMMAS
+
         def short(line, record, numbers):
             return ("\n\n\tThe data stop at line %d, record %d: the line holds %d number%s where a point needs three; "
                     "the records before it are used." % (line, record, numbers, "" if numbers == 1 else "s"))
@@ -574,7 +583,7 @@ class EndToEnd(ToolCase):
             return [(3.0 * i + 1, 3.0 * i + 2, 3.0 * i + 3) for i in range(n)]
 
         P = points(3)
-        commas, semicolons = " separated by commas", " separated by semicolons"
+        commas, semicolons, bars = " separated by commas", " separated by semicolons", " separated by vertical bars"
         cases = [
             # name, data, points, header, data stop, notices of the reading, status
             ("byte-order mark", b"\xef\xbb\xbf1 2 3\n4 5 6\n7 8 9\n", P, None, "", "", 0),
@@ -598,7 +607,14 @@ class EndToEnd(ToolCase):
             ("a point ends a number", b"7.5.5.5\n1 2 3\n", [(7.5, 0.5, 0.5), (1, 2, 3)], None, "", "", 0),
             ("text right after a number", b"1 2 3\n1 2x 3\n", P[:1], None, stop(2, 2, "x"), "", 4),
             ("nan followed at once by a number", b"1 2 3\nnan-5 2 3\n", P[:1], None, stop(2, 2, "nan-5"), "", 4),
-            ("a decimal comma touching Y", b"1 2 3\n4 5,5 6\n", P[:1], None, comma_stop(2, 2, ",5"), "", 4),
+            ("a decimal comma touching Y", b"1 2 3\n4 5,5 6\n", [], None, comma_file(2, 2, ",5"), "", 4),
+            ("decimal commas after a line of whole numbers", b"X;Y;Z\n1;2;3\n\"4,5\";6;7\n8;9,25;1\n", [], (1, "X;Y;Z"),
+             comma_file(3, 2, ',5"'), "", 4),
+            ("a decimal comma in Z, further on", b"1 2 3\n4 5 6\n636000 848000 400,5\n", [], None,
+             comma_file(3, 3, ",5"), "", 4),
+            ("a decimal comma in the free layout", b"1\n2\n3\n-4,5\n", [], None, comma_file(4, 2, ",5"), "", 4),
+            ("a comma after a decimal point is no decimal comma", b"1 2 3\n4 5 6.5,2\n", P[:1], None, stop(2, 2, ",2"),
+             "", 4),
             ("lone CR lines", b"1 2 3\r4 5 6\r7 8 9\r", P, None, "", "", 0),
             ("lone CR lines after a header", b"X Y Z\r1 2 3\r4 5 6\r7 8 9", P, (1, "X Y Z"), "", "", 0),
             ("lone CR lines counted in a stop", b"1 2 3\r4 5 6\r7 x 9\r", P[:2], None, stop(3, 3, "x"), "", 4),
@@ -626,6 +642,12 @@ class EndToEnd(ToolCase):
             ("trailing separators", b"1,2,3,\n4,5,6,\n", points(2), None, "", columns(3, commas), 0),
             ("semicolons, quotes and a column more", b'"X";"Y";"Z";"I"\n"1";"2";"3";"17"\n4;5;6;18\n',
              [(1, 2, 3, '"17"'), (4, 5, 6, "18")], (1, '"X";"Y";"Z";"I"'), "", columns(4, semicolons), 0),
+            ("vertical bars", b"x|y|z\n1|2|3\n4 | 5 | 6|\n7|8|9\n", P, (1, "x|y|z"), "", columns(3, bars), 0),
+            ("a Fortran exponent", b"1.0D+00 2.0d0 0.3D1\n4.0D0 5 6\n7;8;9\n", points(2), None, stop(3, 3, ";8;9"), "",
+             4),
+            ("inf and an older runtime's nodata", b"1,2,3\ninf,5,6\n4,5,6\n-1.#IND00,-INF,1\n7,\"+Infinity\",9\n7,8,9\n",
+             P, None, "", columns(3, commas) + nodata(3, 2), 0),
+            ("inf touching a number stops", b"1 2 3\n4 5inf 6\n", P[:1], None, stop(2, 2, "inf"), "", 4),
             ("an empty column keeps its place", b"4,5,6,7,8\n1,2,3,,5\n", [(4, 5, 6, "7 8"), (1, 2, 3, '"" 5')], None, "",
              columns(5, commas), 0),
             # Lines that are not points.
@@ -672,7 +694,9 @@ class EndToEnd(ToolCase):
         for name, data, pts, header, notice, reading, status in cases:
             with self.subTest(name):
                 if status == 4 and not pts:
-                    self.check_nothing_published(data, notice, header)
+                    comma_file_stop = notice.endswith(DECIMAL_COMMAS)
+                    self.check_nothing_published(data, notice[:-len(DECIMAL_COMMAS)] if comma_file_stop else notice,
+                                                 header, DECIMAL_COMMAS if comma_file_stop else NOTHING_READ)
                     continue
                 self.check_whole_run(data, (0.0, 1e7, 0.0, 1e7), 1.0, notice=notice, status=status, points=pts,
                                      header=header, reading=reading)

@@ -47,6 +47,14 @@ TEST(LayoutDecision, EachKindOfLine) {
       {"nan 2 3", after_header, line_kind::data, point_layout::line, 0, 3, 0},
       {"1,2,3", first, line_kind::data, point_layout::delimited, ',', 3, 0},
       {"1 ; \"2\" ; 3 ; 4;", first, line_kind::data, point_layout::delimited, ';', 4, 0},
+      {"1|2|3|abc", first, line_kind::data, point_layout::free, 0, 0, 0},
+      {"x|y|z", first, line_kind::header, point_layout::free, 0, 0, 0},
+      {"1|\"2\" | 3|", after_header, line_kind::data, point_layout::delimited, '|', 3, 0},
+      {"1.#INF -1.#IND00 -Infinity", after_header, line_kind::data, point_layout::line, 0, 3, 0},
+      {"1 2 5inf", after_header, line_kind::data, point_layout::line, 0, 4, 0},  // inf only as a field of its own
+      {"1 inf5 2", after_header, line_kind::data, point_layout::free, 0, 0, 0},
+      {"1;INF;+1.#QNAN", after_header, line_kind::data, point_layout::delimited, ';', 3, 0},
+      {"6.36295330D+05 8.48905100d+05 4.213D2", first, line_kind::data, point_layout::line, 0, 3, 0},
       {"1,2", first, line_kind::data, point_layout::free, 0, 0, 0},
       {"1,2,x", first, line_kind::header, point_layout::free, 0, 0, 0},
       {"abc", after_header, line_kind::header, point_layout::free, 0, 0, 0},  // a second header line
@@ -134,6 +142,25 @@ TEST(LayoutDecision, TheHeaderNamesTheColumns) {
     EXPECT_EQ(c.xyz[0], r.x) << r.header;
     EXPECT_EQ(c.xyz[1], r.y) << r.header;
     EXPECT_EQ(c.xyz[2], r.z) << r.header;
+  }
+}
+
+// Where a reading stopped: the line's text before the place and from it on.
+TEST(LayoutDecision, DecimalCommaStops) {
+  const struct {
+    const char* before;
+    const char* after;
+    char separator;
+    bool decimal_comma;
+  } rows[] = {
+      {"12", ",5 3 4", 0, true},         {"1;2;\"421", ",3\";4", ';', true},
+      {"636000 848000 400", ",5", 0, true}, {"", ",24;849512,11;421,3", 0, false},
+      {"1 -4", ",5", 0, true},           {"1.5", ",2", 0, false},
+      {"4 5 1", ",234.5 6", 0, false},   {"1e5", ",5", 0, false},
+      {"4", ",x", 0, false},             {"4", ";5", ';', false},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(is_decimal_comma(r.before, r.after, r.separator), r.decimal_comma) << r.before << r.after;
   }
 }
 

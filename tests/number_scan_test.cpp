@@ -77,6 +77,56 @@ TEST(NumberScan, SyntaxAndGreedyConsumption) {
   }
 }
 
+// The point reader's line and delimited layouts: a nodata spelling where a
+// field of its own may stand, and an exponent marked by d too.
+TEST(NumberScan, ValuesOfTheLineLayouts) {
+  struct row {
+    const char* text;  // past the sign
+    bool nodata_here;
+    scanned_value kind;
+    double value;
+    size_t used;
+  };
+  const row rows[] = {
+      {"6.36295330D+05 ", true, scanned_value::number, 636295.33, 14},
+      {"25d-1", false, scanned_value::number, 2.5, 5},
+      {"1d", true, scanned_value::bad, 0, 2},  // greedy, as after an e
+      {"inf ", true, scanned_value::nodata, 0, 3},
+      {"INFINITY", true, scanned_value::nodata, 0, 8},
+      {"infinite", true, scanned_value::bad, 0, 7},
+      {"NaN", true, scanned_value::nodata, 0, 3},
+      {"nan", false, scanned_value::bad, 0, 0},
+      {"1.#INF00 ", true, scanned_value::nodata, 0, 8},
+      {"1.#qnan", true, scanned_value::nodata, 0, 7},
+      {"1.#IND", true, scanned_value::nodata, 0, 6},
+      {"1.#IN", true, scanned_value::bad, 0, 5},
+      {"1.#INF", false, scanned_value::number, 1, 2},  // 1. and then a '#'
+      {"1.5 ", true, scanned_value::number, 1.5, 3},
+      {"1 ", true, scanned_value::number, 1, 1},
+      {"12.#INF", true, scanned_value::number, 12, 3},
+      {"-1", true, scanned_value::bad, 0, 0},  // a second sign
+  };
+  for (const row& r : rows) {
+    text_source s{r.text};
+    decimal_number d{};
+    const scanned_value k = scan_value(s, d, r.nodata_here);
+    EXPECT_EQ(k, r.kind) << r.text;
+    EXPECT_EQ(size_t(s.p - r.text), r.used) << r.text;
+    double v = 0;
+    if (k == scanned_value::number) {
+      EXPECT_TRUE(decimal_to_double(d, v) && v == r.value) << r.text;
+    }
+  }
+  for (const char* t : {"inf", "-Inf", "+infinity", "NAN", "-1.#INF", "1.#QNAN0", "-1.#IND00"}) {
+    EXPECT_TRUE(is_nodata_text(t, std::strlen(t))) << t;
+  }
+  for (const char* t : {"5inf", "in", "1.#J", "1.#INFx", "--inf", "1.#", ""}) {
+    EXPECT_FALSE(is_nodata_text(t, std::strlen(t))) << t;
+  }
+  // Answers and the free layout take no d.
+  EXPECT_EQ(scan("1d5").used, 1u);
+}
+
 TEST(NumberScan, DigitsPastTheNineteenthCountAsZeros) {
   // 20 significant digits: the last is dropped, whatever it is.
   EXPECT_EQ(scan("12345678901234567899").value, 12345678901234567890.0);

@@ -327,7 +327,7 @@ TEST(DataStop, CountsPast32Bits) {
   for (int64_t count : counts) {
     survey_values s{};
     s.end = read_status::not_a_number;
-    s.stop = {count + 1, count + 1, "abc", 0};
+    s.stop = {count + 1, count + 1, "abc", 0, false};
     char text[256];
     describe_stop(s, text, sizeof text);
     std::string want = "line " + std::to_string(count + 1) + ", record " + std::to_string(count + 1) + ":";

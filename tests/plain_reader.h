@@ -2,9 +2,10 @@
 // of the layouts, for checking record_reader against: it cleans the whole
 // text first, cuts it into lines, decides the layout from the first data
 // line, and reads each line on its own. Numbers are read with the one
-// number grammar (scan_decimal): in the free and line layouts a number ends
-// where the grammar stops, and the next may follow at once. Everything
-// about lines, fields, comments, headers, nan and counts is its own.
+// number grammar (scan_decimal, an exponent marked by d as by e in the line
+// and delimited layouts): in the free and line layouts a number ends where
+// the grammar stops, and the next may follow at once. Everything about
+// lines, fields, comments, headers, nodata and counts is its own.
 #pragma once
 
 #include <algorithm>
@@ -34,13 +35,19 @@ inline bool number(std::string_view t, double& v) {
   std::string z(t);
   text_source s{z.c_str()};
   decimal_number d;
-  return !z.empty() && scan_decimal(s, d) && s.p == z.c_str() + z.size() && decimal_to_double(d, v);
+  return !z.empty() && scan_decimal<true>(s, d) && s.p == z.c_str() + z.size() && decimal_to_double(d, v);
 }
 
+// A missing value: nan, inf, infinity, or an old Windows runtime's 1.#INF,
+// 1.#QNAN, 1.#IND padded with zeros; any case, a sign or none.
 inline bool nan_text(std::string_view t) {
   if (!t.empty() && (t[0] == '+' || t[0] == '-')) t.remove_prefix(1);
-  if (t.size() != 3) return false;
-  return (t[0] == 'n' || t[0] == 'N') && (t[1] == 'a' || t[1] == 'A') && (t[2] == 'n' || t[2] == 'N');
+  std::string w;
+  for (char c : t) w += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (w == "nan" || w == "inf" || w == "infinity") return true;
+  if (w.substr(0, 3) != "1.#") return false;
+  while (w.size() > 3 && w.back() == '0') w.pop_back();
+  return w == "1.#inf" || w == "1.#qnan" || w == "1.#ind";
 }
 
 // A field's value: 1 a number, 2 nan, 0 neither.
@@ -90,7 +97,7 @@ inline line_start read_line_start(std::string_view t, double (&p)[3]) {
     }
     text_source s{z.c_str() + i};
     decimal_number d;
-    if (!scan_decimal(s, d) || !decimal_to_double(d, p[out.numbers])) {
+    if (!scan_decimal<true>(s, d) || !decimal_to_double(d, p[out.numbers])) {
       out.bad = true;
       break;
     }
@@ -125,7 +132,7 @@ inline bool begins_number(char c) { return (c >= '0' && c <= '9') || c == '-' ||
 
 // The layout a data line shows.
 inline file_layout layout_of(std::string_view t) {
-  for (char sep : {',', ';'}) {
+  for (char sep : {',', ';', '|'}) {
     if (t.find(sep) == std::string_view::npos) continue;
     std::vector<std::string_view> f = cut(t, sep);
     if (trim(f.back()).empty()) f.pop_back();
@@ -145,7 +152,7 @@ inline file_layout layout_of(std::string_view t) {
 // the line holds and the line's first field is quoted; what follows the first field has a line or delimited layout of its
 // own, with the same separator.
 inline bool row_names(std::string_view t, std::string_view header, file_layout& l) {
-  for (char sep : {',', ';', '\0'}) {
+  for (char sep : {',', ';', '|', '\0'}) {
     const size_t at = sep != 0 ? t.find(sep) : t.find_first_of(" \t\v\f\r");
     if (at == std::string_view::npos) continue;
     const std::string_view first = trim(t.substr(0, at));

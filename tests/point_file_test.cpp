@@ -568,6 +568,13 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
        0, 0, 0},
       {"a comma alone right after Z begins the columns", "1 2 3,x\n4 5 6,\n", p123 + " ,x\r\n" + p456 + " ,\r\n",
        read_status::end_of_data, L, 0, 0, 0},
+      {"bars, nodata spellings and Fortran exponents", "x|y|z\n1|2|3|7\n-1.#IND|5|6|8\n\"4\" | 5D0 | 0.6d1|a\n4|inf|6\n",
+       p123 + " 7\r\n" + p456 + " a\r\n", read_status::end_of_data, D, 0, 2, 0},
+      {"nodata only as a field of its own", "1 2 3\n-INFINITY 1.#QNAN0 +inf\n4 5 6inf\n",
+       p123 + "\r\n" + p456 + " inf\r\n", read_status::end_of_data, L, 0, 1, 0},
+      {"inf touching a number stops", "1 2 3\n4 5inf 6\n", p123 + "\r\n", read_status::not_a_number, L, 0, 0, 0},
+      {"the free layout takes no inf and no d", "1 2\n3\n4d0 5 6\n", p123 + "\r\n", read_status::not_a_number, F, 0,
+       0, 0},
       {"the delimited layout still wants whole fields", "1,2,3\n4,5-6,7\n", p123 + "\r\n", read_status::not_a_number,
        D, 0, 0, 0},
       // X, Y and Z where the header's names put them; the other columns in their order.
@@ -602,6 +609,29 @@ TEST(PointReader, EveryFormAsTheOutputGetsIt) {
         EXPECT_EQ(got.nodata.count, r.nodata) << what;
         EXPECT_EQ(got.layout.count_line, r.count_line) << what;
       }
+    }
+  }
+}
+
+// A stop at a decimal comma is told from the line's text around it, which
+// may lie across blocks.
+TEST(PointReader, DecimalCommaStopsInEveryBlock) {
+  const struct {
+    std::string bytes;
+    bool decimal_comma;
+  } rows[] = {
+      {"1;2;3\n4;\"5,25\";6\n", true},
+      {"1 2 3\n4 5 123456,5\n", true},
+      {"1\n2\n3\n-14,5\n", true},
+      {"1 2 3\n4 5 6.5,5\n", false},
+      {"1 2 3\n4 5,234.5 6\n", false},
+      {"1 2 3\n4 5 x,5\n", false},
+  };
+  for (const auto& r : rows) {
+    for (int block : {0, 1, 3, 16}) {
+      const pass_result got = read_all(r.bytes, block, block != 0);
+      EXPECT_EQ(got.end, read_status::not_a_number) << r.bytes << " block " << block;
+      EXPECT_EQ(got.stop.decimal_comma, r.decimal_comma) << r.bytes << " block " << block;
     }
   }
 }

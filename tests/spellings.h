@@ -90,8 +90,8 @@ inline std::string random_point_text(std::mt19937_64& rng, int numbers) {
 // touches the one before it.
 inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
   auto pick = [&](int n) { return int(rng() % unsigned(n)); };
-  const int form = pick(5);  // 0 free, 1 three columns, 2 more columns, 3 commas, 4 semicolons
-  const char sep = form == 3 ? ',' : form == 4 ? ';' : ' ';
+  const int form = pick(6);  // 0 free, 1 three columns, 2 more columns, 3 commas, 4 semicolons, 5 bars
+  const char sep = form == 3 ? ',' : form == 4 ? ';' : form == 5 ? '|' : ' ';
   const int columns = form == 0 ? 1 + pick(2) : form == 1 ? 3 : 3 + pick(7);
   static const char* const ends[] = {"\n", "\r\n", "\r"};
   const char* end = ends[pick(8) == 0 ? 1 + pick(2) : 0];
@@ -113,6 +113,7 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
     if (pick(400) == 0) return random_spelling(rng);
     std::string t = pick(4) == 0 ? "-" : "";
     t += std::to_string(pick(1000000)) + "." + std::to_string(pick(100));
+    if (form != 0 && pick(100) == 0) t += pick(2) == 0 ? "D+0" : "d-1";  // a Fortran exponent
     if (sep != ' ' && pick(60) == 0) t = "\"" + t + "\"";
     return t;
   };
@@ -124,8 +125,9 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
       if (pick(6) == 0) line = header;
       std::string s1(1, sep);
       if (form != 0 && pick(3) == 0) {
-        static const char* const nans[] = {"nan", "NaN", "-nan", "+NAN", "\"nan\""};
-        std::string n = nans[pick(sep == ' ' ? 4 : 5)];
+        static const char* const nans[] = {"nan", "NaN", "-nan", "+NAN", "inf", "-Infinity", "1.#INF",
+                                           "-1.#IND00", "1.#QNAN", "\"nan\"", "\"-inf\""};
+        std::string n = nans[pick(sep == ' ' ? 9 : 11)];
         int at = pick(3);
         line = (at == 0 ? n : "1") + s1 + (at == 1 ? n : "2") + s1 + (at == 2 ? n : "3");
       } else if (form >= 2 && pick(3) == 0) {
@@ -133,8 +135,9 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
       }
     } else if (pick(400) == 0) {  // lines that stop the reading, in some layout
       static const char* const others[] = {"word", "1 2", "1,2", "1,2,", "1 2 3abc", "12,5 3,4 5,6", "0x1A 1 2",
-                                           "1,,3,4", "\x01\x02", "1e999 2 3", "+-1 2 3", "/ 1 2"};
-      line = others[pick(12)];
+                                           "1,,3,4", "\x01\x02", "1e999 2 3", "+-1 2 3", "/ 1 2",
+                                           "5inf 2 3", "1.#INFx 2 3", "1 1.#IN 3", "1 2 3d", "1|2|3"};
+      line = others[pick(17)];
     } else {
       for (int k = 0; k < columns; ++k) {
         std::string field = k >= 3 && pick(10) == 0 ? std::string(pick(4) == 0 ? "" : "red") : number();

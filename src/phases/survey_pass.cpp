@@ -55,17 +55,23 @@ void describe_stop(const survey_values& s, char* text, int size) {
   } else if (s.end == read_status::short_line) {
     std::snprintf(text, size_t(size), notice::stop_short_line, static_cast<long long>(s.stop.line),
                   static_cast<long long>(s.stop.record), s.stop.numbers, s.stop.numbers == 1 ? "" : "s");
+  } else if (s.stop.decimal_comma && s.record_count != 0) {
+    std::snprintf(text, size_t(size), notice::stop_decimal_comma, static_cast<long long>(s.stop.line),
+                  static_cast<long long>(s.stop.record), s.stop.text);
   } else {
-    // A comma before a digit where a number stopped is a decimal comma.
-    bool comma = s.stop.text[0] == ',' && s.stop.text[1] >= '0' && s.stop.text[1] <= '9';
     std::snprintf(text, size_t(size), notice::stop_not_a_number, static_cast<long long>(s.stop.line),
-                  static_cast<long long>(s.stop.record), s.stop.text, comma ? " (use a point for decimals)" : "");
+                  static_cast<long long>(s.stop.record), s.stop.text,
+                  s.stop.decimal_comma ? " (use a point for decimals)" : "");
   }
 }
 
 bool stopped_before_any_point(const survey_values& s) {
   return s.record_count == 0 && (s.end == read_status::not_a_number || s.end == read_status::cut_short ||
                                  s.end == read_status::short_line || s.end == read_status::line_too_long);
+}
+
+bool publishes_nothing(const survey_values& s) {
+  return stopped_before_any_point(s) || (s.end == read_status::not_a_number && s.stop.decimal_comma);
 }
 
 void describe_control_z(int64_t line, char* text, int size) {
@@ -87,6 +93,21 @@ void append_sentence(char* text, int size, const char* format, ...) {
 
 }  // namespace
 
+namespace {
+
+// The words that name the delimited layout's separator in the notice of
+// columns, or "".
+const char* separated_by(char separator) {
+  switch (separator) {
+    case ',': return " separated by commas";
+    case ';': return " separated by semicolons";
+    case '|': return " separated by vertical bars";
+    default: return "";
+  }
+}
+
+}  // namespace
+
 void describe_reading(const survey_values& s, char* text, int size) {
   text[0] = 0;
   const file_layout& l = s.layout;
@@ -99,6 +120,7 @@ void describe_reading(const survey_values& s, char* text, int size) {
     }
     append_sentence(text, size, ".");
   }
+<<<<<<< HEAD
   if (l.by_names || l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
     const char* separated = l.separator == ','   ? " separated by commas"
                             : l.separator == ';' ? " separated by semicolons"
@@ -107,6 +129,11 @@ void describe_reading(const survey_values& s, char* text, int size) {
       append_sentence(text, size, notice::named_columns, l.columns, separated, l.xyz[0] + 1, l.xyz[1] + 1,
                       l.xyz[2] + 1);
     } else if (l.row_names) {
+=======
+  if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
+    const char* separated = separated_by(l.separator);
+    if (l.row_names) {
+>>>>>>> lexical-forms
       append_sentence(text, size, notice::row_name_columns, l.columns, separated);
     } else if (l.columns > 3) {
       append_sentence(text, size, notice::extra_columns, l.columns, separated);
@@ -181,9 +208,10 @@ int survey_pass(run_files& files, survey_values& s) {
   if (s.end != read_status::end_of_data) {
     describe_stop(s, stopped, sizeof stopped);
     show("%s", stopped);
-    // An empty output must not replace the earlier one.
-    if (stopped_before_any_point(s)) {
-      show("%s", failure::nothing_read);
+    // An empty output must not replace the earlier one, nor a file's
+    // points read up to a decimal comma.
+    if (publishes_nothing(s)) {
+      show("%s", s.record_count == 0 ? failure::nothing_read : failure::decimal_commas);
       return status_data_stopped;
     }
   }

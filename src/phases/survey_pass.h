@@ -28,6 +28,10 @@ void describe_stop(const survey_values& s, char* text, int size);
 // True if the data stopped before the first point: the run then shows
 // where, and ends with status_data_stopped but publishes nothing.
 bool stopped_before_any_point(const survey_values& s);
+// Whether the run publishes nothing after the survey `s`: it stopped before
+// any point, or at a decimal comma, wherever it stands (the whole file is
+// then in a form the reader does not read).
+bool publishes_nothing(const survey_values& s);
 
 // The sentence that tells where a 0x1A byte ended the data with text after
 // it, for the console and the report alike. `text` has room for `size`

@@ -18,28 +18,25 @@ std::string_view trimmed(std::string_view t) {
 
 bool blank(char c) { return is_space(static_cast<unsigned char>(c)); }
 
-// nan in any case, with or without a sign.
-bool is_nan_text(std::string_view t) {
-  if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
-  return t.size() == 3 && (t[0] | 0x20) == 'n' && (t[1] | 0x20) == 'a' && (t[2] | 0x20) == 'n';
-}
+// A nodata spelling (nan, inf and their kin, number_scan.h).
+bool is_nodata(std::string_view t) { return is_nodata_text(t.data(), t.size()); }
 
 // A field of a first data line that the delimited layout reads as a
-// number: a number, or nan.
+// number: a number (its exponent marked by e or d), or nodata.
 bool is_number_text(std::string_view t) {
-  if (is_nan_text(t)) return true;
+  if (is_nodata(t)) return true;
   std::string z(t);
   text_source src{z.c_str()};
   decimal_number d;
   double v;
-  return scan_decimal(src, d) && src.p == z.c_str() + z.size() && decimal_to_double(d, v);
+  return scan_decimal<true>(src, d) && src.p == z.c_str() + z.size() && decimal_to_double(d, v);
 }
 
 // How many numbers begin the text [p, end) as the line layout reads them
 // (up to three), each read as the grammar reads it from where the one
 // before it ended and the blanks after it, so that the next may follow at
-// once (nan only as a field of its own: first, or after a blank, and up to
-// a blank or the end). Moves p past them. The text ends in a 0 byte, which
+// once (nodata only as a field of its own: first, or after a blank, and up
+// to a blank or the end). Moves p past them. The text ends in a 0 byte, which
 // ends a number as in the block.
 int leading_numbers(const char*& p, const char* end) {
   int numbers = 0;
@@ -51,13 +48,13 @@ int leading_numbers(const char*& p, const char* end) {
     if (p == end) break;
     const char* w = p;
     while (w != end && !blank(*w)) ++w;
-    if (field_start && is_nan_text(std::string_view(p, size_t(w - p)))) {
+    if (field_start && is_nodata(std::string_view(p, size_t(w - p)))) {
       p = w;
     } else {
       text_source src{p};
       decimal_number d;
       double v;
-      if (!scan_decimal(src, d) || !decimal_to_double(d, v)) break;
+      if (!scan_decimal<true>(src, d) || !decimal_to_double(d, v)) break;
       p = src.p;
     }
     ++numbers;
@@ -160,7 +157,7 @@ bool row_name_like(std::string_view f) { return f.size() >= 2 && f.front() == '"
 // a row name; the rest of the line shows a line or delimited layout of its
 // own, with the same separator. False if the line holds no row names.
 bool row_name_layout(std::string_view t, std::string_view h, file_layout& l) {
-  for (char sep : {',', ';', '\0'}) {
+  for (char sep : {',', ';', '|', '\0'}) {
     std::string_view first, rest, unnamed, names_after;
     if (!cut_first(t, sep, first, rest)) continue;
     const file_layout r = layout_of(rest);
@@ -342,13 +339,30 @@ bool header_like(std::string_view t, bool first) {
 }  // namespace
 
 file_layout layout_of(std::string_view t) {
-  for (char sep : {',', ';'}) {
+  for (char sep : field_separators) {
     if (int n = delimited_fields(t, sep); n != 0) return {point_layout::delimited, sep, n, 0, 0};
   }
   int columns, numbers;
   count_fields(t, columns, numbers);
   if (numbers == 3) return {point_layout::line, 0, columns, 0, 0};
   return {point_layout::free, 0, 0, 0, 0};
+}
+
+bool is_decimal_comma(std::string_view before, std::string_view after, char separator) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  auto ends_field = [separator](char c) { return is_blank(static_cast<unsigned char>(c)) || c == separator; };
+  if (after.size() < 2 || after[0] != ',' || !digit(after[1])) return false;
+  size_t i = before.size();
+  while (i > 0 && digit(before[i - 1])) --i;
+  if (i == before.size()) return false;
+  if (i > 0) {
+    const char c = before[i - 1];
+    if (!ends_field(c) && c != '-' && c != '+' && c != '"') return false;
+  }
+  for (size_t k = 1; k < after.size() && !ends_field(after[k]); ++k) {
+    if (after[k] == '.') return false;
+  }
+  return true;
 }
 
 line_decision decide_line(std::string_view line, const lines_before& before) {

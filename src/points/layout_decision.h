@@ -20,6 +20,11 @@ namespace tessera {
 // bytes; a longer line is decided by the whole fields of its beginning.
 constexpr size_t decide_line_max = line_text_max;
 
+// The separators of the delimited layout, in the order a line is tried
+// with them: a decimal comma never stands in a field, and neither a ';' nor
+// a '|' can be a decimal mark.
+constexpr char field_separators[] = {',', ';', '|'};
+
 // The characters a number can begin with.
 inline bool begins_number(int c) { return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.'; }
 
@@ -30,6 +35,13 @@ inline bool is_blank(int c) { return c != '\n' && is_space(c); }
 inline bool is_comment(std::string_view t) {
   return !t.empty() && (t[0] == '#' || t[0] == '%' || t[0] == '>' || t.substr(0, 2) == "//");
 }
+
+// Whether a reading that stopped at `after` (the line's text from there on)
+// after `before` (the line's text before it) stopped at a decimal comma:
+// digits alone (after the line's start, a blank, `separator`, a sign or a
+// quote), a comma, a digit, and no point in the rest of the field (up to a
+// blank or the separator): `12,5`, `"421,3"`, but not `1.5,2` nor `1,234.5`.
+bool is_decimal_comma(std::string_view before, std::string_view after, char separator);
 
 // What the lines before a line told the decision.
 struct lines_before {
@@ -70,8 +82,9 @@ struct line_decision {
 // data line all the same.
 line_decision decide_line(std::string_view line, const lines_before& before);
 
-// The layout a data line shows: delimited if cut at ',' (or else ';') it
-// gives 3 or more fields that are each a number or nan once the blanks
+// The layout a data line shows: delimited if cut at ',' (or else ';', or
+// else '|') it gives 3 or more fields that are each a number or nodata
+// (number_scan.h) once the blanks
 // around them and one pair of double quotes are taken off; else line if it
 // begins with 3 numbers, as the line layout reads them, with its columns
 // (the three and the whitespace-separated texts after the third); else

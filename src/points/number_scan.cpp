@@ -2,9 +2,24 @@
 
 #include <charconv>
 #include <cstdio>
+#include <string>
 #include <system_error>
 
 namespace tessera {
+
+bool is_nodata_text(const char* t, size_t size) {
+  const std::string z(t, size);  // ends in a 0, which no spelling holds
+  text_source s{z.c_str()};
+  if (s.peek() == '-' || s.peek() == '+') s.bump();
+  bool known = false;
+  if (begins_nodata_word(s.peek())) {
+    known = read_nodata_word(s);
+  } else if (z.compare(size_t(s.p - z.c_str()), 3, "1.#") == 0) {
+    s.p += 2;
+    known = read_nodata_after_one(s);
+  }
+  return known && s.p == z.c_str() + z.size();
+}
 
 bool decimal_to_double_slow(const decimal_number& d, double& out) {
   if (d.digits == 0) {

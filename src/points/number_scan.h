@@ -3,7 +3,8 @@
 // A number is what the "%lf" conversion accepts, less hexadecimal, infinity
 // and not-a-number: an optional sign; digits, optionally followed by a
 // decimal point and more digits, or a decimal point followed by digits; an
-// optional exponent (e or E, an optional sign, digits). Reading is greedy,
+// optional exponent (e or E, an optional sign, digits; the point reader's
+// line and delimited layouts also take Fortran's d or D). Reading is greedy,
 // as "%lf" reads a stream: every character that can extend a number is
 // taken, and if what was taken is not a whole number the read fails with
 // those characters consumed. Significant digits past the nineteenth count as
@@ -20,6 +21,7 @@
 #pragma once
 
 #include <cfloat>
+#include <cstddef>
 #include <cstdint>
 
 #include "points/powers_of_ten.h"
@@ -56,9 +58,17 @@ inline void skip_space(Src& s) {
   while (is_space(s.peek())) s.bump();
 }
 
-// Scans one number at the source's position. Returns false if the characters
-// taken do not form a number.
-template <class Src>
+// Whether c begins an exponent: e or E, or with `fortran`, d or D too.
+template <bool fortran>
+inline bool is_exponent_mark(int c) {
+  if constexpr (fortran) return (c | 0x20) == 'e' || (c | 0x20) == 'd';
+  return c == 'e' || c == 'E';
+}
+
+// Scans one number at the source's position (`fortran`: d and D mark an
+// exponent as e does). Returns false if the characters taken do not form a
+// number.
+template <bool fortran = false, class Src>
 inline bool scan_decimal(Src& s, decimal_number& d) {
   int c = s.peek();
   d.negative = false;
@@ -99,7 +109,7 @@ inline bool scan_decimal(Src& s, decimal_number& d) {
     }
   }
   if (!any) return false;
-  if (c == 'e' || c == 'E') {
+  if (is_exponent_mark<fortran>(c)) {
     s.bump();
     c = s.peek();
     bool eneg = false;
@@ -123,6 +133,95 @@ inline bool scan_decimal(Src& s, decimal_number& d) {
   d.dropped_digits = dropped;
   return true;
 }
+
+// Nodata: the spellings of a missing value that programs print for X, Y or
+// Z, each after an optional sign: nan, inf and infinity in any case, and the
+// older Windows runtimes' 1.#INF, 1.#QNAN and 1.#IND (any case, and with the
+// zeros those runtimes pad them with to the precision asked: 1.#INF00). The
+// point reader takes them where a field of its own stands, in the line and
+// delimited layouts; nowhere else are they numbers.
+
+// Whether c begins a nodata word (nan, inf, infinity).
+inline bool begins_nodata_word(int c) { return (c | 0x20) == 'n' || (c | 0x20) == 'i'; }
+
+// Takes the lower-case word `w` from the source in any case; false at the
+// first character that differs (the ones before it taken).
+template <class Src>
+inline bool take_word(Src& s, const char* w) {
+  for (; *w != 0; ++w, s.bump()) {
+    if ((s.peek() | 0x20) != *w) return false;
+  }
+  return true;
+}
+
+// Reads nan, inf or infinity, at a character that begins_nodata_word, past
+// the sign. False if the text is none of them.
+template <class Src>
+inline bool read_nodata_word(Src& s) {
+  if ((s.peek() | 0x20) == 'n') return take_word(s, "nan");
+  return take_word(s, "inf") && ((s.peek() | 0x20) != 'i' || take_word(s, "inity"));
+}
+
+// Reads the rest of 1.#INF, 1.#QNAN or 1.#IND and its padding zeros, at the
+// '#' after "1.". False if the text is none of them.
+template <class Src>
+inline bool read_nodata_after_one(Src& s) {
+  s.bump();
+  const int c = s.peek() | 0x20;
+  bool known = false;
+  if (c == 'q') {
+    known = take_word(s, "qnan");
+  } else if (c == 'i' && take_word(s, "in")) {
+    known = take_word(s, (s.peek() | 0x20) == 'f' ? "f" : "d");
+  }
+  if (!known) return false;
+  while (s.peek() == '0') s.bump();
+  return true;
+}
+
+// A source that gives the characters `taken` (already consumed from `s`)
+// again, then goes on with `s`.
+template <class Src>
+struct replayed_prefix {
+  const char* taken;
+  Src& s;
+  int peek() const { return *taken != 0 ? static_cast<unsigned char>(*taken) : s.peek(); }
+  void bump() {
+    if (*taken != 0) {
+      ++taken;
+    } else {
+      s.bump();
+    }
+  }
+};
+
+enum class scanned_value { number, nodata, bad };
+
+// Scans, past its sign, a number of the line and delimited layouts (its
+// exponent marked by e or d, any case), or, if `nodata` may stand there, a
+// nodata spelling. A second sign is no number.
+template <class Src>
+inline scanned_value scan_value(Src& s, decimal_number& d, bool nodata) {
+  const int c = s.peek();
+  if (c == '-' || c == '+') return scanned_value::bad;
+  if (nodata && begins_nodata_word(c)) return read_nodata_word(s) ? scanned_value::nodata : scanned_value::bad;
+  if (nodata && c == '1') {
+    // 1.#INF and its kin begin as the number 1. does.
+    s.bump();
+    const char* taken = "1";
+    if (s.peek() == '.') {
+      s.bump();
+      if (s.peek() == '#') return read_nodata_after_one(s) ? scanned_value::nodata : scanned_value::bad;
+      taken = "1.";
+    }
+    replayed_prefix<Src> r{taken, s};
+    return scan_decimal<true>(r, d) ? scanned_value::number : scanned_value::bad;
+  }
+  return scan_decimal<true>(s, d) ? scanned_value::number : scanned_value::bad;
+}
+
+// Whether the whole of `t` is a nodata spelling, with or without a sign.
+bool is_nodata_text(const char* t, size_t size);
 
 // The decimals of a number's fixed-point form as typed: the digits after
 // its point less its exponent (1.12345678 has 8, 1.5e-7 has 8, 1234e-2 has

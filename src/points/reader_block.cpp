@@ -275,26 +275,69 @@ bool reader_block::move_to(int64_t block_at, int64_t consumed, int32_t in_block)
 
 void reader_block::close() { reset(offset(), true); }
 
-int64_t reader_block::locate(int64_t at, quoted_text* text, char separator) {
+void text_around::keep_before(const char* b, size_t n) {
+  const int k = int(std::min<size_t>(n, size));
+  const int kept = std::min(before_size, size - k);
+  std::memmove(before, before + before_size - kept, size_t(kept));
+  std::memcpy(before + kept, b + n - size_t(k), size_t(k));
+  before_size = kept + k;
+  // Only the place's own line.
+  for (int i = before_size; i > 0; --i) {
+    if (before[i - 1] == '\n') {
+      std::memmove(before, before + i, size_t(before_size - i));
+      before_size -= i;
+      break;
+    }
+  }
+}
+
+void text_around::keep_after(const char* p, const char* e) {
+  for (; !after_done && p != e; ++p) {
+    if (*p == '\n' || after_size == size) {
+      after_done = true;
+    } else {
+      after[after_size++] = *p;
+    }
+  }
+}
+
+namespace {
+
+// Quotes the token bytes of [p, e) into `text` (in the delimited layout the
+// separator ends the token too). False once the token has ended.
+bool quote_token(quoted_text& text, const char* p, const char* e, char separator) {
+  for (; p < e; ++p) {
+    const int c = separator != 0 && *p == separator ? -1 : int(static_cast<unsigned char>(*p));
+    if (!text.add_token_byte(c)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int64_t reader_block::locate(int64_t at, quoted_text* text, char separator, text_around* around) {
   input_rewind(in_);
   reset(offset(), false);
   int64_t line = 1;
+  bool found = false;
+  bool quoting = text != nullptr;
   while (!eof_) {
     size_t n = input_read(in_, buf_, size_t(size_));
     if (n < size_t(size_)) eof_ = true;
     n = clean(n);
-    int64_t take = at < int64_t(n) ? at : int64_t(n);
-    line += std::count(buf_, buf_ + take, '\n');
-    at -= take;
-    if (at > 0) continue;
-    if (text == nullptr) break;
-    const char* p = buf_ + take;
-    // In the delimited layout the separator ends the quoted text too.
-    auto byte = [separator](char c) {
-      return separator != 0 && c == separator ? -1 : int(static_cast<unsigned char>(c));
-    };
-    while (p < buf_ + n && text->add_token_byte(byte(*p))) ++p;
-    if (p < buf_ + n) break;
+    const char* p = buf_;
+    if (!found) {
+      int64_t take = at < int64_t(n) ? at : int64_t(n);
+      line += std::count(buf_, buf_ + take, '\n');
+      if (around != nullptr) around->keep_before(buf_, size_t(take));
+      at -= take;
+      if (at > 0) continue;
+      found = true;
+      p = buf_ + take;
+    }
+    if (around != nullptr) around->keep_after(p, buf_ + n);
+    quoting = quoting && quote_token(*text, p, buf_ + n, separator);
+    if (!quoting && (around == nullptr || around->after_done)) break;
   }
   if (text != nullptr) text->add_token_byte(-1);
   close();

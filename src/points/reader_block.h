@@ -40,6 +40,23 @@ static_assert(extras_readable <= reader_look_ahead, "the block holds the columns
 constexpr int input_block_padding = 128;
 static_assert(input_block_padding >= reader_look_ahead, "the block must hold the reader's look-ahead");
 
+// The text of a line around a place, as locate finds it: up to `size`
+// bytes of the line before the place, and up to `size` from it on, enough
+// to tell the number a reading stopped after and the field it stopped in.
+struct text_around {
+  static constexpr int size = 32;
+  char before[size] = {};
+  int before_size = 0;
+  char after[size] = {};
+  int after_size = 0;
+  bool after_done = false;  // the line, or `size` bytes of it, ended after the place
+
+  // Adds the n bytes at b, which follow those kept before the place.
+  void keep_before(const char* b, size_t n);
+  // Adds the bytes [p, e), which follow those kept from the place on.
+  void keep_after(const char* p, const char* e);
+};
+
 class reader_block {
  public:
   // Reads `file` from its beginning (past a byte-order mark) through `buf`,
@@ -106,9 +123,10 @@ class reader_block {
   // ends it too; 0 for none), found by reading the file again from its
   // start: only a stop and the first skipped lines need them, so the passes
   // never count lines, and a text that crosses the end of a block is quoted
-  // whole. The block's bytes are used for it, so it closes the block: it is
+  // whole. If `around` is given, the line's text around `at` is kept in
+  // it. The block's bytes are used for it, so it closes the block: it is
   // called only when the pass is over.
-  int64_t locate(int64_t at, quoted_text* text, char separator);
+  int64_t locate(int64_t at, quoted_text* text, char separator, text_around* around = nullptr);
 
  private:
   // The one reset of the bookkeeping: the block holds nothing, `consumed`

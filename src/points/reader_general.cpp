@@ -6,8 +6,8 @@
 // lines; general_line a line at a time, X, Y and Z its first three numbers
 // (fields, in the delimited layout) and the rest its extra columns. Both
 // skip comment lines and the header again, and general_line blank lines and
-// lines with a nan among X, Y and Z, counting them. A row name before X is
-// read as the line's first extra column.
+// lines with nodata (a nan, an inf) among X, Y and Z, counting them. A row
+// name before X is read as the line's first extra column.
 //
 // The stops: where the data end, the pass ends; where text that is not a
 // number, a record cut short or a short line stops it, the stop notes the
@@ -45,11 +45,16 @@ void end_pass(tier_context& c, pass_end& e) {
 // Records where the reading stopped and ends the pass there. `at` is the
 // cleaned offset of the text where reading failed (or, for a record cut
 // short, of its last number; for a short line, of the line).
+// A stop with its text also tells whether it is a decimal comma.
 void note_stop(tier_context& c, pass_end& e, int64_t at, bool with_text) {
   e.stop.record = c.tally.records + 1;
   e.stop.text[0] = 0;
   quoted_text text{e.stop.text};
-  e.stop.line = c.block.locate(at, with_text ? &text : nullptr, c.layout.separator);
+  text_around around;
+  const char sep = c.layout.separator;
+  e.stop.line = c.block.locate(at, with_text ? &text : nullptr, sep, with_text ? &around : nullptr);
+  e.stop.decimal_comma = with_text && is_decimal_comma(std::string_view(around.before, size_t(around.before_size)),
+                                                       std::string_view(around.after, size_t(around.after_size)), sep);
   end_pass(c, e);
 }
 
@@ -156,52 +161,41 @@ struct replay_source {
 
 // The fields of a line.
 
-enum class field { number, nan, absent, bad };
+enum class field { number, nodata, absent, bad };
 
-// Reads nan in any case, after its sign if it has one.
-inline bool read_nan(replay_source& s) {
-  for (const char* w = "nan"; *w != 0; ++w, s.bump()) {
-    if ((s.peek() | 0x20) != *w) return false;
-  }
-  return true;
-}
-
-// Reads a number after its sign (`negative` if that was '-'), as the grammar
-// reads it, and notes its decimals. False if no number stands there.
-inline bool read_unsigned(replay_source& s, pass_tallies& t, bool negative, double& value) {
-  const int c = s.peek();
+// Reads a number after its sign (`negative` if that was '-'), its exponent
+// marked by e or d, or, if it may stand there (`nodata`), a nodata spelling
+// (number_scan.h); notes a number's decimals.
+inline field read_value(replay_source& s, pass_tallies& t, bool negative, bool nodata, double& value) {
   decimal_number d;
-  if (c == '-' || c == '+' || !scan_decimal(s, d) || !decimal_to_double(d, value)) return false;
+  const scanned_value k = scan_value(s, d, nodata);
+  if (k == scanned_value::nodata) return field::nodata;
+  if (k == scanned_value::bad || !decimal_to_double(d, value)) return field::bad;
   t.note_decimals(typed_decimals(d));
   if (negative) value = -value;
-  return true;
+  return field::number;
 }
 
 // Reads X, Y or Z of a line of the line layout: a number as the grammar
 // reads it, which ends where its syntax ends (the next number, or the
 // extra columns, may follow at once); or, as a field of its own (first on
-// the line or after a blank, `field_start`), nan in any case with or
-// without a sign, ending at a blank or the end of the line. After `bad`,
-// `at` is the offset of the text to quote: where the number (or the nan
-// field) that could not be read begins.
+// the line or after a blank, `field_start`), a nodata spelling, ending at a
+// blank or the end of the line. After `bad`, `at` is the offset of the text
+// to quote: where the number (or the nodata field) that could not be read
+// begins.
 inline field read_number(replay_source& s, pass_tallies& t, bool field_start, double& value, int64_t& at) {
   at = s.offset();
   int c = s.peek();
   if (c < 0 || c == '\n') return field::absent;
   const bool negative = c == '-';
-  if (c == '-' || c == '+') {
-    s.bump();
-    c = s.peek();
-  }
-  if (field_start && (c == 'n' || c == 'N')) {
-    if (!read_nan(s)) return field::bad;
-    c = s.peek();
-    return c < 0 || is_space(c) ? field::nan : field::bad;
-  }
-  return read_unsigned(s, t, negative, value) ? field::number : field::bad;
+  if (c == '-' || c == '+') s.bump();
+  const field k = read_value(s, t, negative, field_start, value);
+  if (k != field::nodata) return k;
+  c = s.peek();
+  return c < 0 || is_space(c) ? field::nodata : field::bad;
 }
 
-// After the number (or nan) of a field of the delimited layout: its closing
+// After the number (or nodata) of a field of the delimited layout: its closing
 // quote if it began with one, then a blank, the separator or the end of the
 // line. False otherwise, `at` then the offset of what follows.
 inline bool field_ends(replay_source& s, char sep, bool quoted, int64_t& at) {
@@ -220,7 +214,7 @@ inline bool field_ends(replay_source& s, char sep, bool quoted, int64_t& at) {
 
 // Reads one of the first three fields of a line of the delimited layout:
 // within one pair of double quotes or none, an optional sign, then a
-// number or nan (any case); the field ends at a blank, the separator or
+// number or a nodata spelling; the field ends at a blank, the separator or
 // the end of the line. After `bad`, `at` is the offset of the text to
 // quote: where the field begins, or where the number in it is followed by
 // what cannot follow it.
@@ -233,14 +227,10 @@ inline field read_field(replay_source& s, pass_tallies& t, char sep, double& val
   if (quoted) s.bump();
   c = s.peek();
   const bool negative = c == '-';
-  if (c == '-' || c == '+') {
-    s.bump();
-    c = s.peek();
-  }
-  const bool nan = c == 'n' || c == 'N';
-  if (nan ? !read_nan(s) : !read_unsigned(s, t, negative, value)) return field::bad;
-  if (!field_ends(s, sep, quoted, at)) return field::bad;
-  return nan ? field::nan : field::number;
+  if (c == '-' || c == '+') s.bump();
+  const field k = read_value(s, t, negative, true, value);
+  if (k == field::bad || !field_ends(s, sep, quoted, at)) return field::bad;
+  return k;
 }
 
 // Moves from the end of X (or Y) to where the next of them begins: past
@@ -259,8 +249,8 @@ inline bool to_next_field(replay_source& f, char sep, bool& field_start) {
 }
 
 // Reads X, Y and Z of a line: `bad` (`at` then the offset of the text to
-// quote), `absent` (`numbers` then how many came), `nan` if any of them is
-// nan, else `number`.
+// quote), `absent` (`numbers` then how many came), `nodata` if any of them
+// is nodata, else `number`.
 inline field read_xyz(replay_source& f, pass_tallies& t, char sep, double (&values)[3], int64_t& at, int& numbers) {
   bool nan = false;
   for (int i = 0; i < 3; ++i) {
@@ -272,9 +262,9 @@ inline field read_xyz(replay_source& f, pass_tallies& t, char sep, double (&valu
     const field k = sep == 0 ? read_number(f, t, field_start, values[i], at) : read_field(f, t, sep, values[i], at);
     if (k == field::absent) numbers = i;
     if (k == field::bad || k == field::absent) return k;
-    nan |= k == field::nan;
+    nan |= k == field::nodata;
   }
-  return nan ? field::nan : field::number;
+  return nan ? field::nodata : field::number;
 }
 
 // What reading the rest of a line found.
@@ -384,8 +374,8 @@ read_status general_free(tier_context& c, general_state& g, pass_end& e) {
 }
 
 // The line and delimited layouts: a line at a time. Blank lines, comment
-// lines and the header again are skipped, and so are lines with a nan
-// among their X, Y and Z.
+// lines and the header again are skipped, and so are lines with nodata
+// (nan, inf and their kin) among their X, Y and Z.
 read_status general_line(tier_context& c, general_state& g, pass_end& e) {
   const char sep = c.layout.separator;
   for (;;) {
@@ -404,7 +394,7 @@ read_status general_line(tier_context& c, general_state& g, pass_end& e) {
     if (r == rest::bad_separator || r == rest::decimal_comma) return text_stop(c, e, at);
     if (r == rest::too_long) return long_line_stop(c, e, line_at);
     if (c.block.read_errno() != 0) return read_status::read_error;
-    if (k == field::nan) {
+    if (k == field::nodata) {
       c.tally.count_nodata(line_at);
       continue;
     }

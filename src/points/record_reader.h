@@ -19,9 +19,12 @@
 //              or after blanks) its extra columns, whitespace-separated
 //              (`1 2 3abc` is X, Y, Z and the column `abc`); the columns of
 //              the first data line are its three numbers and those columns;
-//   delimited  cut at each ',' (or each ';') it gives 3 or more fields, each
-//              a number once the blanks around it and one pair of double
-//              quotes are taken off: each line is one point, as above.
+//   delimited  cut at each ',' (or each ';', or each '|') it gives 3 or
+//              more fields, each a number once the blanks around it and
+//              one pair of double quotes are taken off: each line is one
+//              point, as above.
+// In the line and delimited layouts an exponent may be marked by d or D as
+// by e or E (Fortran's `6.36295330D+05`); the free layout takes e alone.
 // After a header, a first column that the header leaves unnamed (`,x,y,z`),
 // or a header naming one column fewer than the first data line holds when
 // that line's first field is a quoted text, holds row
@@ -40,10 +43,11 @@
 // names above. A header naming one of X and Y alone: no point is read
 // (file_layout::unnamed_axis).
 // A first data line holding one whole number and followed by a line of a
-// point is a count of points: it is skipped and noted. A `nan` (any case,
-// with or without a sign) counts as a number in deciding; in the line
-// layout only as a field of its own, first on its line or after a blank,
-// and up to a blank or the line's end.
+// point is a count of points: it is skipped and noted. Nodata (number_scan.h:
+// `nan`, `inf`, `infinity` in any case, `1.#INF`, `1.#QNAN`, `1.#IND`, with
+// or without a sign) counts as a number in deciding; in the line layout
+// only as a field of its own, first on its line or after a blank, and up to
+// a blank or the line's end (`5inf` is no nodata).
 //
 // The header is the first line that is neither blank nor a comment, when
 // its first character cannot begin a number, or the first header line: any
@@ -54,14 +58,16 @@
 // points, and stops the reading. The header is quoted whole. Comment lines
 // (first non-blank characters #, //, % or >) and lines equal to the header
 // are skipped wherever they stand, and counted. In the line and delimited
-// layouts a line whose X, Y or Z is nan is skipped and counted; a line with
+// layouts a line whose X, Y or Z is nodata is skipped and counted; a line with
 // fewer than three numbers, or with text that is not a number where one of
 // its first three numbers (fields, in the delimited layout) should begin,
 // stops the pass there. In the free layout any text that is not a number,
 // or a last record with fewer than three numbers, stops it. The reader then
 // tells where, and quotes the text from where reading failed: where the
 // number (or the field) that could not be read begins, or, in the delimited
-// layout, what follows a number in its field.
+// layout, what follows a number in its field. A stop at a decimal comma
+// (digits, a comma and digits, and no point: `421,3`) is told apart: the
+// whole file is then in a form the reader does not read.
 //
 //   record_reader r(file);
 //   while (r.next_record() == read_status::record) {
@@ -129,6 +135,10 @@ struct data_stop {
   char text[quoted_text_size];  // the offending text from the character where reading failed, as
                                 // quoted_text.h quotes it
   int numbers;     // after short_line: how many numbers the line holds
+  // After not_a_number: the reading stopped at a decimal comma
+  // (is_decimal_comma in layout_decision.h), so the file is written in a
+  // form the reader does not read.
+  bool decimal_comma;
 };
 
 enum class point_layout { free, line, delimited };
@@ -136,7 +146,7 @@ enum class point_layout { free, line, delimited };
 // How the points of a file are laid out, as its first data line shows.
 struct file_layout {
   point_layout kind;
-  char separator;       // the delimited layout's ',' or ';'
+  char separator;       // the delimited layout's ',', ';' or '|'
   int columns;          // line and delimited layouts: the columns of the first data line
   int64_t count_line;   // the line of a point count before the points, or 0
   int64_t count_value;  // then the count it gives
@@ -173,7 +183,7 @@ struct reader_position {
   int64_t consumed;     // cleaned bytes before the block
   int64_t records;      // records read before the place
   int64_t skipped;      // comment lines and repeated headers skipped before it
-  int64_t nodata;       // lines skipped for a nan before it
+  int64_t nodata;       // lines skipped for nodata (a nan, an inf) before it
   int32_t in_block;     // the place in the block's cleaned bytes
   bool line_start;      // free layout: the place begins a line as far as the reader knows
 };
@@ -245,7 +255,7 @@ class record_view {
 struct pass_tallies {
   int64_t records = 0;
   line_tally skipped{0, 0};  // comment lines and repeated headers
-  line_tally nodata{0, 0};   // lines skipped for a nan
+  line_tally nodata{0, 0};   // lines skipped for nodata (a nan, an inf)
   int64_t skipped_at = -1;   // cleaned offsets of the first skipped lines, placed on
   int64_t nodata_at = -1;    // their lines when the pass ends
   int64_t line_start = 0;    // free layout: a cleaned offset known to begin a line
@@ -260,7 +270,7 @@ struct pass_tallies {
   void count_skipped(int64_t at) {
     if (skipped.count++ == 0) skipped_at = at;
   }
-  // Counts a line skipped for a nan, which begins at cleaned offset `at`.
+  // Counts a line skipped for nodata, which begins at cleaned offset `at`.
   void count_nodata(int64_t at) {
     if (nodata.count++ == 0) nodata_at = at;
   }

@@ -52,6 +52,9 @@ constexpr const char* zero_byte =
     "\n\t%s holds a 0 byte at line %lld, before its first point: it is a binary file, not a text point file: "
     "export its points as text first (UTF-16 text needs its byte-order mark).\n";
 constexpr const char* nothing_read = "\n\n\tNo point was read before the data stopped, so nothing is written.\n";
+// After points were read, the data stopped at a decimal comma.
+constexpr const char* decimal_commas =
+    "\n\n\tThe file is written with decimal commas, which this tool does not read, so nothing is written.\n";
 constexpr const char* unchanged = "\n\t%s is unchanged.\n";              // a final path
 constexpr const char* removed_leftover =
     "\n\tRemoved 1 temporary file left by a killed run writing %s.\n";  // the output path
@@ -74,6 +77,11 @@ constexpr const char* stop_short_line =
 // The line, the record, the quoted text and the decimal-comma hint or "".
 constexpr const char* stop_not_a_number =
     "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number%s; the records before it are used.";
+// The line, the record (after the first) and the quoted text of a stop at a
+// decimal comma; nothing of the file is used.
+constexpr const char* stop_decimal_comma =
+    "\n\n\tThe data stop at line %lld, record %lld: \"%s\" is not a number (use a point for decimals); the records "
+    "before it are not used.";
 // The line, the record, and the most a line may hold in MiB.
 constexpr const char* stop_line_too_long =
     "\n\n\tThe data stop at line %lld, record %lld: the line is longer than %d MiB, far more than a point's line "
@@ -85,15 +93,15 @@ constexpr const char* control_z =
 constexpr const char* point_count = "\n\n\tLine %lld gives the number of points, %lld, and is not read as a point";
 // The records read, and " was" or "s were".
 constexpr const char* point_count_differs = "; %lld point%s read";
-// The columns, and " separated by commas" (or semicolons) or "".
+// The columns, and " separated by commas" (or semicolons, or vertical bars) or "".
 constexpr const char* extra_columns =
     "\n\n\tThe lines hold %d columns%s: X, Y and Z are the first three; the others are written after them to the "
     "output.";
-// The columns, and " separated by commas" (or semicolons) or "".
+// The columns, and " separated by commas" (or semicolons, or vertical bars) or "".
 constexpr const char* row_name_columns =
     "\n\n\tThe lines hold %d columns%s: the first holds row names, and X, Y and Z are the next three; the row names "
     "and the other columns are written after them to the output.";
-// The columns, " separated by commas" (or semicolons) or "", and the columns of X, Y and Z, from 1.
+// The columns, " separated by commas" (or semicolons, or vertical bars) or "", and the columns of X, Y and Z, from 1.
 constexpr const char* named_columns =
     "\n\n\tThe lines hold %d columns%s: X, Y and Z are columns %d, %d and %d, as the header names them; the others "
     "are written after them to the output, in their order.";
@@ -104,7 +112,7 @@ constexpr const char* stop_short_columns =
 // The axis the header names, the one it does not, and the names looked for.
 constexpr const char* axis_not_named =
     "\n\n\tThe header names a column for %c but none for %c (%s), so the points cannot be read.";
-// " separated by commas" (or semicolons).
+// " separated by commas" (or semicolons, or vertical bars).
 constexpr const char* three_columns = "\n\n\tThe lines hold 3 columns%s: X, Y and Z.";
 // The count of skipped lines (1, or more) and the first one's line.
 constexpr const char* skipped_one = "\n\n\t%lld line is a comment or repeats the header and is skipped: line %lld.";
