@@ -90,7 +90,7 @@ TEST(LayoutDecision, EachKindOfLine) {
       {"1e999 2 3", first, line_kind::data, point_layout::free, 0, 0, 0},
       {"1 2nan", first, line_kind::data, point_layout::free, 0, 0, 0},
       {"-inf 2", first, line_kind::data, point_layout::free, 0, 0, 0},
-      {"1 2 -1.#IND", after_header, line_kind::data, point_layout::line, 0, 4, 0},  // no word: not a header line
+      {"1 2 -1.#IND", after_header, line_kind::data, point_layout::line, 0, 3, 0},  // no word: not a header line
       {"-91.13-100000.13-5.5 17 x", first, line_kind::data, point_layout::line, 0, 5, 0},
   };
   for (const row& r : rows) {

@@ -201,7 +201,7 @@ inline bool word_in(std::string_view f) {
     if (begins_number(z[i])) {
       text_source s{z.c_str() + i};
       decimal_number d;
-      const bool read = scan_decimal(s, d) && s.p > z.c_str() + i;
+      const bool read = scan_decimal<true>(s, d) && s.p > z.c_str() + i;
       i = read ? size_t(s.p - z.c_str()) : i + 1;
     } else if (letter(z[i])) {
       size_t e = i;
@@ -217,7 +217,7 @@ inline bool word_in(std::string_view f) {
 
 inline bool header_line(std::string_view t) {
   for (size_t i = 0; i + 10 <= t.size(); ++i) {
-    if (i > 0 && !space(t[i - 1]) && t[i - 1] != ',' && t[i - 1] != ';') continue;
+    if (i > 0 && !space(t[i - 1]) && t[i - 1] != ',' && t[i - 1] != ';' && t[i - 1] != '|') continue;
     bool date = i + 10 == t.size() || !std::isdigit(static_cast<unsigned char>(t[i + 10]));
     for (size_t k = 0; k < 10 && date; ++k) {
       date = k == 4 || k == 7 ? t[i + k] == '-' : std::isdigit(static_cast<unsigned char>(t[i + k])) != 0;
@@ -226,7 +226,10 @@ inline bool header_line(std::string_view t) {
   }
   double p[3];
   if (read_line_start(t, p).numbers == 3) return false;
-  const char sep = t.find(',') != std::string_view::npos ? ',' : t.find(';') != std::string_view::npos ? ';' : '\0';
+  const char sep = t.find(',') != std::string_view::npos   ? ','
+                   : t.find(';') != std::string_view::npos ? ';'
+                   : t.find('|') != std::string_view::npos ? '|'
+                                                           : '\0';
   const std::vector<std::string_view> f = fields(t, sep);
   for (size_t k = 0; k < f.size() && k < 3; ++k) {
     if (word_in(unquote(f[k]))) return true;
@@ -236,17 +239,17 @@ inline bool header_line(std::string_view t) {
 
 // A first data line after a header whose names (columns_named, tested on
 // its own) put X, Y and Z elsewhere than the first three columns: the
-// header and the line cut at the first of ',' and ';' both hold, or at
+// header and the line cut at the first of ',', ';' and '|' both hold, or at
 // blanks if the line holds neither; one name short of a line whose
 // first field is quoted, the names are those of the last columns; right
 // after an unnamed (or such a) first column, a layout with row names if the
 // line has one. A header naming one of X and Y alone: no points.
 inline bool by_names(std::string_view t, std::string_view header, file_layout& l) {
   char sep = 0;
-  for (char c : {';', ','}) {
+  for (char c : {'|', ';', ','}) {
     if (t.find(c) != std::string_view::npos && header.find(c) != std::string_view::npos) sep = c;
   }
-  if (sep == 0 && t.find_first_of(",;") != std::string_view::npos) return false;
+  if (sep == 0 && t.find_first_of(",;|") != std::string_view::npos) return false;
   const header_columns n = columns_named(header, sep);
   if (n.axes == named_axes::missing_x || n.axes == named_axes::missing_y) {
     l = {point_layout::free, 0, 0, 0, 0};

@@ -120,20 +120,12 @@ void describe_reading(const survey_values& s, char* text, int size) {
     }
     append_sentence(text, size, ".");
   }
-<<<<<<< HEAD
   if (l.by_names || l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
-    const char* separated = l.separator == ','   ? " separated by commas"
-                            : l.separator == ';' ? " separated by semicolons"
-                                                 : "";
+    const char* separated = separated_by(l.separator);
     if (l.by_names) {
       append_sentence(text, size, notice::named_columns, l.columns, separated, l.xyz[0] + 1, l.xyz[1] + 1,
                       l.xyz[2] + 1);
     } else if (l.row_names) {
-=======
-  if (l.kind == point_layout::delimited || (l.kind == point_layout::line && l.columns > 3)) {
-    const char* separated = separated_by(l.separator);
-    if (l.row_names) {
->>>>>>> lexical-forms
       append_sentence(text, size, notice::row_name_columns, l.columns, separated);
     } else if (l.columns > 3) {
       append_sentence(text, size, notice::extra_columns, l.columns, separated);

@@ -189,7 +189,7 @@ bool is_letter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && 
 
 // Whether a word stands in field `f`: a letter outside every number, the
 // numbers read as the grammar reads them, each from where the text before
-// it ended (so an exponent's e is no word: 1e5; nor is a field, or a run
+// it ended (so an exponent's e or d is no word: 1e5, 1d5; nor is a field, or a run
 // of letters, that spells no value, is_no_value).
 bool holds_word(std::string_view f) {
   if (is_no_value(f)) return false;
@@ -199,7 +199,7 @@ bool holds_word(std::string_view f) {
     if (begins_number(c)) {
       text_source src{p};
       decimal_number d;
-      p = scan_decimal(src, d) && src.p > p ? src.p : p + 1;
+      p = scan_decimal<true>(src, d) && src.p > p ? src.p : p + 1;
     } else if (is_letter(c)) {
       // A run of letters that spells no value (`2nan`) is no word either.
       const char* e = p;
@@ -213,10 +213,10 @@ bool holds_word(std::string_view f) {
   return false;
 }
 
-// The fields a line is cut into in looking for words: at the first of ','
-// and ';' it holds, or at blanks.
+// The fields a line is cut into in looking for words: at the first of the
+// field separators it holds, or at blanks.
 char word_separator(std::string_view t) {
-  for (char c : {',', ';'}) {
+  for (char c : field_separators) {
     if (t.find(c) != std::string_view::npos) return c;
   }
   return '\0';
@@ -225,16 +225,17 @@ char word_separator(std::string_view t) {
 // X, Y and Z by the header's names.
 
 // The separator a header and a first data line are cut at: the first of
-// ',' and ';' that both hold, else 0 (blanks) if the line holds neither.
+// the field separators that both hold, else 0 (blanks) if the line holds
+// none.
 // False if the line holds one the header does not: the header's names are
 // then not cut as the line is.
 bool shared_separator(std::string_view t, std::string_view h, char& sep) {
-  for (char c : {',', ';'}) {
+  for (char c : field_separators) {
     sep = c;
     if (t.find(c) != std::string_view::npos && h.find(c) != std::string_view::npos) return true;
   }
   sep = 0;
-  return t.find_first_of(",;") == std::string_view::npos;
+  return t.find_first_of(std::string_view(field_separators, sizeof field_separators)) == std::string_view::npos;
 }
 
 // The fields of a line cut at `sep` (an empty last one is nothing), or
@@ -315,7 +316,7 @@ bool holds_date(std::string_view t) {
   constexpr std::string_view shape = "0000-00-00";
   const auto digit = [](char c) { return c >= '0' && c <= '9'; };
   for (size_t i = 0; i + shape.size() <= t.size(); ++i) {
-    if (i != 0 && !blank(t[i - 1]) && t[i - 1] != ',' && t[i - 1] != ';') continue;
+    if (i != 0 && !blank(t[i - 1]) && std::string_view(field_separators, sizeof field_separators).find(t[i - 1]) == std::string_view::npos) continue;
     size_t k = 0;
     while (k < shape.size() && (shape[k] == '0' ? digit(t[i + k]) : t[i + k] == '-')) ++k;
     const size_t e = i + k;

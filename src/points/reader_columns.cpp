@@ -115,10 +115,12 @@ inline bool plain_number(const char* s, int a, int e, number_shape& t) {
 enum class named_field { number, nan, bad };
 
 // Reads X, Y or Z from field [a, e) of line `s` as the general scanner
-// does: within one pair of double quotes or none, nan in any case with or
-// without a sign, or a number as the grammar reads it, filling what is
-// left of the field. After `bad`, `at` is where the text to quote begins:
-// the field, or what follows a number read in it (`400,5` quotes `,5`).
+// does: within one pair of double quotes or none, a nodata spelling (nan,
+// inf and their kin, number_scan.h) with or without a sign, or a number as
+// the grammar of the line and delimited layouts reads it (its exponent
+// marked by e or d), filling what is left of the field. After `bad`, `at`
+// is where the text to quote begins: the field, or what follows a number
+// read in it (`400,5` quotes `,5`).
 named_field read_named(const char* s, int a, int e, double& value, int64_t& decimals, int& at) {
   at = a;
   if (e - a >= 2 && s[a] == '"' && s[e - 1] == '"') {
@@ -126,18 +128,21 @@ named_field read_named(const char* s, int a, int e, double& value, int64_t& deci
     --e;
   }
   const std::string f(s + a, size_t(e - a));
-  std::string_view t = f;
-  if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
-  if (t.size() == 3 && (t[0] | 0x20) == 'n' && (t[1] | 0x20) == 'a' && (t[2] | 0x20) == 'n') return named_field::nan;
-  if (!t.empty() && (t[0] == '-' || t[0] == '+')) return named_field::bad;
-  text_source src{f.c_str()};
+  const char* p = f.c_str();
+  const char* end = p + f.size();
+  const bool negative = *p == '-';
+  if (*p == '-' || *p == '+') ++p;
+  text_source src{p};
   decimal_number d;
-  if (!scan_decimal(src, d)) return named_field::bad;
-  if (src.p != f.c_str() + f.size()) {
-    at = a + int(src.p - f.c_str());
+  const scanned_value k = scan_value(src, d, true);
+  if (k == scanned_value::bad) return named_field::bad;
+  if (src.p != end) {
+    if (k == scanned_value::number) at = a + int(src.p - f.c_str());
     return named_field::bad;
   }
+  if (k == scanned_value::nodata) return named_field::nan;
   if (!decimal_to_double(d, value)) return named_field::bad;
+  if (negative) value = -value;
   decimals = typed_decimals(d);
   return named_field::number;
 }
