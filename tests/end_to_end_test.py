@@ -653,6 +653,8 @@ class EndToEnd(ToolCase):
             # Lines that are not points.
             ("comments and a repeated header", b"# exported\n// by a program\nX Y Z\n1 2 3\n% note\n> segment\n4 5 6\n"
              b"X Y Z\n7 8 9\n", P, (3, "X Y Z"), "", skipped(5, 1), 0),
+            ("files joined, each with its byte-order mark", b"\xef\xbb\xbfx,y,z\r\n1,2,3\r\n\xef\xbb\xbfx,y,z\r\n"
+             b"4,5,6\r\n7,8,9\r\n", P, (1, "x,y,z"), "", columns(3, commas) + skipped(1, 3), 0),
             ("a comment in the free layout", b"1 2\n# c\n3 4\n5 6\n", points(2), None, "", skipped(1, 2), 0),
             ("nan rows of a grid", b"635600\t853400\tNaN\n635601 853400 nan\n1 2 3\n4 5 -nan\n7 8 9\n",
              [(1, 2, 3), (7, 8, 9)], None, "", nodata(3, 1), 0),

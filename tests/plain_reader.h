@@ -305,6 +305,12 @@ inline whole_pass read(const std::string& bytes) {
     if (t.count++ == 0) t.first_line = int64_t(i + 1);
   };
   auto not_data = [&](std::string_view t) { return is_comment(t) || (!header.empty() && t == header); };
+  // Among the points, a comment or the header again may follow a
+  // byte-order mark (files joined with `cat`).
+  auto not_point = [&](std::string_view t) {
+    if (t.substr(0, 3) == "\xef\xbb\xbf") t.remove_prefix(3);
+    return not_data(t);
+  };
 
   // The lines before the points.
   size_t start = lines.size();
@@ -381,7 +387,7 @@ inline whole_pass read(const std::string& bytes) {
       std::string_view t = trim(line);
       if (t.empty()) continue;
       if (!begins_number(t[0])) {
-        if (not_data(t)) {
+        if (not_point(t)) {
           skip(out.skipped, i);
           continue;
         }
@@ -411,7 +417,7 @@ inline whole_pass read(const std::string& bytes) {
   for (size_t i = start; i < lines.size(); ++i) {
     std::string_view t = trim(lines[i]);
     if (t.empty()) continue;
-    if (not_data(t)) {
+    if (not_point(t)) {
       skip(out.skipped, i);
       continue;
     }

@@ -83,7 +83,8 @@ inline std::string random_point_text(std::mt19937_64& rng, int numbers) {
 
 // A point file as programs write them, in one of the layouts: a byte-order
 // mark, comment lines, a header, a point count or none; then lines of
-// points, now and then a blank line, a comment, the header again, a nan, a
+// points, now and then a blank line, a comment, the header again (after a
+// byte-order mark, as joined files give it, or not), a nan, a
 // short line, a word, a quoted field, a trailing separator, an odd spelling
 // or a decimal comma; line ends LF, CR LF or a lone CR. Whitespace files are
 // now and then in fixed-width columns, where a value that fills its field
@@ -122,7 +123,7 @@ inline std::string random_layout_text(std::mt19937_64& rng, int lines) {
     if (pick(20) == 0) {  // lines that are skipped, or points with odd columns
       static const char* const others[] = {"", "  ", "# comment", "  // note", "% x", "> segment"};
       line = others[pick(6)];
-      if (pick(6) == 0) line = header;
+      if (pick(6) == 0) line = pick(2) == 0 ? header : "\xef\xbb\xbf" + header;  // a joined file's mark
       std::string s1(1, sep);
       if (form != 0 && pick(3) == 0) {
         static const char* const nans[] = {"nan", "NaN", "-nan", "+NAN", "inf", "-Infinity", "1.#INF",

@@ -110,12 +110,24 @@ inline void skip_line(reader_block& b) {
   }
 }
 
+// The UTF-8 byte-order mark, as files joined with `cat` repeat it at the
+// start of each file's first line.
+constexpr char line_mark[] = "\xef\xbb\xbf";
+constexpr size_t line_mark_size = sizeof line_mark - 1;
+
 // At the first non-blank character of a line: moves past the line and
-// says so if it is a comment or the header again. Otherwise the characters
-// it took in comparing the line with the header are in `taken`, to be
-// read again (replay_source).
+// says so if it is a comment or the header again, after a byte-order mark
+// if one begins it. Otherwise the characters it took in comparing the line
+// with the header (the mark too) are in `taken`, to be read again
+// (replay_source).
 inline bool skip_if_not_data(reader_block& s, const std::string& h, std::string& taken) {
   taken.clear();
+  size_t mark = 0;
+  while (mark < line_mark_size && s.peek() == static_cast<unsigned char>(line_mark[mark])) {
+    taken += line_mark[mark++];
+    s.bump();
+  }
+  if (mark != 0 && mark != line_mark_size) return false;
   int c = s.peek();
   if (c == '#' || c == '%' || c == '>') {
     skip_line(s);
