@@ -57,7 +57,8 @@
 // (more_headers); header lines and no data line: the second is read as
 // points, and stops the reading. The header is quoted whole. Comment lines
 // (first non-blank characters #, //, % or >) and lines equal to the header
-// are skipped wherever they stand, and counted. In the line and delimited
+// are skipped wherever they stand, and counted; among the points, after a
+// UTF-8 byte-order mark too (files joined with cat). In the line and delimited
 // layouts a line whose X, Y or Z is nodata is skipped and counted; a line with
 // fewer than three numbers, or with text that is not a number where one of
 // its first three numbers (fields, in the delimited layout) should begin,
