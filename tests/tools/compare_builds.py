@@ -11,6 +11,11 @@ With --touching, half the files are written in fixed-width columns where a
 negative value fills its field and so touches the value before it
 ("  12.50-345.67"); the summary then tells apart the files that hold such
 touching numbers from those whose numbers are all blank-separated.
+
+The summary also counts, among the runs that differ, those whose file holds
+a header of several words (`X Y Z`) or a line with a decimal comma
+(`1,5 2 3`): the forms a change of the reading rules is most likely to
+touch on purpose.
 """
 
 import argparse
@@ -70,6 +75,7 @@ def main():
     rng = random.Random(args.seed)
     differ = 0
     touching_files = touching_differ = 0
+    forms_differ = {"a header of several words": 0, "a decimal comma": 0}
     for i in range(args.runs):
         lo, hi = args.values
         data = random_file(rng, lo, hi, args.touching)
@@ -90,9 +96,14 @@ def main():
         if seen[0] != seen[1]:
             differ += 1
             touching_differ += touches
+            first = data.split(b"\n")[0].split(b"\r")[0]
+            forms_differ["a header of several words"] += b" " in first and not first[:1].isdigit()
+            forms_differ["a decimal comma"] += b"1,5 2 3" in data
             print("run %d differs: status %d against %d%s" % (i, seen[0][0], seen[1][0],
                                                              " (touching numbers)" if touches else ""))
     print("%d runs, %d differ" % (args.runs, differ))
+    if differ:
+        print("of those that differ: " + ", ".join("%d hold %s" % (n, form) for form, n in forms_differ.items()))
     if args.touching:
         print("%d files with touching numbers, %d of them differ; %d files with blank-separated numbers, %d of "
               "them differ" % (touching_files, touching_differ, args.runs - touching_files, differ - touching_differ))
