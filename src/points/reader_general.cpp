@@ -115,6 +115,22 @@ inline void skip_line(reader_block& b) {
 constexpr char line_mark[] = "\xef\xbb\xbf";
 constexpr size_t line_mark_size = sizeof line_mark - 1;
 
+// The rest of a line that may be the header again, from its k-th
+// character: moves past the line and says so if it is; the characters it
+// took go on `taken`.
+inline bool rest_is_header(reader_block& s, const std::string& h, size_t k, std::string& taken) {
+  for (; k < h.size() && s.peek() == static_cast<unsigned char>(h[k]); ++k) {
+    taken += h[k];
+    s.bump();
+  }
+  if (k < h.size()) return false;
+  int c;
+  for (; is_blank(c = s.peek()); s.bump()) taken += char(c);
+  if (c >= 0 && c != '\n') return false;
+  if (c == '\n') s.bump();
+  return true;
+}
+
 // At the first non-blank character of a line: moves past the line and
 // says so if it is a comment or the header again, after a byte-order mark
 // if one begins it. Otherwise the characters it took in comparing the line
@@ -127,8 +143,9 @@ inline bool skip_if_not_data(reader_block& s, const std::string& h, std::string&
     taken += line_mark[mark++];
     s.bump();
   }
-  if (mark != 0 && mark != line_mark_size) return false;
-  int c = s.peek();
+  // The first bytes of a mark and no more may begin the header itself.
+  if (mark != 0 && mark != line_mark_size) return h.compare(0, mark, taken) == 0 && rest_is_header(s, h, mark, taken);
+  const int c = s.peek();
   if (c == '#' || c == '%' || c == '>') {
     skip_line(s);
     return true;
@@ -144,15 +161,7 @@ inline bool skip_if_not_data(reader_block& s, const std::string& h, std::string&
     k = 1;  // a header may begin with one '/'
   }
   if (h.empty() || c != static_cast<unsigned char>(h[0])) return false;
-  for (; k < h.size() && s.peek() == static_cast<unsigned char>(h[k]); ++k) {
-    taken += h[k];
-    s.bump();
-  }
-  if (k < h.size()) return false;
-  for (; is_blank(c = s.peek()); s.bump()) taken += char(c);
-  if (c >= 0 && c != '\n') return false;
-  if (c == '\n') s.bump();
-  return true;
+  return rest_is_header(s, h, k, taken);
 }
 
 // The characters a line comparison took, then the block again.
