@@ -72,7 +72,8 @@ inline std::vector<std::string_view> words(std::string_view t) {
 // The start of a line of the line layout as its rules read it: X, Y and Z
 // are its first three numbers, each read by the grammar where the one before
 // it ended, after any blanks (none too); nan (any case, a sign or none) only
-// as a whole word. `rest` is what follows the third.
+// as a whole word, and a whole word that begins 1.# and is no nodata
+// spelling is no number. `rest` is what follows the third.
 struct line_start {
   int numbers;  // how many were read, up to 3
   bool bad;     // reading stopped at text that is no number
@@ -90,10 +91,17 @@ inline line_start read_line_start(std::string_view t, double (&p)[3]) {
     if (i == z.size()) break;
     size_t e = i;
     while (e < z.size() && !space(z[e])) ++e;
-    if ((i == 0 || i > b) && nan_text(std::string_view(z).substr(i, e - i))) {
+    const std::string_view word = std::string_view(z).substr(i, e - i);
+    if ((i == 0 || i > b) && nan_text(word)) {
       out.nan = true;
       i = e;
       continue;
+    }
+    // As a field of its own, 1.# begins a runtime's nodata spelling or nothing.
+    const std::string_view unsigned_word = word.substr(word[0] == '+' || word[0] == '-' ? 1 : 0);
+    if ((i == 0 || i > b) && unsigned_word.substr(0, 3) == "1.#") {
+      out.bad = true;
+      break;
     }
     text_source s{z.c_str() + i};
     decimal_number d;

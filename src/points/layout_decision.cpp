@@ -21,6 +21,13 @@ bool blank(char c) { return is_space(static_cast<unsigned char>(c)); }
 // A nodata spelling (nan, inf and their kin, number_scan.h).
 bool is_nodata(std::string_view t) { return is_nodata_text(t.data(), t.size()); }
 
+// Whether a field begins as an older runtime's nodata spelling does, 1.#
+// after a sign or none.
+bool begins_runtime_nodata(std::string_view t) {
+  if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
+  return t.substr(0, 3) == "1.#";
+}
+
 // A field of a first data line that the delimited layout reads as a
 // number: a number (its exponent marked by e or d), or nodata.
 bool is_number_text(std::string_view t) {
@@ -48,8 +55,11 @@ int leading_numbers(const char*& p, const char* end) {
     if (p == end) break;
     const char* w = p;
     while (w != end && !blank(*w)) ++w;
-    if (field_start && is_nodata(std::string_view(p, size_t(w - p)))) {
+    const std::string_view field(p, size_t(w - p));
+    if (field_start && is_nodata(field)) {
       p = w;
+    } else if (field_start && begins_runtime_nodata(field)) {
+      break;  // 1.# begins a runtime's nodata spelling, as the reader reads it, or nothing
     } else {
       text_source src{p};
       decimal_number d;
